@@ -1,0 +1,38 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+# Both install what is missing (Debian 12, as root or with sudo) and build.
+
+JOBS ?= $(shell nproc)
+BUILD := build
+SANITIZE_BUILD := build-sanitize
+
+.PHONY: setup build run test test-plain test-sanitize fuzz fuzz-smoke bench clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ ! -x $(BUILD)/app/framelot ]; then \
+	  echo "The window is not built yet; use $(BUILD)/framelot-cli FILE... meanwhile."; \
+	elif [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)."; \
+	  echo "For terminal use: $(BUILD)/framelot-cli [--folder | --no-folder] FILE..."; \
+	else \
+	  $(BUILD)/app/framelot; \
+	fi
+
+test: test-plain test-sanitize
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize: setup
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFRAMELOT_SANITIZE=ON >/dev/null
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz

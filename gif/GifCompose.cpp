@@ -1,0 +1,71 @@
+// The GIF compositing rules, as the converter applies them:
+//
+//  G1 The canvas starts at the first frame's size and grows, keeping its origin,
+//     to the farthest right and bottom frame edge seen so far; it never shrinks.
+//     The logical screen size is not used. New area is transparent black.
+//  G2 Before frame 0 the whole canvas is filled with alpha 0 (colour from the
+//     background colour when frame 0 restores to background); frame 0 is copied
+//     with all four bytes, so its transparent pixels are all-zero.
+//  G3 Later frames are blended source-over: opaque pixels replace the canvas
+//     pixel, transparent ones leave it.
+//  G4 Each output shows the canvas after its frame is drawn and before that
+//     frame's own disposal.
+//  G5 Disposal: 0 and 1 keep the canvas; 2 clears the frame's rectangle to
+//     alpha 0; 3 puts back what lay under the frame's rectangle before it was
+//     drawn.
+//  G6 A frame without its own control extension inherits the disposal method of
+//     the last one before it (see FindGifFrame).
+//  G7 Restore-to-previous on frame 0 acts as restore-to-background: nothing
+//     precedes the first frame, so frame 1 is drawn on an empty canvas.
+//  G8 A frame that cannot be decoded draws nothing; its output is still
+//     written, so numbering stays by stream index.
+#include "gif/GifCompose.h"
+
+#include <algorithm>
+
+#include "imaging/Alpha.h"
+#include "imaging/Raster.h"
+
+namespace framelot {
+
+int EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index)
+{
+    if (index == 0 && frame.Disposal == 3) return 2;  // G7
+    return frame.Disposal;
+}
+
+GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first)
+{
+    GifComposer composer;
+    composer.Canvas = MakeBitmap(first.Bounds.Width, first.Bounds.Height);  // G1
+    if (EffectiveGifDisposal(first, 0) == 2) composer.FillColour = GifBackgroundColour(gif, blocksOffset);
+    return composer;
+}
+
+void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord& record, std::size_t index)
+{
+    const Rect& r = record.Bounds;
+    Bitmap& canvas = composer.Canvas;
+    GrowBitmap(canvas, std::max(canvas.Width, r.Left + r.Width), std::max(canvas.Height, r.Top + r.Height));  // G1
+
+    if (EffectiveGifDisposal(record, index) == 3) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
+    if (frame != nullptr) PremultiplyAlpha(*frame);
+
+    if (index == 0) {  // G2
+        FillRect(canvas, Rect{0, 0, canvas.Width, canvas.Height}, composer.FillColour);
+        if (frame != nullptr) CopyBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
+    } else if (frame != nullptr) {  // G3
+        BlendBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
+    }
+}
+
+void DisposeGifFrame(GifComposer& composer, const GifFrameRecord& record, std::size_t index)
+{
+    switch (EffectiveGifDisposal(record, index)) {  // G5
+    case 2: FillRect(composer.Canvas, record.Bounds, 0xFFFFFFFF); break;
+    case 3: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
+    default: break;
+    }
+}
+
+}  // namespace framelot

@@ -1,0 +1,28 @@
+// Drawing GIF frames onto the canvas by the GIF disposal methods.
+#pragma once
+
+#include "gif/GifWalk.h"
+#include "imaging/Bitmap.h"
+
+namespace framelot {
+
+struct GifComposer {
+    Bitmap Canvas;       // the composition so far; what the next frame is drawn on
+    Colour FillColour = 0xFFFFFFFF;
+    Bitmap Saved;        // what lay under a restore-to-previous frame
+    Rect SavedRect;
+};
+
+// The disposal method the composer applies to frame `index`.
+int EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index);
+
+GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first);
+
+// Draws frame `index` (its decoded straight-alpha bitmap, or null when it could
+// not be decoded) onto the canvas. Afterwards the canvas is that frame's output.
+void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord& record, std::size_t index);
+
+// Applies the frame's disposal method to the canvas the next frame is drawn on.
+void DisposeGifFrame(GifComposer& composer, const GifFrameRecord& record, std::size_t index);
+
+}  // namespace framelot

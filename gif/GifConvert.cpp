@@ -1,0 +1,59 @@
+#include "gif/GifConvert.h"
+
+#include <algorithm>
+
+#include "gif/GifCompose.h"
+#include "gif/GifRebuild.h"
+#include "gif/GifWalk.h"
+#include "imaging/Decode.h"
+#include "imaging/FileConversion.h"
+#include "imaging/Limits.h"
+
+namespace framelot {
+
+ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink)
+{
+    if (!HasGifSignature(bytes)) return NotAnimation("not a GIF file");
+    const std::uint32_t blocks = GifBlocksOffset(bytes);
+    const auto frames = IndexGifFrames(bytes, blocks, MaxFrames + 1);
+    if (frames.size() < 2) return NotAnimation(frames.empty() ? "GIF without images" : "a single image, not an animation");
+    if (frames.size() > MaxFrames) {
+        return Refused("more than " + std::to_string(MaxFrames) + " frames (over the program's limit)");
+    }
+
+    // The canvas ends at the farthest frame edge; check it before anything is made.
+    std::int64_t right = 0, bottom = 0;
+    for (const auto& f : frames) {
+        right = std::max<std::int64_t>(right, std::int64_t{f.Bounds.Left} + f.Bounds.Width);
+        bottom = std::max<std::int64_t>(bottom, std::int64_t{f.Bounds.Top} + f.Bounds.Height);
+    }
+    if (!FitsLimits(right, bottom)) {
+        return Refused("canvas of " + std::to_string(right) + " x " + std::to_string(bottom) +
+                       " pixels is over the program's limit");
+    }
+    if (static_cast<std::uint64_t>(right * bottom) * frames.size() > MaxOutputPixels) {
+        return Refused("frames x canvas size is over the program's limit");
+    }
+
+    GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
+    std::vector<std::uint8_t> rebuilt;
+    Bitmap frame;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        rebuilt.clear();
+        AppendGifFrame(bytes, blocks, frames[i], rebuilt);
+        const bool decoded = DecodeGifInto(rebuilt, frame);
+        ComposeGifFrame(composer, decoded ? &frame : nullptr, frames[i], i);
+        sink(i, composer.Canvas);
+        DisposeGifFrame(composer, frames[i], i);
+    }
+    ConvertResult result;
+    result.Status = ConvertStatus::Converted;
+    return result;
+}
+
+ConvertResult ConvertGif(const std::string& source, bool makeFolder)
+{
+    return ConvertFileWith(source, makeFolder, ConvertGifData);
+}
+
+}  // namespace framelot

@@ -1,0 +1,35 @@
+// The bitmap value every part of the program works on: 4 bytes a pixel in the
+// order blue, green, red, alpha, rows top-down without gaps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace framelot {
+
+struct Bitmap {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint8_t> Pixels;  // Width * Height * 4 bytes
+};
+
+// A frame's place on a canvas, in pixels. Right and bottom are Left + Width
+// and Top + Height, exclusive.
+struct Rect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+
+// A colour value with red in bits 0-7, green in 8-15, blue in 16-23.
+using Colour = std::uint32_t;
+
+// A new bitmap of the given size, every byte 0 (transparent black). Sides must
+// already have been checked against the pixel limit.
+Bitmap MakeBitmap(int width, int height);
+
+// Makes `b` width x height and zero-filled, reusing its storage when it can.
+void ResetBitmap(Bitmap& b, int width, int height);
+
+}  // namespace framelot

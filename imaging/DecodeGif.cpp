@@ -1,0 +1,122 @@
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "imaging/Decode.h"
+#include "imaging/Limits.h"
+
+namespace framelot {
+namespace {
+
+struct MemorySource {
+    std::span<const std::uint8_t> Bytes;
+    std::size_t Offset = 0;
+};
+
+int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int wanted)
+{
+    auto* source = static_cast<MemorySource*>(gif->UserData);
+    const std::size_t left = source->Bytes.size() - source->Offset;
+    const std::size_t n = std::min<std::size_t>(left, static_cast<std::size_t>(std::max(wanted, 0)));
+    std::memcpy(buffer, source->Bytes.data() + source->Offset, n);
+    source->Offset += n;
+    return static_cast<int>(n);
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const
+    {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
+// Reads the image's rows into `indices`, in display order, undoing interlace.
+bool ReadIndices(GifFileType* gif, int width, int height, bool interlaced, std::vector<GifPixelType>& indices)
+{
+    indices.resize(static_cast<std::size_t>(width) * height);
+    if (!interlaced) {
+        for (int y = 0; y < height; ++y) {
+            if (DGifGetLine(gif, indices.data() + static_cast<std::size_t>(y) * width, width) != GIF_OK) return false;
+        }
+        return true;
+    }
+    static constexpr int Start[4] = {0, 4, 2, 1};
+    static constexpr int Step[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int y = Start[pass]; y < height; y += Step[pass]) {
+            if (DGifGetLine(gif, indices.data() + static_cast<std::size_t>(y) * width, width) != GIF_OK) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
+{
+    MemorySource source{bytes, 0};
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&source, ReadFromMemory, &error));
+    if (!gif) return false;
+
+    int transparent = NO_TRANSPARENT_COLOR;
+    for (;;) {
+        GifRecordType record;
+        if (DGifGetRecordType(gif.get(), &record) != GIF_OK) return false;
+        if (record == TERMINATE_RECORD_TYPE) return false;  // no image at all
+        if (record == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &ext) != GIF_OK) return false;
+            if (code == GRAPHICS_EXT_FUNC_CODE && ext != nullptr && ext[0] >= 4) {
+                GraphicsControlBlock gcb;
+                if (DGifExtensionToGCB(ext[0], ext + 1, &gcb) == GIF_OK) transparent = gcb.TransparentColor;
+            }
+            while (ext != nullptr) {
+                if (DGifGetExtensionNext(gif.get(), &ext) != GIF_OK) return false;
+            }
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE) return false;
+
+        if (DGifGetImageDesc(gif.get()) != GIF_OK) return false;
+        const GifImageDesc& desc = gif->Image;
+        const int width = desc.Width;
+        const int height = desc.Height;
+        if (width <= 0 || height <= 0 || !FitsLimits(width, height)) return false;
+
+        std::vector<GifPixelType> indices;
+        if (!ReadIndices(gif.get(), width, height, desc.Interlace, indices)) return false;
+
+        // Palette as BGRA; indices beyond the table (or with no table) are
+        // opaque black, and the transparent index is all-zero.
+        std::uint8_t palette[256][4] = {};
+        const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+        for (int i = 0; i < 256; ++i) palette[i][3] = 255;
+        if (map != nullptr) {
+            const int count = std::min(map->ColorCount, 256);
+            for (int i = 0; i < count; ++i) {
+                palette[i][0] = map->Colors[i].Blue;
+                palette[i][1] = map->Colors[i].Green;
+                palette[i][2] = map->Colors[i].Red;
+            }
+        }
+        if (transparent >= 0 && transparent < 256) std::memset(palette[transparent], 0, 4);
+
+        out.Width = width;
+        out.Height = height;
+        out.Pixels.resize(indices.size() * 4);
+        std::uint8_t* p = out.Pixels.data();
+        for (GifPixelType index : indices) {
+            std::memcpy(p, palette[index], 4);
+            p += 4;
+        }
+        return true;
+    }
+}
+
+}  // namespace framelot

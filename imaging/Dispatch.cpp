@@ -1,0 +1,53 @@
+#include "imaging/Dispatch.h"
+
+#include "apng/ApngConvert.h"
+#include "gif/GifConvert.h"
+#include "imaging/Output.h"
+#include "webp/WebpConvert.h"
+
+namespace framelot {
+namespace {
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SourceKind KindOfPath(std::string_view path)
+{
+    const std::size_t dot = FindExtension(path);
+    if (dot == std::string_view::npos) return SourceKind::None;
+    const std::string_view extension = path.substr(dot);
+    if (EqualsIgnoringAsciiCase(extension, ".gif")) return SourceKind::Gif;
+    if (EqualsIgnoringAsciiCase(extension, ".png")) return SourceKind::Apng;
+    if (EqualsIgnoringAsciiCase(extension, ".apng")) return SourceKind::Apng;
+    if (EqualsIgnoringAsciiCase(extension, ".webp")) return SourceKind::Webp;
+    return SourceKind::None;
+}
+
+ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder)
+{
+    switch (KindOfPath(path)) {
+    case SourceKind::Gif: return ConvertGif(path, makeFolder);
+    case SourceKind::Apng: return ConvertApng(path, makeFolder);
+    case SourceKind::Webp: return ConvertWebp(path, makeFolder);
+    case SourceKind::None: break;
+    }
+    return NotAnimation("not a GIF, PNG, APNG or WebP file name");
+}
+
+std::string ResultText(int convertedCount)
+{
+    return std::to_string(convertedCount) + " file complete!";
+}
+
+}  // namespace framelot

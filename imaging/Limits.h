@@ -1,0 +1,38 @@
+// Every resource limit of the program, in one place. Sizes taken from a file
+// are compared with these before anything is allocated for them.
+#pragma once
+
+#include <cstdint>
+
+namespace framelot {
+
+// A source file larger than this is refused before it is read.
+inline constexpr std::uint64_t MaxSourceBytes = 1ull << 30;  // 1 GiB
+
+// Pixels in one canvas or one decoded frame: far above real animations (a 4K
+// frame is 8.3 MP), far below what the few canvas-sized bitmaps a conversion
+// holds at once would need to exhaust memory (100 MP x 4 bytes = 400 MB).
+inline constexpr std::uint64_t MaxCanvasPixels = 100'000'000;
+
+// Frames written for one file. Every frame becomes a file on disk, so more than
+// this is not something a user could mean.
+inline constexpr std::uint64_t MaxFrames = 100'000;
+
+// Pixels written for one file in total (frames x canvas pixels): bounds the
+// time a small hostile file (thousands of one-pixel frames on a huge canvas)
+// can keep the encoder busy.
+inline constexpr std::uint64_t MaxOutputPixels = 20'000'000'000ull;
+
+// Length of one PNG chunk's data, as the PNG format allows it.
+inline constexpr std::uint64_t MaxChunkBytes = 0x7FFFFFFFu;
+
+// True when a width x height image fits the pixel limit. Multiplies in 64 bits
+// so that no product of two 32-bit sides can wrap.
+inline bool FitsLimits(std::int64_t width, std::int64_t height)
+{
+    if (width < 0 || height < 0) return false;
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= MaxCanvasPixels;
+}
+
+}  // namespace framelot

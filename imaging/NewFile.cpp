@@ -1,0 +1,103 @@
+#include "imaging/NewFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace framelot {
+namespace {
+
+std::string ParentFolder(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string ErrorText(const char* what, int error)
+{
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes, int& error)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        if (n == 0) {
+            error = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+SaveOutcome LinkOutcome(int error)
+{
+    if (error == 0) return {SaveStatus::Written, {}};
+    if (error == EEXIST) return {SaveStatus::AlreadyExists, {}};
+    return {SaveStatus::Failed, ErrorText("cannot create file", error)};
+}
+
+// Fallback for file systems without unnamed temporary files.
+SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    const std::string folder = ParentFolder(path);
+    std::string pattern = folder + "/.framelot-XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
+    int error = 0;
+    const bool written = WriteAll(fd, bytes, error);
+    if (::close(fd) != 0 && written) error = errno;
+    SaveOutcome outcome;
+    if (!written || error != 0) {
+        outcome = {SaveStatus::Failed, ErrorText("cannot write file", error)};
+    } else {
+        ::fchmodat(AT_FDCWD, pattern.c_str(), 0644, 0);
+        outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
+    }
+    ::unlink(pattern.c_str());
+    return outcome;
+}
+
+}  // namespace
+
+SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) return {SaveStatus::AlreadyExists, {}};
+
+    const std::string folder = ParentFolder(path);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return WriteThroughNamedTemporary(path, bytes);
+        return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
+    }
+    int error = 0;
+    if (!WriteAll(fd, bytes, error)) {
+        ::close(fd);  // the unnamed file vanishes with its descriptor
+        return {SaveStatus::Failed, ErrorText("cannot write file", error)};
+    }
+    // Link the finished file under its name; linkat never replaces a name.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    int result = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    if (result != 0 && errno == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
+        result = ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH);
+    }
+    const int linkError = result == 0 ? 0 : errno;
+    ::close(fd);
+    return LinkOutcome(linkError);
+}
+
+}  // namespace framelot

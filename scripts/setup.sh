@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Framelot need,
+# but only those that are missing: a second run takes a second or two.
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake make pkg-config
+  zlib1g-dev libpng-dev libgif-dev libwebp-dev
+  qt6-base-dev libgtest-dev
+  fonts-ipafont-gothic   # renders the Japanese menu caption
+  clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

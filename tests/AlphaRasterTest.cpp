@@ -1,0 +1,119 @@
+// Pixel effects of the raster operations and the alpha conversions.
+#include <gtest/gtest.h>
+
+#include "imaging/Alpha.h"
+#include "imaging/Raster.h"
+#include "tests/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using test::PixelAt;
+using test::SolidBitmap;
+using Px = std::vector<int>;
+
+TEST(AlphaTest, PremultiplyIsFloorOfColourTimesAlpha)
+{
+    struct Case { Px In, Out; };
+    const Case cases[] = {
+        {{200, 100, 50, 0}, {0, 0, 0, 0}},
+        {{200, 100, 50, 255}, {200, 100, 50, 255}},
+        {{255, 255, 255, 127}, {127, 127, 127, 127}},
+        {{255, 0, 0, 128}, {128, 0, 0, 128}},
+        {{1, 0, 0, 254}, {0, 0, 0, 254}},
+    };
+    for (const Case& c : cases) {
+        Bitmap b = SolidBitmap(1, 1, c.In[0], c.In[1], c.In[2], c.In[3]);
+        PremultiplyAlpha(b);
+        EXPECT_EQ(PixelAt(b, 0, 0), c.Out);
+    }
+}
+
+TEST(AlphaTest, UnpremultiplyTruncatesAndClampsMalformedColour)
+{
+    Bitmap b = SolidBitmap(4, 1, 0, 0, 0, 0);
+    const std::uint8_t pixels[] = {200, 100, 50, 128, /* premultiplied below */ 9, 9, 9, 0, 255, 254, 1, 10, 7, 8, 9, 255};
+    std::copy(std::begin(pixels), std::end(pixels), b.Pixels.begin());
+    PremultiplyAlpha(b);  // pixel 0: 100, 50, 25; pixel 2: 10, 9, 0 (pixel 1 alpha 0 -> 0)
+    b.Pixels[8] = 200;    // colour above alpha: not valid premultiplied data
+    UnpremultiplyAlpha(b);
+    EXPECT_EQ(PixelAt(b, 0, 0), (Px{199, 99, 49, 128}));
+    EXPECT_EQ(PixelAt(b, 1, 0), (Px{0, 0, 0, 0}));
+    EXPECT_EQ(PixelAt(b, 2, 0), (Px{255, 229, 0, 10}));  // 200*255/10 capped; 9*255/10 = 229
+    EXPECT_EQ(PixelAt(b, 3, 0), (Px{7, 8, 9, 255}));
+}
+
+TEST(RasterTest, FillTakesRedFromTheLowByteAndClearsAlpha)
+{
+    Bitmap b = SolidBitmap(3, 3, 9, 9, 9, 255);
+    FillRect(b, Rect{1, 1, 5, 5}, 0x00332211);  // clipped at the right and bottom
+    EXPECT_EQ(PixelAt(b, 0, 0), (Px{9, 9, 9, 255}));
+    EXPECT_EQ(PixelAt(b, 1, 1), (Px{0x33, 0x22, 0x11, 0}));
+    EXPECT_EQ(PixelAt(b, 2, 2), (Px{0x33, 0x22, 0x11, 0}));
+    FillRect(b, Rect{0, 0, 3, 3}, 0);
+    EXPECT_EQ(b.Pixels, std::vector<std::uint8_t>(36, 0));
+}
+
+TEST(RasterTest, CopyTakesAllFourBytesAndClipsAtEveryEdge)
+{
+    const Bitmap src = SolidBitmap(2, 2, 1, 2, 3, 0);  // alpha 0 is copied too
+    struct Case { std::int64_t X, Y; int Changed; };
+    const Case cases[] = {{0, 0, 4}, {-1, -1, 1}, {3, 3, 1}, {4, 0, 0}, {-2, 0, 0}, {1LL << 40, 0, 0}, {-(1LL << 40), 0, 0}};
+    for (const Case& c : cases) {
+        Bitmap dst = SolidBitmap(4, 4, 9, 9, 9, 255);
+        CopyBlock(dst, c.X, c.Y, src, 2, 2);
+        int changed = 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) changed += PixelAt(dst, x, y) == Px{1, 2, 3, 0};
+        EXPECT_EQ(changed, c.Changed) << c.X << "," << c.Y;
+    }
+    Bitmap dst = SolidBitmap(4, 4, 9, 9, 9, 255);
+    CopyBlock(dst, 0, 0, src, 100, 100);  // a block larger than the source stops at its edge
+    EXPECT_EQ(PixelAt(dst, 2, 2), (Px{9, 9, 9, 255}));
+}
+
+TEST(RasterTest, BlendIdentitiesAndRounding)
+{
+    Bitmap dst = SolidBitmap(3, 1, 10, 20, 30, 200);
+    Bitmap src = MakeBitmap(3, 1);
+    const std::uint8_t px[] = {0, 0, 0, 0, 40, 50, 60, 255, 64, 0, 0, 128};
+    std::copy(std::begin(px), std::end(px), src.Pixels.begin());
+    BlendBlock(dst, 0, 0, src, 3, 1);
+    EXPECT_EQ(PixelAt(dst, 0, 0), (Px{10, 20, 30, 200}));  // transparent leaves it exactly
+    EXPECT_EQ(PixelAt(dst, 1, 0), (Px{40, 50, 60, 255}));  // opaque replaces it exactly
+    // 64 + round(10 * 127 / 255) = 64 + 5; alpha 128 + round(200 * 127 / 255) = 128 + 100
+    EXPECT_EQ(PixelAt(dst, 2, 0), (Px{69, 10, 15, 228}));
+}
+
+TEST(RasterTest, BlendKeepsAnOpaqueCanvasOpaque)
+{
+    // A faint source blended many times must neither wrap nor lose alpha.
+    Bitmap dst = SolidBitmap(1, 1, 0, 255, 0, 255);
+    const Bitmap src = SolidBitmap(1, 1, 0, 2, 0, 2);
+    for (int i = 0; i < 127; ++i) BlendBlock(dst, 0, 0, src, 1, 1);
+    EXPECT_EQ(PixelAt(dst, 0, 0), (Px{0, 255, 0, 255}));
+}
+
+TEST(RasterTest, RegionSavedAndRestoredAndGrowthKeepsTheOrigin)
+{
+    Bitmap b = SolidBitmap(3, 3, 1, 1, 1, 255);
+    Bitmap saved;
+    Rect savedRect;
+    SaveRegion(b, Rect{2, 2, 5, 5}, saved, savedRect);
+    EXPECT_EQ(savedRect.Width, 1);
+    FillRect(b, Rect{0, 0, 3, 3}, 0);
+    RestoreRegion(b, saved, savedRect);
+    EXPECT_EQ(PixelAt(b, 2, 2), (Px{1, 1, 1, 255}));
+    EXPECT_EQ(PixelAt(b, 1, 1), (Px{0, 0, 0, 0}));
+
+    GrowBitmap(b, 5, 4);
+    EXPECT_EQ(b.Width, 5);
+    EXPECT_EQ(b.Height, 4);
+    EXPECT_EQ(PixelAt(b, 2, 2), (Px{1, 1, 1, 255}));
+    EXPECT_EQ(PixelAt(b, 4, 3), (Px{0, 0, 0, 0}));
+    GrowBitmap(b, 1, 1);  // never shrinks
+    EXPECT_EQ(b.Width, 5);
+}
+
+}  // namespace
+}  // namespace framelot

@@ -1,0 +1,255 @@
+#include "tests/FixtureBuilders.h"
+
+#include <gif_lib.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace framelot::test {
+namespace {
+
+int AppendOutput(GifFileType* gif, const GifByteType* data, int length)
+{
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + length);
+    return length;
+}
+
+ColorMapObject* MakeMap(const std::vector<Rgb>& colours)
+{
+    int size = 2;
+    while (size < static_cast<int>(colours.size())) size *= 2;
+    std::vector<GifColorType> entries(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+    for (std::size_t i = 0; i < colours.size(); ++i) entries[i] = {colours[i][0], colours[i][1], colours[i][2]};
+    return GifMakeMapObject(size, entries.data());
+}
+
+void Check(bool ok, const char* what)
+{
+    if (!ok) throw std::runtime_error(what);
+}
+
+void AppendU32(Bytes& out, std::uint32_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v >> 24));
+    out.push_back(static_cast<std::uint8_t>(v >> 16));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+
+Bytes Compress(std::uint32_t width, std::uint32_t height, int bytesPerPixel, const Bytes& pixels)
+{
+    Bytes raw;
+    const std::size_t row = static_cast<std::size_t>(width) * bytesPerPixel;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        raw.push_back(0);  // filter: none
+        raw.insert(raw.end(), pixels.begin() + static_cast<std::ptrdiff_t>(y * row),
+                   pixels.begin() + static_cast<std::ptrdiff_t>((y + 1) * row));
+    }
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes out(size);
+    Check(compress(out.data(), &size, raw.data(), static_cast<uLong>(raw.size())) == Z_OK, "compress");
+    out.resize(size);
+    return out;
+}
+
+Bytes Fctl(std::uint32_t sequence, const ApngFrameSpec& f)
+{
+    Bytes d;
+    AppendU32(d, sequence);
+    AppendU32(d, f.Width);
+    AppendU32(d, f.Height);
+    AppendU32(d, f.X);
+    AppendU32(d, f.Y);
+    d.insert(d.end(), {0, 1, 0, 10, f.Dispose, f.Blend});
+    return d;
+}
+
+}  // namespace
+
+std::vector<Rgb> FourColours()
+{
+    return {Rgb{0, 0, 0}, Rgb{255, 0, 0}, Rgb{0, 255, 0}, Rgb{0, 0, 255}};
+}
+
+GifFrameSpec SolidGifFrame(int left, int top, int width, int height, std::uint8_t index, int disposal)
+{
+    GifFrameSpec f;
+    f.Left = left;
+    f.Top = top;
+    f.Width = width;
+    f.Height = height;
+    f.Indices.assign(static_cast<std::size_t>(width) * height, index);
+    f.Disposal = disposal;
+    return f;
+}
+
+Bytes BuildGif(const GifSpec& spec)
+{
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendOutput, &error);
+    Check(gif != nullptr, "EGifOpen");
+    EGifSetGifVersion(gif, !spec.Version87a);
+    ColorMapObject* global = spec.Palette.empty() ? nullptr : MakeMap(spec.Palette);
+    Check(EGifPutScreenDesc(gif, spec.ScreenWidth, spec.ScreenHeight, 8, spec.Background, global) == GIF_OK, "screen");
+    if (spec.LoopExtension) {
+        static const GifByteType netscape[] = "NETSCAPE2.0";
+        static const GifByteType loop[] = {1, 0, 0};
+        EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
+        EGifPutExtensionBlock(gif, 11, netscape);
+        EGifPutExtensionBlock(gif, 3, loop);
+        EGifPutExtensionTrailer(gif);
+    }
+    for (const GifFrameSpec& f : spec.Frames) {
+        if (f.Disposal >= 0) {
+            GraphicsControlBlock gcb{};
+            gcb.DisposalMode = f.Disposal;
+            gcb.TransparentColor = f.Transparent;
+            GifByteType ext[4];
+            EGifGCBToExtension(&gcb, ext);
+            Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK, "gce");
+        }
+        if (f.CommentBefore) EGifPutComment(gif, "a comment");
+        ColorMapObject* local = f.LocalPalette.empty() ? nullptr : MakeMap(f.LocalPalette);
+        Check(EGifPutImageDesc(gif, f.Left, f.Top, f.Width, f.Height, f.Interlace, local) == GIF_OK, "desc");
+        if (local) GifFreeMapObject(local);
+        std::vector<GifPixelType> row(static_cast<std::size_t>(f.Width));
+        auto putRow = [&](int y) {
+            std::memcpy(row.data(), f.Indices.data() + static_cast<std::size_t>(y) * f.Width, row.size());
+            Check(EGifPutLine(gif, row.data(), f.Width) == GIF_OK, "line");
+        };
+        if (f.Interlace) {
+            static constexpr int Start[4] = {0, 4, 2, 1}, Step[4] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = Start[pass]; y < f.Height; y += Step[pass]) putRow(y);
+        } else {
+            for (int y = 0; y < f.Height; ++y) putRow(y);
+        }
+    }
+    if (global) GifFreeMapObject(global);
+    Check(EGifCloseFile(gif, &error) == GIF_OK, "close");
+    return out;
+}
+
+void AppendPngChunk(Bytes& png, const char* type, const Bytes& data)
+{
+    AppendU32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, png.data() + start, static_cast<uInt>(png.size() - start));
+    AppendU32(png, static_cast<std::uint32_t>(crc));
+}
+
+Bytes SolidRgba(std::uint32_t width, std::uint32_t height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                std::uint8_t a)
+{
+    Bytes pixels;
+    for (std::uint32_t i = 0; i < width * height; ++i) pixels.insert(pixels.end(), {r, g, b, a});
+    return pixels;
+}
+
+Bytes BuildApng(const ApngSpec& spec)
+{
+    const int bpp = spec.ColourType == 3 ? 1 : 4;
+    Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
+    Bytes ihdr;
+    AppendU32(ihdr, spec.Width);
+    AppendU32(ihdr, spec.Height);
+    ihdr.insert(ihdr.end(), {8, spec.ColourType, 0, 0, 0});
+    AppendPngChunk(png, "IHDR", ihdr);
+    Bytes actl;
+    AppendU32(actl, spec.AnnouncedFrames ? spec.AnnouncedFrames : static_cast<std::uint32_t>(spec.Frames.size()));
+    AppendU32(actl, 0);
+    AppendPngChunk(png, "acTL", actl);
+    if (spec.ColourType == 3) {
+        AppendPngChunk(png, "PLTE", spec.Palette);
+        if (!spec.Transparency.empty()) AppendPngChunk(png, "tRNS", spec.Transparency);
+    }
+    std::uint32_t sequence = 0;
+    for (std::size_t i = 0; i < spec.Frames.size(); ++i) {
+        const ApngFrameSpec& f = spec.Frames[i];
+        if (i == 0 && !spec.DefaultImageIsFrame) {
+            AppendPngChunk(png, "IDAT", Compress(spec.Width, spec.Height, bpp, spec.DefaultPixels));
+        }
+        AppendPngChunk(png, "fcTL", Fctl(sequence++, f));
+        const Bytes data = Compress(f.Width, f.Height, bpp, f.Pixels);
+        if (i == 0 && spec.DefaultImageIsFrame) {
+            AppendPngChunk(png, "IDAT", data);
+        } else {
+            Bytes fdat;
+            AppendU32(fdat, sequence++);
+            fdat.insert(fdat.end(), data.begin(), data.end());
+            AppendPngChunk(png, "fdAT", fdat);
+        }
+    }
+    AppendPngChunk(png, "IEND", {});
+    return png;
+}
+
+Bytes BuildPlainPng(std::uint32_t width, std::uint32_t height, const Bytes& rgba)
+{
+    Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
+    Bytes ihdr;
+    AppendU32(ihdr, width);
+    AppendU32(ihdr, height);
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    AppendPngChunk(png, "IHDR", ihdr);
+    AppendPngChunk(png, "IDAT", Compress(width, height, 4, rgba));
+    AppendPngChunk(png, "IEND", {});
+    return png;
+}
+
+namespace {
+
+Bytes EncodeFrame(int width, int height, const Bytes& rgba, bool lossy)
+{
+    std::uint8_t* out = nullptr;
+    const std::size_t size = lossy ? WebPEncodeRGBA(rgba.data(), width, height, width * 4, 90, &out)
+                                   : WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out);
+    Check(size > 0, "webp encode");
+    Bytes bytes(out, out + size);
+    WebPFree(out);
+    return bytes;
+}
+
+}  // namespace
+
+Bytes BuildAnimatedWebp(const WebpSpec& spec)
+{
+    WebPMux* mux = WebPMuxNew();
+    std::vector<Bytes> frames;
+    frames.reserve(spec.Frames.size());
+    for (const WebpFrameSpec& f : spec.Frames) {
+        frames.push_back(EncodeFrame(f.Width, f.Height, f.Rgba, f.Lossy));
+        WebPMuxFrameInfo info{};
+        info.bitstream = {frames.back().data(), frames.back().size()};
+        info.x_offset = f.X;
+        info.y_offset = f.Y;
+        info.duration = 100;
+        info.id = WEBP_CHUNK_ANMF;
+        info.dispose_method = f.DisposeBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
+        info.blend_method = f.NoBlend ? WEBP_MUX_NO_BLEND : WEBP_MUX_BLEND;
+        Check(WebPMuxPushFrame(mux, &info, 1) == WEBP_MUX_OK, "push frame");
+    }
+    WebPMuxAnimParams params{spec.Background, 0};
+    Check(WebPMuxSetAnimationParams(mux, &params) == WEBP_MUX_OK, "anim params");
+    Check(WebPMuxSetCanvasSize(mux, spec.CanvasWidth, spec.CanvasHeight) == WEBP_MUX_OK, "canvas");
+    WebPData assembled{};
+    Check(WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK, "assemble");
+    Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);
+    WebPDataClear(&assembled);
+    WebPMuxDelete(mux);
+    return bytes;
+}
+
+Bytes BuildStillWebp(int width, int height, const Bytes& rgba)
+{
+    return EncodeFrame(width, height, rgba, false);
+}
+
+}  // namespace framelot::test

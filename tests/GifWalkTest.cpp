@@ -1,0 +1,149 @@
+// Walking GIF blocks and rebuilding one frame as a stand-alone GIF.
+#include <gtest/gtest.h>
+
+#include "gif/GifRebuild.h"
+#include "gif/GifWalk.h"
+#include "tests/FixtureBuilders.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+// Header + global table of 2 entries (N = 0), then the given blocks.
+Bytes Stream(std::initializer_list<Bytes> blocks, std::uint8_t screenFlags = 0x80, std::uint8_t background = 0)
+{
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, screenFlags, background, 0};
+    if (screenFlags & 0x80) {
+        const std::size_t entries = 2u << (screenFlags & 7);
+        for (std::size_t i = 0; i < entries; ++i) b.insert(b.end(), {std::uint8_t(i), std::uint8_t(i + 1), std::uint8_t(i + 2)});
+    }
+    for (const Bytes& block : blocks) b.insert(b.end(), block.begin(), block.end());
+    b.push_back(0x3B);
+    return b;
+}
+
+Bytes Control(std::uint8_t flags) { return {0x21, 0xF9, 4, flags, 0, 0, 0, 0}; }
+Bytes Image(std::uint16_t left, std::uint16_t top, std::uint16_t w, std::uint16_t h, Bytes localTable = {})
+{
+    Bytes b = {0x2C, std::uint8_t(left), std::uint8_t(left >> 8), std::uint8_t(top), std::uint8_t(top >> 8),
+               std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h), std::uint8_t(h >> 8),
+               std::uint8_t(localTable.empty() ? 0 : 0x80)};
+    if (!localTable.empty()) b.insert(b.end(), localTable.begin(), localTable.end());
+    b.insert(b.end(), {2, 2, 0x4C, 0x01, 0});  // code size, one data sub-block, terminator
+    return b;
+}
+Bytes Comment() { return {0x21, 0xFE, 3, 'a', 'b', 'c', 0}; }
+Bytes PlainText() { Bytes b = {0x21, 0x01, 12}; b.resize(15, 0); b.insert(b.end(), {1, 'x', 0}); return b; }
+Bytes Application() { Bytes b = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0}; return b; }
+
+TEST(GifWalkTest, BlocksOffsetFollowsTheGlobalTable)
+{
+    EXPECT_EQ(GifBlocksOffset(Stream({}, 0x80)), 19u);
+    EXPECT_EQ(GifBlocksOffset(Stream({}, 0x87)), 781u);
+    EXPECT_EQ(GifBlocksOffset(Stream({}, 0x00)), 13u);
+}
+
+TEST(GifWalkTest, SignatureNeedsGifAndAWholeHeader)
+{
+    Bytes any = Stream({});
+    any[3] = 'x', any[4] = 'y', any[5] = 'z';
+    EXPECT_TRUE(HasGifSignature(any));
+    any[0] = 'g';
+    EXPECT_FALSE(HasGifSignature(any));
+    EXPECT_FALSE(HasGifSignature(Bytes{'G', 'I', 'F', '8', '9', 'a'}));
+}
+
+TEST(GifWalkTest, ExtensionsNeitherCountNorShiftFrames)
+{
+    const Bytes gif = Stream({Application(), Comment(), Control(0x08), Image(1, 2, 3, 4), PlainText(), Comment(),
+                              Image(5, 6, 7, 8), Comment(), Bytes{0x21, 0x99, 2, 0, 0, 0}});
+    const auto o = GifBlocksOffset(gif);
+    EXPECT_EQ(CountGifFrames(gif, o), 2);
+    const GifFrameInfo f1 = FindGifFrame(gif, o, 1);
+    ASSERT_TRUE(f1.Found);
+    EXPECT_EQ(f1.Bounds.Left, 5);
+    EXPECT_EQ(f1.Bounds.Height, 8);
+    EXPECT_EQ(f1.Disposal, 2);  // inherited from frame 0's control extension
+    EXPECT_FALSE(FindGifFrame(gif, o, 2).Found);
+}
+
+TEST(GifWalkTest, DisposalComesFromBitsTwoAndThree)
+{
+    const std::pair<std::uint8_t, int> cases[] = {{0x08, 2}, {0x0C, 3}, {0x04, 1}, {0x1C, 3}, {0x10, 0}};
+    for (auto [flags, disposal] : cases) {
+        const Bytes gif = Stream({Control(flags), Image(0, 0, 1, 1)});
+        EXPECT_EQ(FindGifFrame(gif, GifBlocksOffset(gif), 0).Disposal, disposal) << int(flags);
+    }
+    const Bytes none = Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)});
+    EXPECT_EQ(FindGifFrame(none, GifBlocksOffset(none), 1).Disposal, 0);
+}
+
+TEST(GifWalkTest, LocalTablesAndLargeFieldsAreReadRight)
+{
+    Bytes table(3 * 4, 7);
+    table[0] = 0x11, table[1] = 0x22, table[2] = 0x33;
+    Bytes image = Image(40000, 0, 1, 1, table);
+    image[9] = 0x81;  // local table of 4 entries
+    const Bytes gif = Stream({image, Image(0, 0, 2, 2)}, 0x80, 0);
+    const auto o = GifBlocksOffset(gif);
+    EXPECT_EQ(CountGifFrames(gif, o), 2);
+    EXPECT_EQ(FindGifFrame(gif, o, 0).Bounds.Left, 40000);
+    // The first image's local table wins over the global one.
+    EXPECT_EQ(GifBackgroundColour(gif, o), 0x332211u);
+}
+
+TEST(GifWalkTest, BackgroundOutsideItsTableOrWithoutTableIsZero)
+{
+    Bytes gif = Stream({Image(0, 0, 1, 1)}, 0x80, 1);
+    EXPECT_EQ(GifBackgroundColour(gif, GifBlocksOffset(gif)), 0x030201u);
+    gif = Stream({Image(0, 0, 1, 1)}, 0x80, 2);  // the table has 2 entries
+    EXPECT_EQ(GifBackgroundColour(gif, GifBlocksOffset(gif)), 0u);
+    gif = Stream({Image(0, 0, 1, 1)}, 0x00, 0);
+    EXPECT_EQ(GifBackgroundColour(gif, GifBlocksOffset(gif)), 0u);
+}
+
+TEST(GifWalkTest, TruncationEndsTheWalkWithoutReadingPastTheEnd)
+{
+    const Bytes whole = Stream({Control(0x04), Image(0, 0, 1, 1), Control(0x04), Image(0, 0, 1, 1)});
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+        const auto o = GifBlocksOffset(cut);
+        const int count = CountGifFrames(cut, o);
+        EXPECT_LE(count, 2);
+        std::vector<std::uint8_t> out;
+        Rect r;
+        RebuildGifFrame(cut, o, 1, out, r);
+        GifBackgroundColour(cut, o);
+    }
+    EXPECT_EQ(CountGifFrames(Bytes(whole.begin(), whole.end() - 1), GifBlocksOffset(whole)), 2);  // no trailer
+}
+
+TEST(GifWalkTest, RebuildKeepsOnlyHeadControlsImageAndTrailer)
+{
+    const Bytes c0 = Control(0x04), c1a = Control(0x08), c1b = Control(0x0D);
+    const Bytes i0 = Image(0, 0, 1, 1), i1 = Image(3, 4, 1, 1);
+    const Bytes gif = Stream({Application(), c0, i0, c1a, Comment(), c1b, i1, Comment()});
+    const auto o = GifBlocksOffset(gif);
+    std::vector<std::uint8_t> out;
+    Rect r;
+
+    RebuildGifFrame(gif, o, 0, out, r);
+    Bytes expected(gif.begin(), gif.begin() + o);
+    for (const Bytes* part : {&c0, &i0}) expected.insert(expected.end(), part->begin(), part->end());
+    expected.push_back(0x3B);
+    EXPECT_EQ(out, expected);
+
+    // Two control extensions, separated by a comment that is dropped.
+    RebuildGifFrame(gif, o, 1, out, r);
+    expected.assign(gif.begin(), gif.begin() + o);
+    for (const Bytes* part : {&c1a, &c1b, &i1}) expected.insert(expected.end(), part->begin(), part->end());
+    expected.push_back(0x3B);
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(r.Left, 3);
+    EXPECT_EQ(r.Top, 4);
+    EXPECT_LE(out.size(), gif.size());
+}
+
+}  // namespace
+}  // namespace framelot

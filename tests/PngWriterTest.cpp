@@ -1,0 +1,77 @@
+// Writing frames: exact bytes, never overwriting, never a partial or stray file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "imaging/NewFile.h"
+#include "imaging/PngWriter.h"
+#include "tests/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+TEST(PngWriterTest, WritesRgbaPngThatReadsBackByteExact)
+{
+    TempDir dir;
+    Bitmap b = MakeBitmap(3, 2);
+    for (std::size_t i = 0; i < b.Pixels.size(); ++i) b.Pixels[i] = static_cast<std::uint8_t>(i * 11);
+    b.Pixels[3] = 128;  // alpha 128 keeps its colour: nothing is premultiplied on the way
+    b.Pixels[0] = 0, b.Pixels[1] = 0, b.Pixels[2] = 255;
+    const std::string path = dir / "f.png";
+    ASSERT_EQ(SavePng(b, path).Status, SaveStatus::Written);
+
+    const Bytes file = ReadFile(path);
+    ASSERT_GT(file.size(), 26u);
+    EXPECT_EQ(file[24], 8);  // bit depth
+    EXPECT_EQ(file[25], 6);  // colour type RGBA
+    const Bitmap back = ReadPng(path);
+    EXPECT_EQ(back.Width, 3);
+    EXPECT_EQ(back.Height, 2);
+    EXPECT_EQ(back.Pixels, b.Pixels);
+}
+
+TEST(PngWriterTest, NeverReplacesWhatIsThere)
+{
+    TempDir dir;
+    const std::string path = dir / "f.png";
+    ASSERT_EQ(SavePng(SolidBitmap(2, 2, 1, 2, 3, 255), path).Status, SaveStatus::Written);
+    const Bytes first = ReadFile(path);
+    EXPECT_EQ(SavePng(SolidBitmap(4, 4, 9, 9, 9, 255), path).Status, SaveStatus::AlreadyExists);
+    EXPECT_EQ(ReadFile(path), first);
+
+    fs::create_directory(dir / "folder.png");
+    EXPECT_EQ(SavePng(SolidBitmap(1, 1, 0, 0, 0, 0), dir / "folder.png").Status, SaveStatus::AlreadyExists);
+    EXPECT_TRUE(fs::is_directory(dir / "folder.png"));
+}
+
+TEST(PngWriterTest, FailuresAreReportedAndLeaveNothingBehind)
+{
+    TempDir dir;
+    const SaveOutcome missing = SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "no/such/folder/f.png");
+    EXPECT_EQ(missing.Status, SaveStatus::Failed);
+    EXPECT_NE(missing.Reason.find("No such file"), std::string::npos) << missing.Reason;
+
+    EXPECT_EQ(SavePng(Bitmap{}, dir / "empty.png").Status, SaveStatus::Failed);
+    EXPECT_TRUE(ListFiles(dir.Path).empty());
+
+    if (::geteuid() != 0) {  // root may write anywhere
+        fs::create_directory(dir / "ro");
+        fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Status, SaveStatus::Failed);
+    }
+}
+
+TEST(PngWriterTest, NewFileLeavesNoTemporaryAfterSuccessOrClash)
+{
+    TempDir dir;
+    const Bytes data = {1, 2, 3};
+    EXPECT_EQ(WriteNewFile(dir / "a", data).Status, SaveStatus::Written);
+    EXPECT_EQ(WriteNewFile(dir / "a", Bytes{9}).Status, SaveStatus::AlreadyExists);
+    EXPECT_EQ(ReadFile(dir / "a"), data);
+    EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"a"});
+}
+
+}  // namespace
+}  // namespace framelot

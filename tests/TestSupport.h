@@ -1,0 +1,49 @@
+// Helpers the tests share: temporary folders, files, and reading PNGs back.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/ConvertResult.h"
+
+namespace framelot::test {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh folder, removed with everything in it when the value goes.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    fs::path Path;
+    std::string operator/(const std::string& name) const { return (Path / name).string(); }
+};
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadFile(const std::string& path);
+
+// A PNG file read back as blue, green, red, alpha, independently of our decoder.
+// Width 0 when the file cannot be read.
+Bitmap ReadPng(const std::string& path);
+
+// Every file below `folder`, relative names sorted.
+std::vector<std::string> ListFiles(const fs::path& folder);
+
+// A bitmap of the given size filled with one BGRA pixel.
+Bitmap SolidBitmap(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a);
+
+// The BGRA bytes at (x, y).
+std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
+
+// A sink that keeps a copy of every frame.
+struct CollectedFrames {
+    std::vector<Bitmap> Frames;
+    FrameSink Sink();
+};
+
+}  // namespace framelot::test

@@ -1,0 +1,35 @@
+// Drawing WebP frames onto the canvas by the WebP dispose and blend methods.
+#pragma once
+
+#include "imaging/Bitmap.h"
+
+namespace framelot {
+
+struct WebpFrameHeader {
+    Rect Bounds;
+    bool DisposeBackground = false;
+    bool NoBlend = false;
+    bool HasAlpha = false;
+};
+
+// State of one file's composition.
+struct WebpComposer {
+    Bitmap Canvas;  // premultiplied; cleared areas are transparent black
+    Colour FillColour = 0;  // the ANIM background colour (red in the low byte)
+    bool PreviousDispose = false;
+    Rect PreviousRect;
+};
+
+// Enlarges the canvas to cover `bounds` (never shrinks it), keeping the
+// composition so far at the origin.
+void GrowWebpCanvas(WebpComposer& composer, const Rect& bounds);
+
+// Draws one frame (premultiplied, or null when it could not be decoded) as
+// output `index`.
+void ComposeWebpFrame(WebpComposer& composer, const Bitmap* frame, const WebpFrameHeader& header, std::size_t index);
+
+// The canvas as a saved frame: straight colour, and every pixel with alpha 0
+// carrying the background colour's red, green and blue.
+void FinishWebpOutput(const WebpComposer& composer, Bitmap& output);
+
+}  // namespace framelot
