@@ -99,6 +99,31 @@ void BlendBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, 
     }
 }
 
+void BlendBlockStraight(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
+                        std::int64_t height)
+{
+    Span2D s;
+    width = std::min<std::int64_t>(width, src.Width);
+    height = std::min<std::int64_t>(height, src.Height);
+    if (!ClipBlock(dst.Width, dst.Height, x, y, width, height, s)) return;
+    for (int row = 0; row < s.Height; ++row) {
+        std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + row);
+        const std::uint8_t* p = PixelAt(src, s.SrcX, s.SrcY + row);
+        for (int i = 0; i < s.Width; ++i, d += 4, p += 4) {
+            const std::uint32_t sa = p[3], da = d[3];
+            if (sa == 255 || (da == 0 && sa != 0)) {
+                std::memcpy(d, p, 4);
+            } else if (sa != 0) {
+                const std::uint32_t srcWeight = sa * 255;         // alpha x 255
+                const std::uint32_t dstWeight = da * (255 - sa);  // alpha x 255
+                const std::uint32_t total = srcWeight + dstWeight;
+                for (int c = 0; c < 3; ++c) d[c] = static_cast<std::uint8_t>((p[c] * srcWeight + d[c] * dstWeight + total / 2) / total);
+                d[3] = static_cast<std::uint8_t>((total + 127) / 255);
+            }
+        }
+    }
+}
+
 void SaveRegion(const Bitmap& src, const Rect& rect, Bitmap& saved, Rect& savedRect)
 {
     Span2D s;

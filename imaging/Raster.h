@@ -23,6 +23,15 @@ void CopyBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, s
 void BlendBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
                 std::int64_t height);
 
+// Source-over on straight (not premultiplied) colour, per pixel:
+//   outAlpha = srcAlpha + dstAlpha * (255 - srcAlpha) / 255
+//   outColour = (src * srcAlpha + dst * dstAlpha * (255 - srcAlpha) / 255) / outAlpha
+// each rounded to nearest. A pixel drawn over a transparent one keeps its own
+// colour exactly, however faint it is; transparent and opaque sources behave as
+// in BlendBlock.
+void BlendBlockStraight(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
+                        std::int64_t height);
+
 // Copies the rectangle `rect` (clipped to `src`) of `src` into `saved`, and
 // back. Used to restore what lay under a frame.
 void SaveRegion(const Bitmap& src, const Rect& rect, Bitmap& saved, Rect& savedRect);

@@ -1,1 +1,225 @@
+// GIF frames composed by the disposal methods, and the file-level rules.
 #include <gtest/gtest.h>
+
+#include "gif/GifConvert.h"
+#include "tests/FixtureBuilders.h"
+#include "tests/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+using Px = std::vector<int>;
+
+const Px Red = {0, 0, 255, 255}, Green = {0, 255, 0, 255}, Blue = {255, 0, 0, 255}, Black = {0, 0, 0, 255};
+
+std::vector<Bitmap> Compose(const GifSpec& spec, ConvertStatus expected = ConvertStatus::Converted)
+{
+    CollectedFrames frames;
+    const ConvertResult r = ConvertGifData(BuildGif(spec), frames.Sink());
+    EXPECT_EQ(r.Status, expected) << r.Reason;
+    return frames.Frames;
+}
+
+int Alpha(const Bitmap& b, int x, int y) { return PixelAt(b, x, y)[3]; }
+
+TEST(GifConvertTest, OneImageIsNotAnAnimation)
+{
+    GifSpec spec{2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}};
+    EXPECT_TRUE(Compose(spec, ConvertStatus::NotAnimation).empty());
+}
+
+TEST(GifConvertTest, LaterFrameShowsEarlierOneThroughTransparency)
+{
+    GifFrameSpec second = SolidGifFrame(0, 0, 2, 2, 2, 1);
+    second.Transparent = 0;
+    second.Indices = {0, 2, 0, 0};
+    const auto out = Compose({2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1, 1), second}});
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(PixelAt(out[0], 1, 0), Red);
+    EXPECT_EQ(PixelAt(out[1], 0, 0), Red);
+    EXPECT_EQ(PixelAt(out[1], 1, 0), Green);
+}
+
+TEST(GifConvertTest, CanvasStartsAtTheFirstFrameExtentAndGrows)
+{
+    // A 10 x 10 first frame at (5, 5): the first output is 15 x 15 with
+    // transparent bands along its top and left; a later frame reaching further
+    // grows the canvas, the new area transparent.
+    const auto out = Compose({20, 20, FourColours(), 0, false, true,
+                              {SolidGifFrame(5, 5, 10, 10, 1), SolidGifFrame(16, 2, 2, 2, 3)}});
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].Width, 15);
+    EXPECT_EQ(out[0].Height, 15);
+    EXPECT_EQ(Alpha(out[0], 4, 14), 0);
+    EXPECT_EQ(Alpha(out[0], 14, 4), 0);
+    EXPECT_EQ(PixelAt(out[0], 5, 5), Red);
+    EXPECT_EQ(out[1].Width, 18);
+    EXPECT_EQ(out[1].Height, 15);
+    EXPECT_EQ(PixelAt(out[1], 5, 5), Red);
+    EXPECT_EQ(PixelAt(out[1], 17, 3), Blue);
+    EXPECT_EQ(Alpha(out[1], 17, 10), 0);
+}
+
+// The disposal matrix on a 2 x 1 canvas: frame 0 red at (0,0) 2x1, frame 1
+// green at (1,0) 1x1, frame 2 fully transparent 2x1. The third output shows
+// what frame 1's disposal left (or, for frame 0's disposal, the second output).
+TEST(GifConvertTest, DisposalMethods)
+{
+    struct Case { const char* Name; int D0, D1; Px Second0, Third0, Third1; };
+    const Px Clear = {0, 0, 0, 0};
+    const Case cases[] = {
+        {"keep", 1, 1, Red, Red, Green},
+        {"unspecified", 0, 0, Red, Red, Green},
+        {"background on frame 1", 1, 2, Red, Red, Clear},
+        {"previous on frame 1", 1, 3, Red, Red, Red},
+        {"background on frame 0", 2, 1, Clear, Clear, Green},
+        {"previous on frame 0 acts as background", 3, 1, Clear, Clear, Green},
+    };
+    for (const Case& c : cases) {
+        GifFrameSpec f2 = SolidGifFrame(0, 0, 2, 1, 0, 1);
+        f2.Transparent = 0;
+        const auto out = Compose({2, 1, FourColours(), 0, false, true,
+                                  {SolidGifFrame(0, 0, 2, 1, 1, c.D0), SolidGifFrame(1, 0, 1, 1, 2, c.D1), f2}});
+        ASSERT_EQ(out.size(), 3u) << c.Name;
+        EXPECT_EQ(PixelAt(out[0], 0, 0), Red) << c.Name;
+        EXPECT_EQ(PixelAt(out[1], 1, 0), Green) << c.Name << ": a frame's own disposal never shows in its output";
+        if (c.Second0 == Clear) EXPECT_EQ(Alpha(out[1], 0, 0), 0) << c.Name;
+        else EXPECT_EQ(PixelAt(out[1], 0, 0), c.Second0) << c.Name;
+        if (c.Third1 == Clear) EXPECT_EQ(Alpha(out[2], 1, 0), 0) << c.Name;
+        else EXPECT_EQ(PixelAt(out[2], 1, 0), c.Third1) << c.Name;
+    }
+}
+
+TEST(GifConvertTest, FrameWithoutControlExtensionInheritsDisposal)
+{
+    GifFrameSpec last = SolidGifFrame(0, 0, 2, 1, 0, 1);
+    last.Transparent = 0;
+    // Frame 1 has no control extension: it inherits frame 0's "restore to
+    // background", so frame 2 (transparent) shows a cleared canvas.
+    const auto out = Compose({2, 1, FourColours(), 0, false, true,
+                              {SolidGifFrame(0, 0, 2, 1, 1, 2), SolidGifFrame(0, 0, 2, 1, 2, -1), last}});
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(PixelAt(out[1], 0, 0), Green);
+    EXPECT_EQ(Alpha(out[2], 0, 0), 0);
+}
+
+TEST(GifConvertTest, TransparentPixelsOfFrameZeroAreAllZero)
+{
+    GifFrameSpec first = SolidGifFrame(0, 0, 2, 1, 0, 2);
+    first.Transparent = 0;
+    first.Indices = {0, 3};
+    GifSpec spec{2, 1, FourColours(), 1, false, true, {first, SolidGifFrame(0, 0, 1, 1, 2)}};
+    const auto out = Compose(spec);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 0, 0, 0}));
+    EXPECT_EQ(PixelAt(out[0], 1, 0), Blue);
+}
+
+TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
+{
+    GifFrameSpec a = SolidGifFrame(0, 0, 1, 9, 1, -1);
+    a.Interlace = true;
+    a.LocalPalette = {Rgb{1, 2, 3}, Rgb{4, 5, 6}};
+    a.CommentBefore = true;
+    for (int y = 0; y < 9; ++y) a.Indices[y] = static_cast<std::uint8_t>(y & 1);
+    GifFrameSpec b = SolidGifFrame(0, 0, 1, 1, 3, -1);
+    b.CommentBefore = true;
+    GifSpec spec{1, 9, FourColours(), 0, true, false, {a, b}};
+    const auto out = Compose(spec);
+    ASSERT_EQ(out.size(), 2u);
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(PixelAt(out[0], 0, y), (y & 1) ? (Px{6, 5, 4, 255}) : (Px{3, 2, 1, 255}));
+    EXPECT_EQ(PixelAt(out[1], 0, 0), Blue);
+    EXPECT_EQ(PixelAt(out[1], 0, 1), (Px{6, 5, 4, 255}));
+}
+
+TEST(GifConvertTest, UndecodableFrameDrawsNothingButKeepsItsNumber)
+{
+    GifSpec spec{2, 1, FourColours(), 0, false, false,
+                 {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 2, 1, 2), SolidGifFrame(0, 0, 1, 1, 3)}};
+    Bytes gif = BuildGif(spec);
+    // Damage frame 1's LZW code size (offset after descriptor) so it cannot decode.
+    std::size_t images = 0;
+    for (std::size_t i = 13 + 12; i < gif.size(); ++i) {
+        if (gif[i] == 0x2C && gif[i - 1] == 0 && ++images == 2) {
+            gif[i + 10] = 0x0F;
+            break;
+        }
+    }
+    CollectedFrames frames;
+    EXPECT_EQ(ConvertGifData(gif, frames.Sink()).Status, ConvertStatus::Converted);
+    ASSERT_EQ(frames.Frames.size(), 3u);
+    EXPECT_EQ(PixelAt(frames.Frames[1], 0, 0), Red);
+    EXPECT_EQ(PixelAt(frames.Frames[2], 0, 0), Blue);
+}
+
+TEST(GifConvertTest, FilesAreNumberedBesideOrInAFolderAndSkippedWhenThere)
+{
+    TempDir dir;
+    const std::string source = dir / "My.Anim.GIF";
+    WriteFile(source, BuildGif({2, 1, FourColours(), 0, false, true,
+                                {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 1, 1, 2), SolidGifFrame(1, 0, 1, 1, 3)}}));
+
+    ConvertResult r = ConvertGif(source, true);
+    EXPECT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+    EXPECT_EQ(r.FramesWritten, 3u);
+    EXPECT_EQ(ListFiles(dir / "My.Anim"),
+              (std::vector<std::string>{"My.Anim_0000.png", "My.Anim_0001.png", "My.Anim_0002.png"}));
+    EXPECT_EQ(PixelAt(ReadPng(dir / "My.Anim/My.Anim_0002.png"), 1, 0), Blue);
+    EXPECT_EQ(ConvertGif(source, true).Status, ConvertStatus::Skipped);
+
+    // Switch off: only frame 0's name is tested; other existing frames are kept.
+    WriteFile(dir / "My.Anim_0001.png", {'k', 'e', 'e', 'p'});
+    r = ConvertGif(source, false);
+    EXPECT_EQ(r.Status, ConvertStatus::Converted);
+    EXPECT_EQ(r.FramesWritten, 2u);
+    EXPECT_EQ(r.FramesExisting, 1u);
+    EXPECT_EQ(ReadFile(dir / "My.Anim_0001.png"), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(ConvertGif(source, false).Status, ConvertStatus::Skipped);
+}
+
+TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
+{
+    TempDir dir;
+    WriteFile(dir / "one.gif", BuildGif({2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}}));
+    WriteFile(dir / "text.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'});
+    EXPECT_EQ(ConvertGif(dir / "one.gif", true).Status, ConvertStatus::NotAnimation);
+    const ConvertResult text = ConvertGif(dir / "text.gif", true);
+    EXPECT_EQ(text.Status, ConvertStatus::NotAnimation);
+    EXPECT_EQ(text.Reason, "not a GIF file");
+    EXPECT_EQ(ConvertGif(dir / "missing.gif", true).Status, ConvertStatus::Unreadable);
+    EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"one.gif", "text.gif"}));
+
+    // A file where the output folder should be: every frame fails, and says why.
+    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
+                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim", {1});
+    const ConvertResult blocked = ConvertGif(dir / "anim.gif", true);
+    EXPECT_EQ(blocked.Status, ConvertStatus::Failed);
+    EXPECT_NE(blocked.Reason.find("cannot create folder"), std::string::npos) << blocked.Reason;
+    EXPECT_EQ(ReadFile(dir / "anim"), Bytes{1});
+}
+
+TEST(GifConvertTest, CanvasOverThePixelLimitIsRefusedBeforeAnythingIsWritten)
+{
+    TempDir dir;
+    GifSpec spec{1, 1, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}};
+    Bytes gif = BuildGif(spec);
+    // Move the second image to (65000, 65000): the canvas would be 65001 x 65001.
+    std::size_t images = 0;
+    for (std::size_t i = 13 + 12; i + 4 < gif.size(); ++i) {
+        if (gif[i] == 0x2C && gif[i - 1] == 0 && ++images == 2) {
+            gif[i + 1] = gif[i + 3] = 0xE8;
+            gif[i + 2] = gif[i + 4] = 0xFD;
+            break;
+        }
+    }
+    WriteFile(dir / "big.gif", gif);
+    const ConvertResult r = ConvertGif(dir / "big.gif", true);
+    EXPECT_EQ(r.Status, ConvertStatus::Failed);
+    EXPECT_NE(r.Reason.find("limit"), std::string::npos);
+    EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"big.gif"});
+}
+
+}  // namespace
+}  // namespace framelot

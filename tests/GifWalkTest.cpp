@@ -29,7 +29,7 @@ Bytes Image(std::uint16_t left, std::uint16_t top, std::uint16_t w, std::uint16_
     Bytes b = {0x2C, std::uint8_t(left), std::uint8_t(left >> 8), std::uint8_t(top), std::uint8_t(top >> 8),
                std::uint8_t(w), std::uint8_t(w >> 8), std::uint8_t(h), std::uint8_t(h >> 8),
                std::uint8_t(localTable.empty() ? 0 : 0x80)};
-    if (!localTable.empty()) b.insert(b.end(), localTable.begin(), localTable.end());
+    for (std::uint8_t v : localTable) b.push_back(v);
     b.insert(b.end(), {2, 2, 0x4C, 0x01, 0});  // code size, one data sub-block, terminator
     return b;
 }

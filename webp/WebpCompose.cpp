@@ -10,16 +10,16 @@
 //     is cleared before the next frame is drawn.
 //  W5 Frames with alpha are blended source-over; frames without alpha replace
 //     their rectangle, all four bytes.
-//  W6 Cleared pixels are transparent black while compositing, so a
-//     semi-transparent pixel keeps its own colour; in the saved frame every
-//     pixel with alpha 0 carries the background colour's red, green and blue.
+//  W6 The canvas holds straight colour and cleared pixels are transparent
+//     black, so a semi-transparent pixel keeps its own colour, however faint;
+//     in the saved frame every pixel with alpha 0 carries the background
+//     colour's red, green and blue.
 //  W7 A frame that cannot be decoded draws nothing; its output is still written.
 #include "webp/WebpCompose.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "imaging/Alpha.h"
 #include "imaging/Raster.h"
 
 namespace framelot {
@@ -39,7 +39,7 @@ void ComposeWebpFrame(WebpComposer& composer, const Bitmap* frame, const WebpFra
     if (composer.PreviousDispose) FillRect(canvas, composer.PreviousRect, 0);       // W4
     if (frame != nullptr) {                                                         // W5
         if (header.HasAlpha) {
-            BlendBlock(canvas, r.Left, r.Top, *frame, r.Width, r.Height);
+            BlendBlockStraight(canvas, r.Left, r.Top, *frame, r.Width, r.Height);
         } else {
             CopyBlock(canvas, r.Left, r.Top, *frame, r.Width, r.Height);
         }
@@ -51,7 +51,6 @@ void ComposeWebpFrame(WebpComposer& composer, const Bitmap* frame, const WebpFra
 void FinishWebpOutput(const WebpComposer& composer, Bitmap& output)
 {
     output = composer.Canvas;
-    UnpremultiplyAlpha(output);
     const std::uint8_t fill[3] = {static_cast<std::uint8_t>(composer.FillColour >> 16),
                                   static_cast<std::uint8_t>(composer.FillColour >> 8),
                                   static_cast<std::uint8_t>(composer.FillColour)};

@@ -14,7 +14,7 @@ struct WebpFrameHeader {
 
 // State of one file's composition.
 struct WebpComposer {
-    Bitmap Canvas;  // premultiplied; cleared areas are transparent black
+    Bitmap Canvas;  // straight colour; cleared areas are transparent black
     Colour FillColour = 0;  // the ANIM background colour (red in the low byte)
     bool PreviousDispose = false;
     Rect PreviousRect;
@@ -24,11 +24,11 @@ struct WebpComposer {
 // composition so far at the origin.
 void GrowWebpCanvas(WebpComposer& composer, const Rect& bounds);
 
-// Draws one frame (premultiplied, or null when it could not be decoded) as
+// Draws one frame (straight alpha, or null when it could not be decoded) as
 // output `index`.
 void ComposeWebpFrame(WebpComposer& composer, const Bitmap* frame, const WebpFrameHeader& header, std::size_t index);
 
-// The canvas as a saved frame: straight colour, and every pixel with alpha 0
+// The canvas as a saved frame: every pixel with alpha 0
 // carrying the background colour's red, green and blue.
 void FinishWebpOutput(const WebpComposer& composer, Bitmap& output);
 

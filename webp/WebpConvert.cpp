@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/Alpha.h"
 #include "imaging/FileConversion.h"
 #include "imaging/Limits.h"
 #include "webp/WebpCompose.h"
@@ -120,7 +119,6 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     for (std::size_t i = 0; i < headers.size(); ++i) {
         const WebpFrameHeader& header = headers[i];
         const bool decoded = DecodeWebpFrame(it, frame);
-        if (decoded) PremultiplyAlpha(frame);
         GrowWebpCanvas(composer, header.Bounds);
         ComposeWebpFrame(composer, decoded ? &frame : nullptr, header, i);
         FinishWebpOutput(composer, output);
