@@ -1,1 +1,99 @@
+// The dispatch a drop and the command line share, and framelot-cli itself.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "imaging/Dispatch.h"
+#include "tests/FixtureBuilders.h"
+#include "tests/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+TEST(DispatchTest, ExtensionPicksTheConverterInAnyLetterCase)
+{
+    EXPECT_EQ(KindOfPath("/a/ANIM.GIF"), SourceKind::Gif);
+    EXPECT_EQ(KindOfPath("/a/anim.Gif"), SourceKind::Gif);
+    EXPECT_EQ(KindOfPath("/a/anim.gif"), SourceKind::Gif);
+    EXPECT_EQ(KindOfPath("/a/x.PNG"), SourceKind::Apng);
+    EXPECT_EQ(KindOfPath("/a/x.apng"), SourceKind::Apng);
+    EXPECT_EQ(KindOfPath("/a/x.WebP"), SourceKind::Webp);
+    EXPECT_EQ(KindOfPath("/a/anim.gif.txt"), SourceKind::None);
+    EXPECT_EQ(KindOfPath("/a/anim"), SourceKind::None);
+    EXPECT_EQ(KindOfPath("/a/anim.gi f"), SourceKind::None);
+    EXPECT_EQ(KindOfPath("/a.gif/anim"), SourceKind::None);
+}
+
+TEST(DispatchTest, ResultTextNeverPluralises)
+{
+    EXPECT_EQ(ResultText(3), "3 file complete!");
+    EXPECT_EQ(ResultText(0), "0 file complete!");
+}
+
+TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
+{
+    TempDir dir;
+    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
+                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim.webp", BuildAnimatedWebp({2, 2, 0, {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
+                                                              {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
+    EXPECT_EQ(ConvertDroppedFile(dir / "anim.gif", true).Status, ConvertStatus::Converted);
+    EXPECT_EQ(ConvertDroppedFile(dir / "anim.webp", true).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ReadPng(dir / "anim/anim_0000.png").Width, 1);
+}
+
+struct CliRun {
+    int Status = -1;
+    std::string Output;
+};
+
+CliRun RunCli(const std::string& arguments)
+{
+    CliRun run;
+    FILE* pipe = ::popen((std::string(FRAMELOT_CLI) + " " + arguments + " 2>&1").c_str(), "r");
+    char buffer[512];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
+{
+    TempDir dir;
+    WriteFile(dir / "-dash anim.gif", BuildGif({2, 1, FourColours(), 0, false, true,
+                                                {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
+    WriteFile(dir / "text.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', '.', '.', '.', '.', '.'});
+    const CliRun run = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "' '" + (dir / "text.gif") + "'");
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_NE(run.Output.find("2 frames written"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("not a GIF file"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("\n1 file complete!\n"), std::string::npos) << run.Output;
+    EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"-dash anim.gif", "-dash anim_0000.png",
+                                                             "-dash anim_0001.png", "text.gif"}));
+
+    const CliRun again = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "'");
+    EXPECT_NE(again.Output.find("skipped"), std::string::npos);
+    EXPECT_NE(again.Output.find("0 file complete!"), std::string::npos);
+}
+
+TEST(CliTest, ExitStatusSaysWhetherAnythingFailed)
+{
+    TempDir dir;
+    EXPECT_EQ(RunCli("'" + (dir / "missing.gif") + "'").Status, 1);
+    EXPECT_EQ(RunCli("").Status, 2);
+    EXPECT_EQ(RunCli("--bogus x.gif").Status, 2);
+    const CliRun help = RunCli("--help");
+    EXPECT_EQ(help.Status, 0);
+    EXPECT_NE(help.Output.find("--no-folder"), std::string::npos);
+    WriteFile(dir / "notes.txt", {'x'});
+    const CliRun other = RunCli("'" + (dir / "notes.txt") + "'");
+    EXPECT_EQ(other.Status, 0);
+    EXPECT_NE(other.Output.find("0 file complete!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace framelot

@@ -1,1 +1,118 @@
+// Small hostile inputs, each named for its fault. None may crash, hang, read
+// outside its buffer (the sanitizer build checks that) or allocate without
+// limit; each must end cleanly with a result that says why.
 #include <gtest/gtest.h>
+
+#include "apng/ApngConvert.h"
+#include "gif/GifConvert.h"
+#include "tests/FixtureBuilders.h"
+#include "tests/TestSupport.h"
+#include "webp/WebpConvert.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+struct Hostile {
+    const char* Name;
+    ConvertBytesFunction Convert;
+    Bytes Input;
+    ConvertStatus Expected;
+};
+
+Bytes GifHeader(std::initializer_list<std::uint8_t> rest)
+{
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0};
+    b.insert(b.end(), rest);
+    return b;
+}
+
+Bytes PngWithChunk(std::uint32_t length, const char* type)
+{
+    Bytes png = BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255));
+    png.resize(33);
+    png.insert(png.end(), {std::uint8_t(length >> 24), std::uint8_t(length >> 16), std::uint8_t(length >> 8),
+                           std::uint8_t(length)});
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), {0, 0, 0, 0});
+    return png;
+}
+
+TEST(HostileInputTest, EachEndsCleanlyWithAReason)
+{
+    const Bytes apng = BuildApng({2, 2, 6, {}, {}, true, {}, 0,
+                                  {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}}});
+    Bytes hugeFctl = apng;
+    const std::size_t fctl = std::string(hugeFctl.begin(), hugeFctl.end()).find("fcTL") + 8;
+    hugeFctl[fctl] = hugeFctl[fctl + 4] = 0x7F;  // 2^31-ish x 2^31-ish, CRC not checked
+    Bytes countHuge = apng;
+    const std::size_t actl = std::string(countHuge.begin(), countHuge.end()).find("acTL") + 4;
+    countHuge[actl] = 0x7F;  // two billion frames announced
+
+    const Hostile cases[] = {
+        {"gif: empty", ConvertGifData, {}, ConvertStatus::NotAnimation},
+        {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::NotAnimation},
+        {"gif: global table past the end", ConvertGifData, Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x87, 0, 0, 1, 2},
+         ConvertStatus::NotAnimation},
+        {"gif: truncated sub-block chain", ConvertGifData, GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 200, 1}),
+         ConvertStatus::NotAnimation},
+        {"gif: 65535 x 65535 frames in a tiny file", ConvertGifData,
+         GifHeader({0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x3B}),
+         ConvertStatus::Failed},
+        {"gif: images without pixel data", ConvertGifData,
+         GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x3B}),
+         ConvertStatus::Converted},
+        {"gif: zero-sized images", ConvertGifData,
+         GifHeader({0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x3B}),
+         ConvertStatus::Converted},
+        {"apng: shorter than its header", ConvertApngData, Bytes(apng.begin(), apng.begin() + 32), ConvertStatus::NotAnimation},
+        {"apng: chunk length 0xFFFFFFFF", ConvertApngData, PngWithChunk(0xFFFFFFFF, "acTL"), ConvertStatus::NotAnimation},
+        {"apng: chunk past the end", ConvertApngData, PngWithChunk(1000, "fcTL"), ConvertStatus::NotAnimation},
+        {"apng: fdAT shorter than 4 bytes", ConvertApngData, PngWithChunk(2, "fdAT"), ConvertStatus::NotAnimation},
+        {"apng: fcTL claims a huge frame", ConvertApngData, hugeFctl, ConvertStatus::Failed},
+        {"apng: two billion frames announced", ConvertApngData, countHuge, ConvertStatus::Failed},
+        {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted},
+        {"webp: RIFF header only", ConvertWebpData, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P'},
+         ConvertStatus::NotAnimation},
+        {"webp: RIFF size beyond the file", ConvertWebpData,
+         Bytes{'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0x7F, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0},
+         ConvertStatus::NotAnimation},
+    };
+    for (const Hostile& c : cases) {
+        std::uint64_t frames = 0;
+        const ConvertResult r = c.Convert(c.Input, [&](std::uint64_t, const Bitmap&) { ++frames; });
+        EXPECT_EQ(r.Status, c.Expected) << c.Name << ": " << r.Reason;
+        if (r.Status != ConvertStatus::Converted) {
+            EXPECT_FALSE(r.Reason.empty()) << c.Name;
+            EXPECT_EQ(frames, 0u) << c.Name;
+        }
+    }
+}
+
+TEST(HostileInputTest, EveryTruncationOfRealFilesIsSafe)
+{
+    const Bytes gif = BuildGif({4, 4, FourColours(), 0, false, true,
+                                {SolidGifFrame(0, 0, 4, 4, 1), SolidGifFrame(1, 1, 2, 2, 2, 2), SolidGifFrame(0, 0, 3, 3, 3, 3)}});
+    const Bytes apng = BuildApng({2, 2, 6, {}, {}, true, {}, 0,
+                                  {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {1, 1, 1, 1, 2, 1, SolidRgba(1, 1, 1, 2, 3, 9)}}});
+    const Bytes webp = BuildAnimatedWebp({4, 4, 0, {{0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)},
+                                                    {2, 2, 2, 2, SolidRgba(2, 2, 3, 2, 1, 100), true, true}}});
+    const std::pair<ConvertBytesFunction, const Bytes*> files[] = {
+        {ConvertGifData, &gif}, {ConvertApngData, &apng}, {ConvertWebpData, &webp}};
+    for (auto [convert, bytes] : files) {
+        for (std::size_t n = 0; n <= bytes->size(); ++n) {
+            // An exact-size copy, so the sanitizer sees any read past the end.
+            const Bytes cut(bytes->begin(), bytes->begin() + static_cast<std::ptrdiff_t>(n));
+            convert(cut, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); });
+        }
+    }
+    // A truncated GIF still converts the frames that are there.
+    std::uint64_t frames = 0;
+    const ConvertResult r = ConvertGifData(Bytes(gif.begin(), gif.end() - 8), [&](std::uint64_t, const Bitmap&) { ++frames; });
+    EXPECT_EQ(r.Status, ConvertStatus::Converted);
+    EXPECT_EQ(frames, 2u);
+}
+
+}  // namespace
+}  // namespace framelot
