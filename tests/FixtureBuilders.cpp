@@ -115,6 +115,11 @@ Bytes BuildGif(const GifSpec& spec)
         }
         if (f.CommentBefore) EGifPutComment(gif, "a comment");
         ColorMapObject* local = f.LocalPalette.empty() ? nullptr : MakeMap(f.LocalPalette);
+        if (local == nullptr && gif->Image.ColorMap != nullptr) {
+            // giflib 5.2 drops (leaks) the previous image's table here otherwise.
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
         Check(EGifPutImageDesc(gif, f.Left, f.Top, f.Width, f.Height, f.Interlace, local) == GIF_OK, "desc");
         if (local) GifFreeMapObject(local);
         std::vector<GifPixelType> row(static_cast<std::size_t>(f.Width));
