@@ -86,6 +86,10 @@ TEST(WindowTest, DropConvertsInOrderAndCountsOnlyConvertedFiles)
     EXPECT_EQ(order, (std::vector<std::string>{"ANIM.GIF", "anim.gif.txt", "done.gif", "anim", "still.png", "anim.gi f",
                                                "anim2.Gif"}));
     EXPECT_TRUE(fs::exists(dir / "ANIM/ANIM_0001.png"));
+    if (const QByteArray shot = qgetenv("FRAMELOT_SCREENSHOT"); !shot.isEmpty()) {
+        window.show();
+        window.grab().save(QString::fromLocal8Bit(shot));  // how the window looks after a drop
+    }
     EXPECT_TRUE(fs::exists(dir / "anim2/anim2_0000.png"));
 
     // A second drop of the same files converts nothing: "0 file complete!".
@@ -136,6 +140,9 @@ TEST(WindowTest, RightClickMenuFlipsTheSwitchAndOnlyCloseWritesIt)
     const QPoint at(12, 30);
     QTest::mouseClick(&window, Qt::RightButton, Qt::NoModifier, at);
     ASSERT_TRUE(window.Popup()->isVisible());
+    if (const QByteArray shot = qgetenv("FRAMELOT_MENU_SCREENSHOT"); !shot.isEmpty()) {
+        window.Popup()->grab().save(QString::fromLocal8Bit(shot));  // the caption must render, not boxes
+    }
     EXPECT_EQ(window.Popup()->pos(), window.mapToGlobal(at));
     window.FolderAction()->trigger();
     EXPECT_FALSE(window.MakeFolder());
