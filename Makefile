@@ -36,3 +36,8 @@ test-sanitize: setup
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
+
+# Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target.
+FUZZ_SECONDS ?= 180
+fuzz: setup
+	bash fuzz/run.sh $(FUZZ_SECONDS)
