@@ -30,6 +30,16 @@ bool ClipBlock(int dstW, int dstH, std::int64_t x, std::int64_t y, std::int64_t 
     return true;
 }
 
+// Clips the width x height block at the source's origin, drawn at (x, y),
+// against both the source and the destination.
+bool ClipSourceBlock(const Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
+                     std::int64_t height, Span2D& out)
+{
+    width = std::min<std::int64_t>(width, src.Width);
+    height = std::min<std::int64_t>(height, src.Height);
+    return ClipBlock(dst.Width, dst.Height, x, y, width, height, out);
+}
+
 std::uint8_t* PixelAt(Bitmap& b, int x, int y)
 {
     return b.Pixels.data() + (static_cast<std::size_t>(y) * b.Width + x) * 4;
@@ -58,9 +68,7 @@ void CopyBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, s
                std::int64_t height)
 {
     Span2D s;
-    width = std::min<std::int64_t>(width, src.Width);
-    height = std::min<std::int64_t>(height, src.Height);
-    if (!ClipBlock(dst.Width, dst.Height, x, y, width, height, s)) return;
+    if (!ClipSourceBlock(dst, x, y, src, width, height, s)) return;
     for (int row = 0; row < s.Height; ++row) {
         std::memcpy(PixelAt(dst, s.DstX, s.DstY + row), PixelAt(src, s.SrcX, s.SrcY + row),
                     static_cast<std::size_t>(s.Width) * 4);
@@ -71,9 +79,7 @@ void BlendBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, 
                 std::int64_t height)
 {
     Span2D s;
-    width = std::min<std::int64_t>(width, src.Width);
-    height = std::min<std::int64_t>(height, src.Height);
-    if (!ClipBlock(dst.Width, dst.Height, x, y, width, height, s)) return;
+    if (!ClipSourceBlock(dst, x, y, src, width, height, s)) return;
     for (int row = 0; row < s.Height; ++row) {
         std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + row);
         const std::uint8_t* p = PixelAt(src, s.SrcX, s.SrcY + row);
@@ -103,9 +109,7 @@ void BlendBlockStraight(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitma
                         std::int64_t height)
 {
     Span2D s;
-    width = std::min<std::int64_t>(width, src.Width);
-    height = std::min<std::int64_t>(height, src.Height);
-    if (!ClipBlock(dst.Width, dst.Height, x, y, width, height, s)) return;
+    if (!ClipSourceBlock(dst, x, y, src, width, height, s)) return;
     for (int row = 0; row < s.Height; ++row) {
         std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + row);
         const std::uint8_t* p = PixelAt(src, s.SrcX, s.SrcY + row);
