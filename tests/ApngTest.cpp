@@ -55,22 +55,22 @@ TEST(ApngTest, FrameCodePackingAndReading)
 
 TEST(ApngTest, DefaultImageIsFrameZeroOnlyWhenItsFctlComesFirst)
 {
-    ApngSpec spec{2, 1, 6, {}, {}, false, SolidRgba(2, 1, 255, 0, 0, 255), 0,
+    ApngSpec fixture{2, 1, 6, {}, {}, false, SolidRgba(2, 1, 255, 0, 0, 255), 0,
                   {Frame(2, 1, 0, 0, 0, 0, SolidRgba(2, 1, 0, 255, 0, 255)),
                    Frame(1, 1, 1, 0, 0, 0, SolidRgba(1, 1, 0, 0, 255, 255))}};
     Rect r;
     int code = 0;
-    EXPECT_EQ(GetApngFrameInfo(BuildApng(spec), 0, r, code), 2);
+    EXPECT_EQ(GetApngFrameInfo(BuildApng(fixture), 0, r, code), 2);
     EXPECT_GT(code, 0);  // data in fdAT
-    auto out = Compose(BuildApng(spec));
+    auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 255, 0, 255}));
     EXPECT_EQ(PixelAt(out[1], 1, 0), (Px{255, 0, 0, 255}));
 
-    spec.DefaultImageIsFrame = true;
-    GetApngFrameInfo(BuildApng(spec), 0, r, code);
+    fixture.DefaultImageIsFrame = true;
+    GetApngFrameInfo(BuildApng(fixture), 0, r, code);
     EXPECT_LT(code, 0);
-    out = Compose(BuildApng(spec));
+    out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 255, 0, 255}));
 }
@@ -92,11 +92,11 @@ TEST(ApngTest, DisposeAndBlendMatrix)
         {2, 0, 1, Green, Clear, Green},          // previous on frame 0 acts as background
     };
     for (const Case& c : cases) {
-        ApngSpec spec{2, 1, 6, {}, {}, true, {}, 0,
+        ApngSpec fixture{2, 1, 6, {}, {}, true, {}, 0,
                       {Frame(2, 1, 0, 0, c.D0, 0, SolidRgba(2, 1, 255, 0, 0, 255)),
                        Frame(1, 1, 1, 0, c.D1, c.B1, SolidRgba(1, 1, 0, 255, 0, 128)),
                        Frame(2, 1, 0, 0, 0, 1, SolidRgba(2, 1, 0, 0, 0, 0))}};
-        const auto out = Compose(BuildApng(spec));
+        const auto out = Compose(BuildApng(fixture));
         const std::string name = "dispose " + std::to_string(c.D0) + "/" + std::to_string(c.D1) + " blend " +
                                  std::to_string(c.B1);
         ASSERT_EQ(out.size(), 3u) << name;
@@ -108,10 +108,10 @@ TEST(ApngTest, DisposeAndBlendMatrix)
 
 TEST(ApngTest, SavedColourIsStraightThroughTheTruncatingRoundTrip)
 {
-    ApngSpec spec{1, 1, 6, {}, {}, true, {}, 0,
+    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
                   {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 128)),
                    Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 0))}};
-    const auto out = Compose(BuildApng(spec));
+    const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{199, 99, 49, 128}));
     EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 0, 0}));  // blend source punches a hole
@@ -119,10 +119,10 @@ TEST(ApngTest, SavedColourIsStraightThroughTheTruncatingRoundTrip)
 
 TEST(ApngTest, LaterFramesAreClippedToTheFirstFramesCanvas)
 {
-    ApngSpec spec{4, 4, 6, {}, {}, true, {}, 0,
+    ApngSpec fixture{4, 4, 6, {}, {}, true, {}, 0,
                   {Frame(2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 255, 0, 0, 255)),
                    Frame(3, 3, 1, 1, 0, 0, SolidRgba(3, 3, 0, 0, 255, 255))}};
-    const auto out = Compose(BuildApng(spec));
+    const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[1].Width, 2);
     EXPECT_EQ(PixelAt(out[1], 1, 1), (Px{255, 0, 0, 255}));
@@ -131,9 +131,9 @@ TEST(ApngTest, LaterFramesAreClippedToTheFirstFramesCanvas)
 
 TEST(ApngTest, PaletteAndTransparencyReachEveryFrame)
 {
-    ApngSpec spec{2, 1, 3, {255, 0, 0, 0, 0, 255}, {255, 0}, true, {}, 0,
+    ApngSpec fixture{2, 1, 3, {255, 0, 0, 0, 0, 255}, {255, 0}, true, {}, 0,
                   {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
-    const Bytes png = BuildApng(spec);
+    const Bytes png = BuildApng(fixture);
     std::vector<std::uint8_t> rebuilt;
     Rect r;
     int code = 0;
@@ -154,9 +154,9 @@ TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
 {
     EXPECT_EQ(PngCrc32(Bytes{'I', 'E', 'N', 'D'}), 0xAE426082u);
     // Hand-made file: an fdAT of length 4 and one of length 1004.
-    ApngSpec spec{1, 1, 6, {}, {}, true, {}, 0,
+    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
                   {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255))}};
-    Bytes png = BuildApng(spec);
+    Bytes png = BuildApng(fixture);
     png.resize(png.size() - 12);  // drop IEND
     Bytes four = {0, 0, 0, 9};
     AppendPngChunk(png, "fdAT", four);
@@ -183,19 +183,19 @@ TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
 
 TEST(ApngTest, MoreFramesAnnouncedThanPresentAreWrittenUndrawn)
 {
-    ApngSpec spec{1, 1, 6, {}, {}, true, {}, 4,
+    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 4,
                   {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255))}};
-    const auto out = Compose(BuildApng(spec));
+    const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(PixelAt(out[3], 0, 0), (Px{0, 255, 0, 255}));
 }
 
 TEST(ApngTest, UndecodableFrameZeroFailsAndLaterOnesDrawNothing)
 {
-    ApngSpec spec{1, 1, 6, {}, {}, true, {}, 0,
+    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
                   {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255)),
                    Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 0, 255, 255))}};
-    Bytes png = BuildApng(spec);
+    Bytes png = BuildApng(fixture);
     // Damage the second frame's zlib data.
     const std::string text(png.begin(), png.end());
     const std::size_t fdat = text.find("fdAT");
@@ -206,7 +206,7 @@ TEST(ApngTest, UndecodableFrameZeroFailsAndLaterOnesDrawNothing)
     EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 255, 255}));
 
     const std::size_t idat = text.find("IDAT");
-    png = BuildApng(spec);
+    png = BuildApng(fixture);
     png[idat + 6] ^= 0xFF;
     CollectedFrames frames;
     const ConvertResult r = ConvertApngData(png, frames.Sink());

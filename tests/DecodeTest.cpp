@@ -26,12 +26,12 @@ TEST(DecodeTest, PngComesOutTopDownInBgra)
 
 TEST(DecodeTest, GifTransparentIndexIsAllZeroAndOthersOpaque)
 {
-    GifSpec spec{4, 1, FourColours(), 0, false, false, {}};
+    GifSpec fixture{4, 1, FourColours(), 0, false, false, {}};
     GifFrameSpec f = SolidGifFrame(0, 0, 4, 1, 0, 1);
     f.Indices = {0, 1, 2, 3};
     f.Transparent = 2;
-    spec.Frames = {f};
-    const auto b = DecodeToDib(BuildGif(spec));
+    fixture.Frames = {f};
+    const auto b = DecodeToDib(BuildGif(fixture));
     ASSERT_TRUE(b);
     EXPECT_EQ(PixelAt(*b, 0, 0), (Px{0, 0, 0, 255}));
     EXPECT_EQ(PixelAt(*b, 1, 0), (Px{0, 0, 255, 255}));
@@ -41,12 +41,12 @@ TEST(DecodeTest, GifTransparentIndexIsAllZeroAndOthersOpaque)
 
 TEST(DecodeTest, InterlacedGifRowsComeOutInDisplayOrder)
 {
-    GifSpec spec{1, 10, FourColours(), 0, false, false, {}};
+    GifSpec fixture{1, 10, FourColours(), 0, false, false, {}};
     GifFrameSpec f = SolidGifFrame(0, 0, 1, 10, 0, 1);
     for (int y = 0; y < 10; ++y) f.Indices[y] = static_cast<std::uint8_t>(y % 4);
     f.Interlace = true;
-    spec.Frames = {f};
-    const auto b = DecodeToDib(BuildGif(spec));
+    fixture.Frames = {f};
+    const auto b = DecodeToDib(BuildGif(fixture));
     ASSERT_TRUE(b);
     for (int y = 0; y < 10; ++y) {
         const Rgb c = FourColours()[y % 4];
@@ -57,8 +57,8 @@ TEST(DecodeTest, InterlacedGifRowsComeOutInDisplayOrder)
 TEST(DecodeTest, GarbageTruncatedAndOversizedInputGiveNothing)
 {
     const Bytes png = BuildPlainPng(2, 2, SolidRgba(2, 2, 1, 2, 3, 4));
-    GifSpec spec{2, 2, FourColours(), 0, false, false, {SolidGifFrame(0, 0, 2, 2, 1)}};
-    const Bytes gif = BuildGif(spec);
+    GifSpec fixture{2, 2, FourColours(), 0, false, false, {SolidGifFrame(0, 0, 2, 2, 1)}};
+    const Bytes gif = BuildGif(fixture);
 
     EXPECT_FALSE(DecodeToDib(Bytes{}));
     EXPECT_FALSE(DecodeToDib(Bytes{'h', 'e', 'l', 'l', 'o'}));

@@ -87,16 +87,16 @@ GifFrameSpec SolidGifFrame(int left, int top, int width, int height, std::uint8_
     return f;
 }
 
-Bytes BuildGif(const GifSpec& spec)
+Bytes BuildGif(const GifSpec& fixture)
 {
     Bytes out;
     int error = 0;
     GifFileType* gif = EGifOpen(&out, AppendOutput, &error);
     Check(gif != nullptr, "EGifOpen");
-    EGifSetGifVersion(gif, !spec.Version87a);
-    ColorMapObject* global = spec.Palette.empty() ? nullptr : MakeMap(spec.Palette);
-    Check(EGifPutScreenDesc(gif, spec.ScreenWidth, spec.ScreenHeight, 8, spec.Background, global) == GIF_OK, "screen");
-    if (spec.LoopExtension) {
+    EGifSetGifVersion(gif, !fixture.Version87a);
+    ColorMapObject* global = fixture.Palette.empty() ? nullptr : MakeMap(fixture.Palette);
+    Check(EGifPutScreenDesc(gif, fixture.ScreenWidth, fixture.ScreenHeight, 8, fixture.Background, global) == GIF_OK, "screen");
+    if (fixture.LoopExtension) {
         static const GifByteType netscape[] = "NETSCAPE2.0";
         static const GifByteType loop[] = {1, 0, 0};
         EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
@@ -104,7 +104,7 @@ Bytes BuildGif(const GifSpec& spec)
         EGifPutExtensionBlock(gif, 3, loop);
         EGifPutExtensionTrailer(gif);
     }
-    for (const GifFrameSpec& f : spec.Frames) {
+    for (const GifFrameSpec& f : fixture.Frames) {
         if (f.Disposal >= 0) {
             GraphicsControlBlock gcb{};
             gcb.DisposalMode = f.Disposal;
@@ -158,32 +158,32 @@ Bytes SolidRgba(std::uint32_t width, std::uint32_t height, std::uint8_t r, std::
     return pixels;
 }
 
-Bytes BuildApng(const ApngSpec& spec)
+Bytes BuildApng(const ApngSpec& fixture)
 {
-    const int bpp = spec.ColourType == 3 ? 1 : 4;
+    const int bpp = fixture.ColourType == 3 ? 1 : 4;
     Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
     Bytes ihdr;
-    AppendU32(ihdr, spec.Width);
-    AppendU32(ihdr, spec.Height);
-    ihdr.insert(ihdr.end(), {8, spec.ColourType, 0, 0, 0});
+    AppendU32(ihdr, fixture.Width);
+    AppendU32(ihdr, fixture.Height);
+    ihdr.insert(ihdr.end(), {8, fixture.ColourType, 0, 0, 0});
     AppendPngChunk(png, "IHDR", ihdr);
     Bytes actl;
-    AppendU32(actl, spec.AnnouncedFrames ? spec.AnnouncedFrames : static_cast<std::uint32_t>(spec.Frames.size()));
+    AppendU32(actl, fixture.AnnouncedFrames ? fixture.AnnouncedFrames : static_cast<std::uint32_t>(fixture.Frames.size()));
     AppendU32(actl, 0);
     AppendPngChunk(png, "acTL", actl);
-    if (spec.ColourType == 3) {
-        AppendPngChunk(png, "PLTE", spec.Palette);
-        if (!spec.Transparency.empty()) AppendPngChunk(png, "tRNS", spec.Transparency);
+    if (fixture.ColourType == 3) {
+        AppendPngChunk(png, "PLTE", fixture.Palette);
+        if (!fixture.Transparency.empty()) AppendPngChunk(png, "tRNS", fixture.Transparency);
     }
     std::uint32_t sequence = 0;
-    for (std::size_t i = 0; i < spec.Frames.size(); ++i) {
-        const ApngFrameSpec& f = spec.Frames[i];
-        if (i == 0 && !spec.DefaultImageIsFrame) {
-            AppendPngChunk(png, "IDAT", Compress(spec.Width, spec.Height, bpp, spec.DefaultPixels));
+    for (std::size_t i = 0; i < fixture.Frames.size(); ++i) {
+        const ApngFrameSpec& f = fixture.Frames[i];
+        if (i == 0 && !fixture.DefaultImageIsFrame) {
+            AppendPngChunk(png, "IDAT", Compress(fixture.Width, fixture.Height, bpp, fixture.DefaultPixels));
         }
         AppendPngChunk(png, "fcTL", Fctl(sequence++, f));
         const Bytes data = Compress(f.Width, f.Height, bpp, f.Pixels);
-        if (i == 0 && spec.DefaultImageIsFrame) {
+        if (i == 0 && fixture.DefaultImageIsFrame) {
             AppendPngChunk(png, "IDAT", data);
         } else {
             Bytes fdat;
@@ -224,12 +224,12 @@ Bytes EncodeFrame(int width, int height, const Bytes& rgba, bool lossy)
 
 }  // namespace
 
-Bytes BuildAnimatedWebp(const WebpSpec& spec)
+Bytes BuildAnimatedWebp(const WebpSpec& fixture)
 {
     WebPMux* mux = WebPMuxNew();
     std::vector<Bytes> frames;
-    frames.reserve(spec.Frames.size());
-    for (const WebpFrameSpec& f : spec.Frames) {
+    frames.reserve(fixture.Frames.size());
+    for (const WebpFrameSpec& f : fixture.Frames) {
         frames.push_back(EncodeFrame(f.Width, f.Height, f.Rgba, f.Lossy));
         WebPMuxFrameInfo info{};
         info.bitstream = {frames.back().data(), frames.back().size()};
@@ -241,9 +241,9 @@ Bytes BuildAnimatedWebp(const WebpSpec& spec)
         info.blend_method = f.NoBlend ? WEBP_MUX_NO_BLEND : WEBP_MUX_BLEND;
         Check(WebPMuxPushFrame(mux, &info, 1) == WEBP_MUX_OK, "push frame");
     }
-    WebPMuxAnimParams params{spec.Background, 0};
+    WebPMuxAnimParams params{fixture.Background, 0};
     Check(WebPMuxSetAnimationParams(mux, &params) == WEBP_MUX_OK, "anim params");
-    Check(WebPMuxSetCanvasSize(mux, spec.CanvasWidth, spec.CanvasHeight) == WEBP_MUX_OK, "canvas");
+    Check(WebPMuxSetCanvasSize(mux, fixture.CanvasWidth, fixture.CanvasHeight) == WEBP_MUX_OK, "canvas");
     WebPData assembled{};
     Check(WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK, "assemble");
     Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);

@@ -30,7 +30,7 @@ struct GifSpec {
     std::vector<GifFrameSpec> Frames;
 };
 
-Bytes BuildGif(const GifSpec& spec);
+Bytes BuildGif(const GifSpec& fixture);
 
 // A full frame of one colour index.
 GifFrameSpec SolidGifFrame(int left, int top, int width, int height, std::uint8_t index, int disposal = 1);
@@ -56,7 +56,7 @@ struct ApngSpec {
     std::vector<ApngFrameSpec> Frames;
 };
 
-Bytes BuildApng(const ApngSpec& spec);
+Bytes BuildApng(const ApngSpec& fixture);
 
 // RGBA samples of one colour.
 Bytes SolidRgba(std::uint32_t width, std::uint32_t height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
@@ -84,7 +84,7 @@ struct WebpSpec {
     std::vector<WebpFrameSpec> Frames;
 };
 
-Bytes BuildAnimatedWebp(const WebpSpec& spec);
+Bytes BuildAnimatedWebp(const WebpSpec& fixture);
 Bytes BuildStillWebp(int width, int height, const Bytes& rgba);
 
 }  // namespace framelot::test

@@ -13,10 +13,10 @@ using Px = std::vector<int>;
 
 const Px Red = {0, 0, 255, 255}, Green = {0, 255, 0, 255}, Blue = {255, 0, 0, 255}, Black = {0, 0, 0, 255};
 
-std::vector<Bitmap> Compose(const GifSpec& spec, ConvertStatus expected = ConvertStatus::Converted)
+std::vector<Bitmap> Compose(const GifSpec& fixture, ConvertStatus expected = ConvertStatus::Converted)
 {
     CollectedFrames frames;
-    const ConvertResult r = ConvertGifData(BuildGif(spec), frames.Sink());
+    const ConvertResult r = ConvertGifData(BuildGif(fixture), frames.Sink());
     EXPECT_EQ(r.Status, expected) << r.Reason;
     return frames.Frames;
 }
@@ -25,8 +25,8 @@ int Alpha(const Bitmap& b, int x, int y) { return PixelAt(b, x, y)[3]; }
 
 TEST(GifConvertTest, OneImageIsNotAnAnimation)
 {
-    GifSpec spec{2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}};
-    EXPECT_TRUE(Compose(spec, ConvertStatus::NotAnimation).empty());
+    GifSpec fixture{2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}};
+    EXPECT_TRUE(Compose(fixture, ConvertStatus::NotAnimation).empty());
 }
 
 TEST(GifConvertTest, LaterFrameShowsEarlierOneThroughTransparency)
@@ -109,8 +109,8 @@ TEST(GifConvertTest, TransparentPixelsOfFrameZeroAreAllZero)
     GifFrameSpec first = SolidGifFrame(0, 0, 2, 1, 0, 2);
     first.Transparent = 0;
     first.Indices = {0, 3};
-    GifSpec spec{2, 1, FourColours(), 1, false, true, {first, SolidGifFrame(0, 0, 1, 1, 2)}};
-    const auto out = Compose(spec);
+    GifSpec fixture{2, 1, FourColours(), 1, false, true, {first, SolidGifFrame(0, 0, 1, 1, 2)}};
+    const auto out = Compose(fixture);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 0, 0, 0}));
     EXPECT_EQ(PixelAt(out[0], 1, 0), Blue);
@@ -125,8 +125,8 @@ TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
     for (int y = 0; y < 9; ++y) a.Indices[y] = static_cast<std::uint8_t>(y & 1);
     GifFrameSpec b = SolidGifFrame(0, 0, 1, 1, 3, -1);
     b.CommentBefore = true;
-    GifSpec spec{1, 9, FourColours(), 0, true, false, {a, b}};
-    const auto out = Compose(spec);
+    GifSpec fixture{1, 9, FourColours(), 0, true, false, {a, b}};
+    const auto out = Compose(fixture);
     ASSERT_EQ(out.size(), 2u);
     for (int y = 0; y < 9; ++y) EXPECT_EQ(PixelAt(out[0], 0, y), (y & 1) ? (Px{6, 5, 4, 255}) : (Px{3, 2, 1, 255}));
     EXPECT_EQ(PixelAt(out[1], 0, 0), Blue);
@@ -135,9 +135,9 @@ TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
 
 TEST(GifConvertTest, UndecodableFrameDrawsNothingButKeepsItsNumber)
 {
-    GifSpec spec{2, 1, FourColours(), 0, false, false,
+    GifSpec fixture{2, 1, FourColours(), 0, false, false,
                  {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 2, 1, 2), SolidGifFrame(0, 0, 1, 1, 3)}};
-    Bytes gif = BuildGif(spec);
+    Bytes gif = BuildGif(fixture);
     // Damage frame 1's LZW code size (offset after descriptor) so it cannot decode.
     std::size_t images = 0;
     for (std::size_t i = 13 + 12; i < gif.size(); ++i) {
@@ -203,8 +203,8 @@ TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
 TEST(GifConvertTest, CanvasOverThePixelLimitIsRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
-    GifSpec spec{1, 1, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}};
-    Bytes gif = BuildGif(spec);
+    GifSpec fixture{1, 1, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}};
+    Bytes gif = BuildGif(fixture);
     // Move the second image to (65000, 65000): the canvas would be 65001 x 65001.
     std::size_t images = 0;
     for (std::size_t i = 13 + 12; i + 4 < gif.size(); ++i) {

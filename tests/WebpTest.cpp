@@ -16,10 +16,10 @@ WebpFrameSpec Frame(int x, int y, int w, int h, Bytes rgba, bool disposeBackgrou
     return {x, y, w, h, std::move(rgba), disposeBackground, noBlend, false};
 }
 
-std::vector<Bitmap> Compose(const WebpSpec& spec, ConvertStatus expected = ConvertStatus::Converted)
+std::vector<Bitmap> Compose(const WebpSpec& fixture, ConvertStatus expected = ConvertStatus::Converted)
 {
     CollectedFrames frames;
-    const ConvertResult r = ConvertWebpData(BuildAnimatedWebp(spec), frames.Sink());
+    const ConvertResult r = ConvertWebpData(BuildAnimatedWebp(fixture), frames.Sink());
     EXPECT_EQ(r.Status, expected) << r.Reason;
     return frames.Frames;
 }
@@ -100,9 +100,9 @@ TEST(WebpTest, NoBlendReplacesWithAlphaAndOpaqueFramesReplaceOutright)
 TEST(WebpTest, FilesAreWrittenAndNumberedFromZero)
 {
     TempDir dir;
-    WebpSpec spec{2, 2, 0, {}};
-    for (int i = 0; i < 5; ++i) spec.Frames.push_back(Frame(0, 0, 2, 2, SolidRgba(2, 2, std::uint8_t(i * 50), 0, 0, 255)));
-    WriteFile(dir / "a.webp", BuildAnimatedWebp(spec));
+    WebpSpec fixture{2, 2, 0, {}};
+    for (int i = 0; i < 5; ++i) fixture.Frames.push_back(Frame(0, 0, 2, 2, SolidRgba(2, 2, std::uint8_t(i * 50), 0, 0, 255)));
+    WriteFile(dir / "a.webp", BuildAnimatedWebp(fixture));
     const ConvertResult r = ConvertWebp(dir / "a.webp", true);
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 5u);
