@@ -24,7 +24,7 @@ run: build
 	  $(BUILD)/app/framelot; \
 	fi
 
-test: test-plain test-sanitize
+test: test-plain test-sanitize fuzz-smoke
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -37,7 +37,11 @@ test-sanitize: setup
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
 
-# Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target.
+# Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target;
+# `make test` runs a short smoke of each.
 FUZZ_SECONDS ?= 180
 fuzz: setup
 	bash fuzz/run.sh $(FUZZ_SECONDS)
+
+fuzz-smoke: setup
+	bash fuzz/run.sh 30

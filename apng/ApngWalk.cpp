@@ -1,5 +1,6 @@
 #include "apng/ApngWalk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -83,7 +84,13 @@ ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
         } else if (TypeIs(type, "fdAT")) {
             if (!index.Frames.empty() && length >= 4) index.Frames.back().Data.push_back({data, length, true});
         } else if (TypeIs(type, "PLTE") || TypeIs(type, "tRNS")) {
-            index.Carried.push_back({data, length, false});
+            // A PNG holds at most one of each, and the decoder refuses a second
+            // PLTE; carrying only the first keeps a file stuffed with copies
+            // from costing (copies x frames) work.
+            const bool seen = std::any_of(index.Carried.begin(), index.Carried.end(), [&](const ChunkRef& c) {
+                return std::memcmp(png.data() + c.Offset - 4, type.data(), 4) == 0;
+            });
+            if (!seen) index.Carried.push_back({data, length, false});
         }
         Skip(r, std::uint64_t{length} + 4);
     }

@@ -33,7 +33,7 @@ struct ApngIndex {
     bool IsPng = false;
     std::int32_t Count = 0;          // num_frames of the last acTL before IEND
     std::uint32_t ImageWidth = 0, ImageHeight = 0;  // from IHDR
-    std::vector<ChunkRef> Carried;   // PLTE and tRNS, in file order
+    std::vector<ChunkRef> Carried;   // the first PLTE and the first tRNS, in file order
     std::vector<ApngFrameRecord> Frames;
 };
 

@@ -12,7 +12,13 @@ inline constexpr std::uint64_t MaxSourceBytes = 1ull << 30;  // 1 GiB
 // Pixels in one canvas or one decoded frame: far above real animations (a 4K
 // frame is 8.3 MP), far below what the few canvas-sized bitmaps a conversion
 // holds at once would need to exhaust memory (100 MP x 4 bytes = 400 MB).
+#ifndef FRAMELOT_FUZZING_LIMITS
 inline constexpr std::uint64_t MaxCanvasPixels = 100'000'000;
+#else
+// Fuzz builds run under a 1 GiB memory cap: they exercise the same checks
+// against a smaller limit.
+inline constexpr std::uint64_t MaxCanvasPixels = 4'000'000;
+#endif
 
 // Frames written for one file. Every frame becomes a file on disk, so more than
 // this is not something a user could mean.
@@ -21,7 +27,11 @@ inline constexpr std::uint64_t MaxFrames = 100'000;
 // Pixels written for one file in total (frames x canvas pixels): bounds the
 // time a small hostile file (thousands of one-pixel frames on a huge canvas)
 // can keep the encoder busy.
+#ifndef FRAMELOT_FUZZING_LIMITS
 inline constexpr std::uint64_t MaxOutputPixels = 20'000'000'000ull;
+#else
+inline constexpr std::uint64_t MaxOutputPixels = 200'000'000ull;
+#endif
 
 // Length of one PNG chunk's data, as the PNG format allows it.
 inline constexpr std::uint64_t MaxChunkBytes = 0x7FFFFFFFu;

@@ -150,6 +150,22 @@ TEST(ApngTest, PaletteAndTransparencyReachEveryFrame)
     EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 255, 255}));  // index 1 is transparent: frame 0 shows
 }
 
+TEST(ApngTest, OnlyTheFirstPaletteAndTransparencyAreCarried)
+{
+    // Copies of PLTE/tRNS would otherwise be carried into every frame: a small
+    // file could cost (copies x frames) work.
+    ApngSpec fixture{2, 1, 3, {255, 0, 0, 0, 0, 255}, {255, 0}, true, {}, 0,
+                     {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
+    Bytes png = BuildApng(fixture);
+    Bytes copies;
+    for (int i = 0; i < 50; ++i) AppendPngChunk(copies, "tRNS", {255, 0});
+    png.insert(png.begin() + 33, copies.begin(), copies.end());
+    const ApngIndex index = IndexApng(png, 10);
+    EXPECT_EQ(index.Carried.size(), 2u);
+    const auto out = Compose(png);
+    ASSERT_EQ(out.size(), 2u);
+}
+
 TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
 {
     EXPECT_EQ(PngCrc32(Bytes{'I', 'E', 'N', 'D'}), 0xAE426082u);

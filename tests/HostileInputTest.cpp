@@ -116,3 +116,26 @@ TEST(HostileInputTest, EveryTruncationOfRealFilesIsSafe)
 
 }  // namespace
 }  // namespace framelot
+
+namespace framelot {
+namespace {
+
+TEST(HostileInputTest, RegressionInputsReplay)
+{
+    const std::pair<const char*, ConvertBytesFunction> formats[] = {
+        {"gif", ConvertGifData}, {"apng", ConvertApngData}, {"webp", ConvertWebpData}};
+    int replayed = 0;
+    for (auto [folder, convert] : formats) {
+        const test::fs::path dir = test::fs::path(FRAMELOT_REGRESSIONS) / folder;
+        for (const auto& entry : test::fs::directory_iterator(dir)) {
+            const test::Bytes bytes = test::ReadFile(entry.path().string());
+            const ConvertResult r = convert(bytes, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); });
+            EXPECT_TRUE(r.Status == ConvertStatus::Converted || !r.Reason.empty()) << entry.path();
+            ++replayed;
+        }
+    }
+    EXPECT_GE(replayed, 3);
+}
+
+}  // namespace
+}  // namespace framelot

@@ -1,0 +1,184 @@
+// File-system faults: a folder that cannot be written, a file in the way, a
+// disk that fills up mid-file, a source that vanishes or cannot be read, odd
+// names, and a conversion killed at random moments. In every case: no crash,
+// no partial PNG under a frame's name, no temporary file left behind, nothing
+// existing overwritten, and a reason in the result.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "gif/GifConvert.h"
+#include "imaging/Dispatch.h"
+#include "tests/FixtureBuilders.h"
+#include "tests/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+// Noisy frames, so each encoded frame is a few kilobytes.
+Bytes NoisyGif(int side, int frames, unsigned seed = 1)
+{
+    std::mt19937 rng(seed);
+    std::vector<Rgb> palette;
+    for (int i = 0; i < 256; ++i) palette.push_back(Rgb{std::uint8_t(i), std::uint8_t(i * 3), std::uint8_t(i * 7)});
+    GifSpec fixture{side, side, palette, 0, false, true, {}};
+    for (int f = 0; f < frames; ++f) {
+        GifFrameSpec frame = SolidGifFrame(0, 0, side, side, 0, 1);
+        for (auto& v : frame.Indices) v = static_cast<std::uint8_t>(rng());
+        fixture.Frames.push_back(frame);
+    }
+    return BuildGif(fixture);
+}
+
+// Runs `work` in a child process (as an unprivileged user when we are root, so
+// that permissions apply) and returns what it wrote to its pipe.
+std::string InChild(const std::function<std::string()>& work, bool dropPrivileges)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (dropPrivileges && ::geteuid() == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        }
+        const std::string out = work();
+        if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(4);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return out;
+}
+
+std::string Describe(const ConvertResult& r)
+{
+    return std::to_string(static_cast<int>(r.Status)) + ":" + r.Reason;
+}
+
+// Every PNG below `folder` decodes whole; nothing else but `allowed` is there.
+void ExpectOnlyWholeFrames(const fs::path& folder, const std::vector<std::string>& allowed)
+{
+    for (const std::string& name : ListFiles(folder)) {
+        const fs::path path = folder / name;
+        if (fs::is_directory(path) || std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
+        ASSERT_EQ(path.extension(), ".png") << name << " is not a frame: a temporary left behind?";
+        EXPECT_GT(ReadPng(path.string()).Width, 0) << name << " is not a whole PNG";
+    }
+}
+
+TEST(FileSystemFaultTest, FolderThatCannotBeWrittenFailsWithAReason)
+{
+    TempDir dir;
+    fs::permissions(dir.Path, fs::perms::all);
+    fs::create_directory(dir / "ro");
+    WriteFile(dir / "ro/anim.gif", NoisyGif(8, 2));
+    fs::permissions(dir / "ro/anim.gif", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    for (bool makeFolder : {false, true}) {
+        const std::string result = InChild([&] { return Describe(ConvertGif(dir / "ro/anim.gif", makeFolder)); }, true);
+        EXPECT_EQ(result.rfind("4:", 0), 0u) << result;
+        EXPECT_NE(result.find("Permission denied"), std::string::npos) << result;
+    }
+    EXPECT_EQ(ListFiles(dir / "ro"), std::vector<std::string>{"anim.gif"});
+}
+
+TEST(FileSystemFaultTest, SourceThatCannotBeReadOrHasVanished)
+{
+    TempDir dir;
+    fs::permissions(dir.Path, fs::perms::all);
+    WriteFile(dir / "secret.gif", NoisyGif(8, 2));
+    fs::permissions(dir / "secret.gif", fs::perms::owner_write);
+    const std::string result = InChild([&] { return Describe(ConvertGif(dir / "secret.gif", true)); }, true);
+    EXPECT_EQ(result, "3:cannot open: Permission denied");
+    const ConvertResult gone = ConvertGif(dir / "gone.gif", true);
+    EXPECT_EQ(gone.Status, ConvertStatus::Unreadable);
+    EXPECT_EQ(gone.Reason, "cannot open: No such file or directory");
+    EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"secret.gif"});
+}
+
+TEST(FileSystemFaultTest, DiskFillingUpMidFileLeavesNoPartialFrame)
+{
+    TempDir dir;
+    WriteFile(dir / "anim.gif", NoisyGif(64, 4));
+    // The source is 4 frames of 64 x 64 noise; each encoded frame is well above
+    // the 6000-byte file size limit the child runs under.
+    const std::string result = InChild(
+        [&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{6000, 6000};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return Describe(ConvertGif(dir / "anim.gif", true));
+        },
+        false);
+    EXPECT_EQ(result.rfind("4:4 frames could not be written (frame 0: cannot write file: File too large)", 0), 0u)
+        << result;
+    EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"anim", "anim.gif"}));
+}
+
+TEST(FileSystemFaultTest, OddNamesWorkAndOverlongOnesFailWithAReason)
+{
+    TempDir dir;
+    const Bytes gif = NoisyGif(4, 2);
+    for (const std::string name : {"with space.gif", "アニメ é.gif", "-dash.gif", "a.b.c.GIF"}) {
+        WriteFile(dir / name, gif);
+        const ConvertResult r = ConvertDroppedFile(dir / name, true);
+        EXPECT_EQ(r.Status, ConvertStatus::Converted) << name << ": " << r.Reason;
+        EXPECT_EQ(r.FramesWritten, 2u) << name;
+    }
+    EXPECT_TRUE(fs::exists(dir / "アニメ é/アニメ é_0001.png"));
+
+    // 252 bytes: the source name fits, its frame names (+ "_0000.png") do not.
+    const std::string longName = std::string(248, 'x') + ".gif";
+    WriteFile(dir / longName, gif);
+    const ConvertResult r = ConvertDroppedFile(dir / longName, false);
+    EXPECT_EQ(r.Status, ConvertStatus::Failed);
+    EXPECT_NE(r.Reason.find("File name too long"), std::string::npos) << r.Reason;
+}
+
+TEST(FileSystemFaultTest, KilledConversionLeavesOnlyWholeFramesAndASecondRunFollowsTheRules)
+{
+    const Bytes gif = NoisyGif(160, 40);
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 3; ++round) {
+        TempDir dir;
+        WriteFile(dir / "anim.gif", gif);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::execl(FRAMELOT_CLI, FRAMELOT_CLI, "--no-folder", (dir / "anim.gif").c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::usleep(20000 + rng() % 300000);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ExpectOnlyWholeFrames(dir.Path, {"anim.gif"});
+
+        // With frame 0 there the second run skips; without it, it converts.
+        const bool started = fs::exists(dir / "anim_0000.png");
+        const std::size_t before = ListFiles(dir.Path).size();
+        const ConvertResult again = ConvertDroppedFile(dir / "anim.gif", false);
+        EXPECT_EQ(again.Status, started ? ConvertStatus::Skipped : ConvertStatus::Converted) << again.Reason;
+        if (started) EXPECT_EQ(ListFiles(dir.Path).size(), before);
+        else EXPECT_EQ(ListFiles(dir.Path).size(), 41u);
+        ExpectOnlyWholeFrames(dir.Path, {"anim.gif"});
+    }
+}
+
+}  // namespace
+}  // namespace framelot
