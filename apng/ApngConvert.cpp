@@ -92,9 +92,9 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
     return result;
 }
 
-ConvertResult ConvertApng(const std::string& source, bool makeFolder)
+ConvertResult ConvertApng(const std::string& source, bool makeFolder, unsigned encodeThreads)
 {
-    return ConvertFileWith(source, makeFolder, ConvertApngData);
+    return ConvertFileWith(source, makeFolder, ConvertApngData, encodeThreads);
 }
 
 }  // namespace framelot

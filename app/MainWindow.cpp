@@ -49,7 +49,10 @@ bool AskForceExit(QWidget* parent)
 
 MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFunction askForceExit)
     : settingsPath_(std::move(settingsPath)),
-      convert_(convert ? std::move(convert) : ConvertFunction(ConvertDroppedFile)),
+      convert_(convert ? std::move(convert)
+                       : ConvertFunction([](const std::string& path, bool makeFolder) {
+                             return ConvertDroppedFile(path, makeFolder);
+                         })),
       askForceExit_(askForceExit ? std::move(askForceExit) : QuestionFunction(AskForceExit))
 {
     LoadWindowResources();

@@ -51,9 +51,9 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
     return result;
 }
 
-ConvertResult ConvertGif(const std::string& source, bool makeFolder)
+ConvertResult ConvertGif(const std::string& source, bool makeFolder, unsigned encodeThreads)
 {
-    return ConvertFileWith(source, makeFolder, ConvertGifData);
+    return ConvertFileWith(source, makeFolder, ConvertGifData, encodeThreads);
 }
 
 }  // namespace framelot

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "imaging/ConvertResult.h"
+#include "imaging/FrameWriterPool.h"
 
 namespace framelot {
 
@@ -12,6 +13,7 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
 
 // The whole conversion of the file at `source`: skip test, read, frames saved
 // as numbered PNG files beside it or in a folder named after it.
-ConvertResult ConvertGif(const std::string& source, bool makeFolder);
+ConvertResult ConvertGif(const std::string& source, bool makeFolder,
+                           unsigned encodeThreads = DefaultEncodeThreads());
 
 }  // namespace framelot

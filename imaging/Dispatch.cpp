@@ -34,12 +34,12 @@ SourceKind KindOfPath(std::string_view path)
     return SourceKind::None;
 }
 
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder)
+ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads)
 {
     switch (KindOfPath(path)) {
-    case SourceKind::Gif: return ConvertGif(path, makeFolder);
-    case SourceKind::Apng: return ConvertApng(path, makeFolder);
-    case SourceKind::Webp: return ConvertWebp(path, makeFolder);
+    case SourceKind::Gif: return ConvertGif(path, makeFolder, encodeThreads);
+    case SourceKind::Apng: return ConvertApng(path, makeFolder, encodeThreads);
+    case SourceKind::Webp: return ConvertWebp(path, makeFolder, encodeThreads);
     case SourceKind::None: break;
     }
     return NotAnimation("not a GIF, PNG, APNG or WebP file name");

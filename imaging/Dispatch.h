@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "imaging/ConvertResult.h"
+#include "imaging/FrameWriterPool.h"
 
 namespace framelot {
 
@@ -17,8 +18,9 @@ enum class SourceKind { Gif, Apng, Webp, None };
 SourceKind KindOfPath(std::string_view path);
 
 // Converts one file as a drop does. `makeFolder` is the placement switch, read
-// once for the whole file.
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder);
+// once for the whole file. Frames are encoded on `encodeThreads` workers.
+ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
+                                 unsigned encodeThreads = DefaultEncodeThreads());
 
 // The window's result text for a count of converted files: "3 file complete!".
 std::string ResultText(int convertedCount);

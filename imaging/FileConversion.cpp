@@ -5,12 +5,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include <mutex>
+
+#include "imaging/FrameWriterPool.h"
 #include "imaging/Output.h"
 #include "imaging/PngWriter.h"
 
 namespace framelot {
 
-ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert)
+ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
+                              unsigned encodeThreads)
 {
     const std::string destination = makeFolder ? OutputFolderPath(source) : FrameFilePath(source, false, 0);
     if (OutputExists(source, makeFolder)) {
@@ -23,8 +27,26 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
     // not to be an animation (or to be over a limit) leaves nothing behind.
     bool folderTried = false;
     std::string folderError;
-    std::uint64_t written = 0, existing = 0, failed = 0;
+    std::mutex countMutex;
+    std::uint64_t written = 0, existing = 0, failed = 0, firstFailedIndex = 0;
     std::string firstFailure;
+    auto count = [&](std::uint64_t index, const SaveOutcome& outcome) {
+        std::lock_guard lock(countMutex);
+        switch (outcome.Status) {
+        case SaveStatus::Written: ++written; break;
+        case SaveStatus::AlreadyExists: ++existing; break;
+        case SaveStatus::Failed:
+            // Frames finish out of order on the workers: report the lowest.
+            if (failed++ == 0 || index < firstFailedIndex) {
+                firstFailedIndex = index;
+                firstFailure = "frame " + std::to_string(index) + ": " + outcome.Reason;
+            }
+            break;
+        }
+    };
+    FrameWriterPool writer(encodeThreads, [&](std::uint64_t index, const Bitmap& frame) {
+        count(index, SavePng(frame, FrameFilePath(source, makeFolder, index)));
+    });
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
         if (makeFolder && !folderTried) {
             folderTried = true;
@@ -38,22 +60,15 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
                 }
             }
         }
-        SaveOutcome outcome;
         if (!folderError.empty()) {
-            outcome = {SaveStatus::Failed, folderError};
-        } else {
-            outcome = SavePng(frame, FrameFilePath(source, makeFolder, index));
+            count(index, {SaveStatus::Failed, folderError});
+            return;
         }
-        switch (outcome.Status) {
-        case SaveStatus::Written: ++written; break;
-        case SaveStatus::AlreadyExists: ++existing; break;
-        case SaveStatus::Failed:
-            if (failed++ == 0) firstFailure = "frame " + std::to_string(index) + ": " + outcome.Reason;
-            break;
-        }
+        writer.Submit(index, frame);
     };
 
     ConvertResult result = convert(file.Bytes, sink);
+    writer.Finish();
     result.FramesWritten = written;
     result.FramesExisting = existing;
     if (result.Status == ConvertStatus::Converted) {

@@ -8,6 +8,9 @@
 
 namespace framelot {
 
-ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert);
+// Frames are encoded and written by `encodeThreads` workers while the next ones
+// are composed (0: on the calling thread).
+ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
+                              unsigned encodeThreads);
 
 }  // namespace framelot

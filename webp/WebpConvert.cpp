@@ -130,9 +130,9 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     return result;
 }
 
-ConvertResult ConvertWebp(const std::string& source, bool makeFolder)
+ConvertResult ConvertWebp(const std::string& source, bool makeFolder, unsigned encodeThreads)
 {
-    return ConvertFileWith(source, makeFolder, ConvertWebpData);
+    return ConvertFileWith(source, makeFolder, ConvertWebpData, encodeThreads);
 }
 
 }  // namespace framelot

@@ -4,11 +4,13 @@
 #include <string>
 
 #include "imaging/ConvertResult.h"
+#include "imaging/FrameWriterPool.h"
 
 namespace framelot {
 
 ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSink& sink);
 
-ConvertResult ConvertWebp(const std::string& source, bool makeFolder);
+ConvertResult ConvertWebp(const std::string& source, bool makeFolder,
+                           unsigned encodeThreads = DefaultEncodeThreads());
 
 }  // namespace framelot
