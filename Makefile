@@ -45,3 +45,8 @@ fuzz: setup
 
 fuzz-smoke: setup
 	bash fuzz/run.sh 30
+
+# Times framelot-cli against ImageMagick, ffmpeg and Pillow; writes bench/RESULTS.md.
+bench: build
+	@bash scripts/setup.sh --bench
+	/usr/bin/python3 bench/run.py

@@ -1,17 +1,25 @@
 // framelot-cli: the command-line front end. Each file goes through the same
 // dispatch as a file dropped on the window.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "imaging/Dispatch.h"
+#include "imaging/Output.h"
 
 namespace {
 
 constexpr const char* Usage =
-    "Usage: framelot-cli [--folder | --no-folder] [--] FILE...\n"
+    "Usage: framelot-cli [--folder | --no-folder] [--jobs N] [--] FILE...\n"
     "\n"
     "Splits animated GIF, PNG/APNG and WebP files into numbered PNG frames\n"
     "(name_0000.png, name_0001.png, ...), each frame composed over what the\n"
@@ -19,6 +27,8 @@ constexpr const char* Usage =
     "\n"
     "  --folder      put the frames in a folder named after the file (default)\n"
     "  --no-folder   put the frames beside the file\n"
+    "  --jobs N      convert up to N files side by side (default: the number of\n"
+    "                cores); results are still printed in the order given\n"
     "  --help        show this text\n"
     "  --            everything after this is a file name\n"
     "\n"
@@ -57,6 +67,7 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
 
     bool makeFolder = true;
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> files;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -67,6 +78,15 @@ int main(int argc, char** argv)
             makeFolder = true;
         } else if (!optionsDone && std::strcmp(a, "--no-folder") == 0) {
             makeFolder = false;
+        } else if (!optionsDone && std::strcmp(a, "--jobs") == 0) {
+            char* end = nullptr;
+            const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+            if (n < 1 || n > 256 || end == nullptr || *end != '\0') {
+                std::fprintf(stderr, "framelot-cli: --jobs takes a number from 1 to 256\n\n%s", Usage);
+                return 2;
+            }
+            jobs = static_cast<unsigned>(n);
+            ++i;
         } else if (!optionsDone && (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0)) {
             std::fputs(Usage, stdout);
             return 0;
@@ -82,16 +102,59 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // Files whose frames would share names (anim.gif and anim.webp) stay in one
+    // group, converted in the given order, so the later one is skipped exactly
+    // as it is when files are converted one by one.
+    std::vector<std::vector<std::size_t>> groups;
+    std::map<std::string, std::size_t> groupOf;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto [it, added] = groupOf.try_emplace(framelot::StripExtension(files[i]), groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(i);
+    }
+    jobs = std::min<unsigned>(jobs, static_cast<unsigned>(groups.size()));
+    const unsigned encodeThreads = std::max(1u, framelot::DefaultEncodeThreads() / jobs);
+
+    std::vector<framelot::ConvertResult> results(files.size());
+    std::vector<bool> done(files.size(), false);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> nextGroup{0};
+    auto work = [&] {
+        for (std::size_t g; (g = nextGroup++) < groups.size();) {
+            for (std::size_t i : groups[g]) {
+                framelot::ConvertResult r = framelot::ConvertDroppedFile(files[i], makeFolder, encodeThreads);
+                std::lock_guard lock(mutex);
+                results[i] = std::move(r);
+                done[i] = true;
+                finished.notify_all();
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned j = 1; j < jobs; ++j) workers.emplace_back(work);
+
+    // Results are printed in the order given, each as soon as it and every one
+    // before it are done.
+    std::thread printer([&] {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return done[i]; });
+            std::printf("%s\n", Describe(files[i], results[i]).c_str());
+            std::fflush(stdout);
+        }
+    });
+    work();
+    for (std::thread& w : workers) w.join();
+    printer.join();
+
     int converted = 0;
     bool anyFailed = false;
-    for (const std::string& file : files) {
-        const framelot::ConvertResult r = framelot::ConvertDroppedFile(file, makeFolder);
+    for (const framelot::ConvertResult& r : results) {
         if (r.Status == framelot::ConvertStatus::Converted) ++converted;
         if (r.Status == framelot::ConvertStatus::Failed || r.Status == framelot::ConvertStatus::Unreadable) {
             anyFailed = true;
         }
-        std::printf("%s\n", Describe(file, r).c_str());
-        std::fflush(stdout);
     }
     std::printf("%s\n", framelot::ResultText(converted).c_str());
     return anyFailed ? 1 : 0;

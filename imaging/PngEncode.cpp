@@ -34,12 +34,15 @@ bool EncodeRows(const Bitmap& bitmap, std::vector<std::uint8_t>* out, png_bytep*
     png_set_write_fn(png, out, AppendToVector, NoFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width), static_cast<png_uint_32>(bitmap.Height), 8,
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // Level 2 without row filters: measured on palette-noise GIF frames,
-    // lossless WebP frames and lossy photo frames, it encodes 3-5 times faster
-    // than level 6 with adaptive filters, and its files are 45% smaller, 7%
-    // smaller and 14% larger respectively.
-    png_set_compression_level(png, 2);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    // Adaptive row filters at zlib level 4 with the default strategy. Measured
+    // on frames of palette noise, flat lossless art, smooth gradients and lossy
+    // photos: against level 6 with libpng's filtered strategy, 1.2-1.7 times
+    // faster, at most 20% larger (gradients) and usually within 2%. Without
+    // filters gradients grow tenfold, so they stay on; the average filter is
+    // left out, as it never won on those frames and costs a pass per row.
+    png_set_compression_level(png, 4);
+    png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_UP | PNG_FILTER_PAETH);
     png_write_info(png, info);
     png_set_bgr(png);  // our bytes are blue, green, red, alpha
     png_write_image(png, rows);

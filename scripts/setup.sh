@@ -11,6 +11,11 @@ PACKAGES=(
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
 )
 
+# `setup.sh --bench` also installs the tools the benchmark compares against.
+if [ "${1:-}" = "--bench" ]; then
+  PACKAGES+=(imagemagick ffmpeg python3-pil time)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

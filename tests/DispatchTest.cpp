@@ -80,6 +80,38 @@ TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
     EXPECT_NE(again.Output.find("0 file complete!"), std::string::npos);
 }
 
+TEST(CliTest, FilesSideBySideKeepTheirOrderAndSharedNamesStaySequential)
+{
+    TempDir dir;
+    std::string arguments = "--jobs 3";
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = dir / ("f" + std::to_string(i) + ".gif");
+        WriteFile(name, BuildGif({1, 1, FourColours(), 0, false, true,
+                                  {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, std::uint8_t(1 + i % 3))}}));
+        arguments += " '" + name + "'";
+    }
+    // anim.gif and anim.webp share their frame names: the second is skipped,
+    // as in a one-by-one conversion, however many jobs run.
+    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
+                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim.webp", BuildAnimatedWebp({2, 2, 0, {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
+                                                              {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
+    arguments += " '" + (dir / "anim.gif") + "' '" + (dir / "anim.webp") + "'";
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    std::size_t last = 0;
+    for (int i = 0; i < 6; ++i) {
+        const std::size_t at = run.Output.find("f" + std::to_string(i) + ".gif: 2 frames written");
+        ASSERT_NE(at, std::string::npos) << run.Output;
+        EXPECT_GE(at, last);
+        last = at;
+    }
+    EXPECT_NE(run.Output.find("anim.webp: skipped"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("\n7 file complete!\n"), std::string::npos) << run.Output;
+    EXPECT_EQ(ReadPng(dir / "anim/anim_0000.png").Width, 1);
+    EXPECT_EQ(RunCli("--jobs 0 x.gif").Status, 2);
+}
+
 TEST(CliTest, ExitStatusSaysWhetherAnythingFailed)
 {
     TempDir dir;

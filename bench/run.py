@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+"""Times framelot-cli against the tools a user would pick instead.
+
+Each run is a whole process writing every frame as an RGBA PNG into an empty
+folder. Tools alternate within each round; after a warm-up round the median of
+the timed rounds is reported with the peak memory and the output bytes, and
+bench/RESULTS.md gets the table. Our frames are also compared with one peer's
+per format on pixels that are opaque in both, so a fast wrong answer shows.
+"""
+import os, platform, shutil, statistics, subprocess, sys, tempfile, time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CLI = os.path.join(ROOT, "build", "framelot-cli")
+MAKE = os.path.join(ROOT, "build", "framelot-bench-make")
+ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
+
+PILLOW = r"""
+import sys
+from PIL import Image, ImageSequence
+im = Image.open(sys.argv[1])
+for i, frame in enumerate(ImageSequence.Iterator(im)):
+    frame.convert('RGBA').save('%s/f_%04d.png' % (sys.argv[2], i))
+"""
+
+def tools(fmt, src, out):
+    ours = [CLI, "--folder", src]
+    magick = ["convert", src, "-alpha", "set", "-coalesce", "PNG32:" + out + "/f_%04d.png"]
+    ff_in = ["-f", "apng"] if fmt == "apng" else []
+    ffmpeg = ["ffmpeg", "-nostdin", "-v", "error"] + ff_in + ["-i", src, "-fps_mode", "passthrough",
+              "-start_number", "0", "-pix_fmt", "rgba", out + "/f_%04d.png"]
+    pillow = ["/usr/bin/python3", "-c", PILLOW, src, out]
+    table = {"gif": [("framelot", ours), ("ImageMagick", magick), ("ffmpeg", ffmpeg), ("Pillow", pillow)],
+             "apng": [("framelot", ours), ("ffmpeg", ffmpeg), ("Pillow", pillow)],
+             "webp": [("framelot", ours), ("Pillow", pillow), ("ImageMagick", magick)]}
+    return table[fmt]
+
+def run(fmt, name, inputs, work):
+    """One timed process in a fresh folder; returns (seconds, peak KB, bytes, frames folder)."""
+    base = tempfile.mkdtemp(dir=work)
+    src = os.path.join(base, os.path.basename(inputs))
+    os.link(inputs, src) if os.stat(inputs).st_dev == os.stat(base).st_dev else shutil.copy(inputs, src)
+    out = os.path.join(base, "out")
+    os.mkdir(out)
+    command = dict(tools(fmt, src, out))[name]
+    timing = os.path.join(base, "time.txt")
+    start = time.monotonic()
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timing] + command,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    seconds = time.monotonic() - start
+    if result.returncode != 0:
+        raise RuntimeError(f"{name} on {inputs} failed: {result.stderr.decode()[-500:]}")
+    peak = int(open(timing).read().split()[-1])
+    frames = os.path.splitext(src)[0] if name == "framelot" else out
+    size = sum(os.path.getsize(os.path.join(frames, f)) for f in os.listdir(frames))
+    return seconds, peak, size, frames, base
+
+def compare(ours, theirs, tolerance):
+    """Pixels opaque in both that differ by more than `tolerance`, over all frames."""
+    from PIL import Image
+    a = sorted(f for f in os.listdir(ours) if f.endswith(".png"))
+    b = sorted(f for f in os.listdir(theirs) if f.endswith(".png"))
+    if len(a) != len(b):
+        return f"frame count {len(a)} vs {len(b)}"
+    bad = checked = 0
+    for fa, fb in zip(a, b):
+        x = Image.open(os.path.join(ours, fa)).convert("RGBA")
+        y = Image.open(os.path.join(theirs, fb)).convert("RGBA")
+        w, h = min(x.width, y.width), min(x.height, y.height)
+        px, py = x.load(), y.load()
+        for j in range(0, h, 2):
+            for i in range(0, w, 2):
+                p, q = px[i, j], py[i, j]
+                if p[3] == 255 and q[3] == 255:
+                    checked += 1
+                    if max(abs(p[k] - q[k]) for k in range(3)) > tolerance:
+                        bad += 1
+    return f"{bad} of {checked} sampled opaque pixels differ" if bad else f"equal ({checked} sampled opaque pixels)"
+
+def main():
+    work = tempfile.mkdtemp(prefix="framelot-bench-")
+    inputs = os.path.join(work, "inputs")
+    os.mkdir(inputs)
+    subprocess.run([MAKE, inputs], check=True)
+    files = [("gif", "scene.gif", "ImageMagick", 0), ("apng", "scene.png", "Pillow", 0),
+             ("webp", "scene.webp", "Pillow", 2), ("webp", "noisy.webp", "Pillow", 2)]
+    rows, checks = [], []
+    for fmt, name, checker, tolerance in files:
+        src = os.path.join(inputs, name)
+        names = [n for n, _ in tools(fmt, src, "")]
+        results = {n: [] for n in names}
+        for round_ in range(ROUNDS + 1):
+            order = names[round_ % len(names):] + names[:round_ % len(names)]
+            for tool in order:
+                seconds, peak, size, frames, base = run(fmt, tool, src, work)
+                if round_ == 0 and tool in ("framelot", checker):
+                    results.setdefault("_frames_" + tool, frames)
+                else:
+                    shutil.rmtree(base)
+                if round_ > 0:
+                    results[tool].append((seconds, peak, size))
+                print(f"{name} {tool} round {round_}: {seconds:.2f} s", file=sys.stderr)
+        ours = statistics.median(s for s, _, _ in results["framelot"])
+        for tool in names:
+            med = statistics.median(s for s, _, _ in results[tool])
+            peak = max(p for _, p, _ in results[tool])
+            size = results[tool][0][2]
+            rows.append((name, tool, med, med / ours, size, peak))
+        checks.append((name, checker, compare(results["_frames_framelot"], results["_frames_" + checker], tolerance)))
+    shutil.rmtree(work)
+
+    cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), platform.processor())
+    lines = ["# Benchmark results", "",
+             f"Machine: {cpu}, {os.cpu_count()} cores, {round(os.sysconf('SC_PAGE_SIZE') * os.sysconf('SC_PHYS_PAGES') / 2**30)} GiB, "
+             f"{platform.system()} {platform.release()}. {ROUNDS} timed rounds after a warm-up; tools alternate.", "",
+             "| file | tool | median s | × framelot | output bytes | peak RSS KB |", "|---|---|---:|---:|---:|---:|"]
+    for name, tool, med, ratio, size, peak in rows:
+        lines.append(f"| {name} | {tool} | {med:.2f} | {ratio:.2f} | {size:,} | {peak:,} |")
+    lines += ["", "Frames compared with a peer on pixels opaque in both (every other pixel of every frame):", ""]
+    lines += [f"- {name} vs {checker}: {verdict}" for name, checker, verdict in checks]
+    text = "\n".join(lines) + "\n"
+    open(os.path.join(ROOT, "bench", "RESULTS.md"), "w").write(text)
+    print(text)
+
+if __name__ == "__main__":
+    main()
