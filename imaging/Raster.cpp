@@ -75,57 +75,61 @@ void CopyBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, s
     }
 }
 
-void BlendBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
-                std::int64_t height)
+// Calls op(destination pixel, source pixel) for every pixel of the clipped block.
+template <typename PixelOp>
+void ForEachBlockPixel(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
+                       std::int64_t height, PixelOp op)
 {
     Span2D s;
     if (!ClipSourceBlock(dst, x, y, src, width, height, s)) return;
     for (int row = 0; row < s.Height; ++row) {
         std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + row);
         const std::uint8_t* p = PixelAt(src, s.SrcX, s.SrcY + row);
-        for (int i = 0; i < s.Width; ++i, d += 4, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255) {
-                std::memcpy(d, p, 4);
-            } else if (a != 0) {
-                const unsigned k = 255 - a;
-                for (int c = 0; c < 4; ++c) {
-                    const unsigned v = p[c] + (d[c] * k + 127) / 255;
-                    d[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-                }
-            } else if ((p[0] | p[1] | p[2]) != 0) {
-                // Colour under alpha 0 is not valid premultiplied data; it adds as
-                // the formula says, so a malformed source cannot wrap a channel.
-                for (int c = 0; c < 3; ++c) {
-                    const unsigned v = p[c] + d[c];
-                    d[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-                }
+        for (int i = 0; i < s.Width; ++i, d += 4, p += 4) op(d, p);
+    }
+}
+
+void BlendBlock(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
+                std::int64_t height)
+{
+    ForEachBlockPixel(dst, x, y, src, width, height, [](std::uint8_t* d, const std::uint8_t* p) {
+        const unsigned a = p[3];
+        if (a == 255) {
+            std::memcpy(d, p, 4);
+        } else if (a != 0) {
+            const unsigned k = 255 - a;
+            for (int c = 0; c < 4; ++c) {
+                const unsigned v = p[c] + (d[c] * k + 127) / 255;
+                d[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
+            }
+        } else if ((p[0] | p[1] | p[2]) != 0) {
+            // Colour under alpha 0 is not valid premultiplied data; it adds as
+            // the formula says, so a malformed source cannot wrap a channel.
+            for (int c = 0; c < 3; ++c) {
+                const unsigned v = p[c] + d[c];
+                d[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
             }
         }
-    }
+    });
 }
 
 void BlendBlockStraight(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitmap& src, std::int64_t width,
                         std::int64_t height)
 {
-    Span2D s;
-    if (!ClipSourceBlock(dst, x, y, src, width, height, s)) return;
-    for (int row = 0; row < s.Height; ++row) {
-        std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + row);
-        const std::uint8_t* p = PixelAt(src, s.SrcX, s.SrcY + row);
-        for (int i = 0; i < s.Width; ++i, d += 4, p += 4) {
-            const std::uint32_t sa = p[3], da = d[3];
-            if (sa == 255 || (da == 0 && sa != 0)) {
-                std::memcpy(d, p, 4);
-            } else if (sa != 0) {
-                const std::uint32_t srcWeight = sa * 255;         // alpha x 255
-                const std::uint32_t dstWeight = da * (255 - sa);  // alpha x 255
-                const std::uint32_t total = srcWeight + dstWeight;
-                for (int c = 0; c < 3; ++c) d[c] = static_cast<std::uint8_t>((p[c] * srcWeight + d[c] * dstWeight + total / 2) / total);
-                d[3] = static_cast<std::uint8_t>((total + 127) / 255);
+    ForEachBlockPixel(dst, x, y, src, width, height, [](std::uint8_t* d, const std::uint8_t* p) {
+        const std::uint32_t sa = p[3], da = d[3];
+        if (sa == 255 || (da == 0 && sa != 0)) {
+            std::memcpy(d, p, 4);
+        } else if (sa != 0) {
+            const std::uint32_t srcWeight = sa * 255;         // alpha x 255
+            const std::uint32_t dstWeight = da * (255 - sa);  // alpha x 255
+            const std::uint32_t total = srcWeight + dstWeight;
+            for (int c = 0; c < 3; ++c) {
+                d[c] = static_cast<std::uint8_t>((p[c] * srcWeight + d[c] * dstWeight + total / 2) / total);
             }
+            d[3] = static_cast<std::uint8_t>((total + 127) / 255);
         }
-    }
+    });
 }
 
 void SaveRegion(const Bitmap& src, const Rect& rect, Bitmap& saved, Rect& savedRect)
