@@ -50,7 +50,9 @@ TEST(PngWriterTest, GradientsAndNoiseBothRoundTripAndGradientsCompress)
     for (const Bitmap* b : {&gradient, &noise}) {
         std::vector<std::uint8_t> png;
         ASSERT_TRUE(EncodePng(*b, png));
-        if (b == &gradient) EXPECT_LT(png.size(), gradient.Pixels.size() / 20);
+        if (b == &gradient) {
+            EXPECT_LT(png.size(), gradient.Pixels.size() / 20);
+        }
         const std::string path = dir / (b == &gradient ? "g.png" : "n.png");
         ASSERT_EQ(SavePng(*b, path).Status, SaveStatus::Written);
         EXPECT_EQ(ReadPng(path).Pixels, b->Pixels);
