@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <condition_variable>
@@ -230,6 +231,17 @@ TEST(WindowTest, DropsArrivingDuringADropAreHandledAfterItEachWithItsResult)
     EXPECT_EQ(finished.at(0).at(0).toInt(), 2);
     EXPECT_EQ(finished.at(1).at(0).toInt(), 1);
     EXPECT_EQ(window.ResultLabelText(), QStringLiteral("1 file complete!"));
+}
+
+TEST(WindowTest, EscClosesTheLastWindowAndTheEventLoopEndsWithZero)
+{
+    TempDir dir;
+    MainWindow window(Q(dir / "framelot.ini"));
+    window.show();
+    QTimer::singleShot(0, &window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(ReadMakeFolder(Q(dir / "framelot.ini")));
 }
 
 }  // namespace
