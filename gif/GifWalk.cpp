@@ -8,7 +8,6 @@ namespace {
 constexpr std::uint8_t ImageIntroducer = 0x2C;
 constexpr std::uint8_t ExtensionIntroducer = 0x21;
 constexpr std::uint8_t ControlLabel = 0xF9;
-constexpr std::uint8_t CommentLabel = 0xFE;
 constexpr std::uint8_t PlainTextLabel = 0x01;
 constexpr std::uint8_t ApplicationLabel = 0xFF;
 constexpr std::size_t HeaderSize = 13;
@@ -63,7 +62,6 @@ GifBlock StepGifBlock(GifBytes gif, std::size_t offset)
     // Plain text and application extensions carry a fixed header before their
     // chain; every other extension (comment or unknown) is a chain at offset 2.
     const std::size_t headerBytes = label == PlainTextLabel ? 13 : label == ApplicationLabel ? 12 : 0;
-    (void)CommentLabel;
     if (!Skip(r, headerBytes) || !SkipChain(r)) return block;
     block.Kind = GifBlockKind::OtherExtension;
     block.Next = r.Offset;
