@@ -87,7 +87,9 @@ TEST(ApngTest, DisposeAndBlendMatrix)
         {0, 0, 0, Green, Red, Green},            // source: replaces, alpha included
         {0, 0, 1, GreenOverRed, Red, GreenOverRed},
         {0, 1, 0, Green, Red, Clear},            // background clears to transparent black
-        {0, 2, 1, GreenOverRed, Red, Red},       // previous restores what lay there
+        {0, 1, 1, GreenOverRed, Red, Clear},
+        {0, 2, 0, Green, Red, Red},              // previous restores what lay there
+        {0, 2, 1, GreenOverRed, Red, Red},
         {1, 0, 1, Green, Clear, Green},          // frame 0 disposed to background
         {2, 0, 1, Green, Clear, Green},          // previous on frame 0 acts as background
     };
