@@ -17,6 +17,8 @@
 //     decoded there is no canvas and the file fails.
 #include "apng/ApngConvert.h"
 
+#include <algorithm>
+
 #include "apng/ApngRebuild.h"
 #include "apng/ApngWalk.h"
 #include "imaging/Alpha.h"
@@ -32,16 +34,14 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
     const ApngIndex index = IndexApng(bytes, MaxFrames + 1);
     if (!index.IsPng) return NotAnimation("not a PNG file");
     if (index.Count < 2 || index.Frames.empty()) return NotAnimation("not an animated PNG");
-    if (static_cast<std::uint64_t>(index.Count) > MaxFrames || index.Frames.size() > MaxFrames) {
-        return Refused("more than " + std::to_string(MaxFrames) + " frames (over the program's limit)");
+    // The canvas is frame 0's size; frames past the last fcTL are still written.
+    const std::uint64_t frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(index.Count), index.Frames.size());
+    if (std::string over = AnimationOverLimits(frames, index.Frames[0].Width, index.Frames[0].Height); !over.empty()) {
+        return Refused(std::move(over));
     }
     if (!FitsLimits(index.ImageWidth, index.ImageHeight)) return Refused("image size is over the program's limit");
     for (const auto& frame : index.Frames) {
         if (!FitsLimits(frame.Width, frame.Height)) return Refused("frame size is over the program's limit");
-    }
-    const std::uint64_t canvasPixels = std::uint64_t{index.Frames[0].Width} * index.Frames[0].Height;
-    if (canvasPixels * static_cast<std::uint64_t>(index.Count) > MaxOutputPixels) {
-        return Refused("frames x canvas size is over the program's limit");
     }
 
     std::vector<std::uint8_t> rebuilt;

@@ -17,22 +17,14 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
     const std::uint32_t blocks = GifBlocksOffset(bytes);
     const auto frames = IndexGifFrames(bytes, blocks, MaxFrames + 1);
     if (frames.size() < 2) return NotAnimation(frames.empty() ? "GIF without images" : "a single image, not an animation");
-    if (frames.size() > MaxFrames) {
-        return Refused("more than " + std::to_string(MaxFrames) + " frames (over the program's limit)");
-    }
-
     // The canvas ends at the farthest frame edge; check it before anything is made.
     std::int64_t right = 0, bottom = 0;
     for (const auto& f : frames) {
         right = std::max<std::int64_t>(right, std::int64_t{f.Bounds.Left} + f.Bounds.Width);
         bottom = std::max<std::int64_t>(bottom, std::int64_t{f.Bounds.Top} + f.Bounds.Height);
     }
-    if (!FitsLimits(right, bottom)) {
-        return Refused("canvas of " + std::to_string(right) + " x " + std::to_string(bottom) +
-                       " pixels is over the program's limit");
-    }
-    if (static_cast<std::uint64_t>(right * bottom) * frames.size() > MaxOutputPixels) {
-        return Refused("frames x canvas size is over the program's limit");
+    if (std::string over = AnimationOverLimits(frames.size(), right, bottom); !over.empty()) {
+        return Refused(std::move(over));
     }
 
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());

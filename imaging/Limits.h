@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace framelot {
 
@@ -44,5 +45,9 @@ inline bool FitsLimits(std::int64_t width, std::int64_t height)
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= MaxCanvasPixels;
 }
+
+// Why an animation of `frames` frames on a width x height canvas is refused, in
+// words a user understands; empty when it is within every limit above.
+std::string AnimationOverLimits(std::uint64_t frames, std::int64_t width, std::int64_t height);
 
 }  // namespace framelot

@@ -83,7 +83,7 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     if (!demux) return NotAnimation("not a WebP file, or an incomplete one");
     const std::uint32_t count = WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT);
     if (count < 2) return NotAnimation("a still WebP image, not an animation");
-    if (count > MaxFrames) return Refused("more than " + std::to_string(MaxFrames) + " frames (over the program's limit)");
+    if (count > MaxFrames) return Refused(AnimationOverLimits(count, 0, 0));
 
     // Every frame's extent is checked before anything is made.
     std::vector<WebpFrameHeader> headers;
@@ -101,9 +101,8 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
         right = std::max<std::int64_t>(right, std::int64_t{h.Bounds.Left} + h.Bounds.Width);
         bottom = std::max<std::int64_t>(bottom, std::int64_t{h.Bounds.Top} + h.Bounds.Height);
     }
-    if (!FitsLimits(right, bottom)) return Refused("canvas size is over the program's limit");
-    if (static_cast<std::uint64_t>(right * bottom) * headers.size() > MaxOutputPixels) {
-        return Refused("frames x canvas size is over the program's limit");
+    if (std::string over = AnimationOverLimits(headers.size(), right, bottom); !over.empty()) {
+        return Refused(std::move(over));
     }
 
     WebpComposer composer;
