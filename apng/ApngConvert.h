@@ -1,16 +1,14 @@
-// Splitting an animated PNG into composed frames.
+// Splitting an animated PNG (APNG) into composed frames.
 #pragma once
 
-#include <string>
+#include <cstdint>
+#include <span>
 
 #include "imaging/ConvertResult.h"
-#include "imaging/FrameWriterPool.h"
 
 namespace framelot {
 
+// Composes every frame of the file in `bytes` and hands it to `sink`, in order.
 ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink);
-
-ConvertResult ConvertApng(const std::string& source, bool makeFolder,
-                           unsigned encodeThreads = DefaultEncodeThreads());
 
 }  // namespace framelot

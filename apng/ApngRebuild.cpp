@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "imaging/Limits.h"
+#include <iterator>
 
 namespace framelot {
 namespace {
@@ -28,9 +28,15 @@ void AppendChunk(std::vector<std::uint8_t>& out, const char* type, PngBytes png,
 {
     AppendU32Be(out, static_cast<std::uint32_t>(length));
     const std::size_t typeStart = out.size();
-    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), type, type + ChunkTypeBytes);
     AppendBytes(out, png, offset, length);
-    AppendU32Be(out, PngCrc32(std::span(out).subspan(typeStart, 4 + length)));
+    AppendU32Be(out, PngCrc32(std::span(out).subspan(typeStart, ChunkTypeBytes + length)));
+}
+
+// Appends a chunk of the file as it stands: head, data and CRC.
+void AppendWholeChunk(std::vector<std::uint8_t>& out, PngBytes png, const ChunkRef& chunk)
+{
+    AppendBytes(out, png, chunk.Offset - ChunkHeadBytes, std::size_t{chunk.Length} + ChunkOverhead);
 }
 
 }  // namespace
@@ -47,36 +53,28 @@ std::uint32_t PngCrc32(std::span<const std::uint8_t> bytes)
     return static_cast<std::uint32_t>(crc);
 }
 
-void BuildFramePngFromRecord(PngBytes png, const ApngIndex& index, const ApngFrameRecord& frame, int code,
-                             std::vector<std::uint8_t>& out)
+void BuildFramePng(PngBytes png, const ApngIndex& index, const ApngFrameRecord& frame, std::vector<std::uint8_t>& out)
 {
     out.clear();
-    // Signature, header length and type, the frame's width and height as stored
-    // in its fcTL, then bit depth, colour type, compression, filter, interlace.
-    AppendBytes(out, png, 0, 16);
-    AppendBytes(out, png, frame.FctlOffset + 4, 8);
-    AppendBytes(out, png, 24, 5);
-    AppendU32Be(out, PngCrc32(std::span(out).subspan(12, 17)));
+    // The signature and IHDR's length and type; the frame's width and height
+    // as stored in its fcTL; the file's bit depth, colour type, compression,
+    // filter and interlace; a CRC over IHDR's type and the new data.
+    AppendBytes(out, png, 0, IhdrDataOffset);
+    AppendBytes(out, png, frame.FctlOffset + SequenceBytes, IhdrSizeBytes);
+    AppendBytes(out, png, IhdrDataOffset + IhdrSizeBytes, IhdrFormatBytes);
+    const std::size_t ihdrType = IhdrDataOffset - ChunkTypeBytes;
+    AppendU32Be(out, PngCrc32(std::span(out).subspan(ihdrType, ChunkTypeBytes + IhdrSizeBytes + IhdrFormatBytes)));
 
-    for (const ChunkRef& chunk : index.Carried) AppendBytes(out, png, chunk.Offset - 8, std::size_t{chunk.Length} + 12);
+    for (const ChunkRef& chunk : index.Carried) AppendWholeChunk(out, png, chunk);
     for (const ChunkRef& chunk : frame.Data) {
         if (chunk.IsFdat) {
-            AppendChunk(out, "IDAT", png, chunk.Offset + 4, chunk.Length - 4);
-        } else if (code < 0) {
-            AppendBytes(out, png, chunk.Offset - 8, std::size_t{chunk.Length} + 12);
+            AppendChunk(out, "IDAT", png, chunk.Offset + SequenceBytes, chunk.Length - SequenceBytes);
+        } else if (frame.DataInIdat) {
+            AppendWholeChunk(out, png, chunk);
         }
     }
-    static constexpr std::uint8_t End[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-    out.insert(out.end(), End, End + 12);
-}
-
-std::size_t BuildFramePng(PngBytes png, int k, int code, std::vector<std::uint8_t>& out)
-{
-    out.clear();
-    const ApngIndex index = IndexApng(png, MaxFrames + 1);
-    if (k < 0 || static_cast<std::size_t>(k) >= index.Frames.size()) return 0;
-    BuildFramePngFromRecord(png, index, index.Frames[static_cast<std::size_t>(k)], code, out);
-    return out.size();
+    static constexpr std::uint8_t End[ChunkOverhead] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    out.insert(out.end(), std::begin(End), std::end(End));
 }
 
 }  // namespace framelot

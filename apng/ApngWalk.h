@@ -20,46 +20,48 @@ struct ChunkRef {
     bool IsFdat = false;  // fdAT (data after a 4-byte sequence number) or IDAT
 };
 
+// What is done to a frame's rectangle after the frame is shown. A dispose_op
+// outside the format's three values reads as None.
+enum class ApngDispose : std::uint8_t { None, Background, Previous };
+
 // One frame, as its fcTL describes it.
 struct ApngFrameRecord {
     Rect Bounds;
     std::uint32_t Width = 0, Height = 0;  // the fcTL's unsigned size fields
     std::size_t FctlOffset = 0;           // start of the fcTL's data
-    int Code = 0;                         // packed dispose and blend, see ApngFrameCode
-    std::vector<ChunkRef> Data;           // IDAT and fdAT chunks after the fcTL
+    ApngDispose Dispose = ApngDispose::None;
+    bool BlendOver = false;   // blend_op 1; any other value is source
+    bool DataInIdat = false;  // the fcTL stands before the first IDAT: the IDAT image is this frame
+    std::vector<ChunkRef> Data;  // IDAT and fdAT chunks after the fcTL
 };
 
 struct ApngIndex {
     bool IsPng = false;
-    std::int32_t Count = 0;          // num_frames of the last acTL before IEND
+    std::int32_t Count = 0;                         // num_frames of the last acTL before IEND
     std::uint32_t ImageWidth = 0, ImageHeight = 0;  // from IHDR
-    std::vector<ChunkRef> Carried;   // the first PLTE and the first tRNS, in file order
+    std::vector<ChunkRef> Carried;                  // the first PLTE and the first tRNS, in file order
     std::vector<ApngFrameRecord> Frames;
 };
 
+// Every chunk: length and type (4 bytes each), data, CRC (4 bytes). A chunk's
+// head (length and type) stands ChunkHeadBytes before its data.
+inline constexpr std::size_t ChunkLengthBytes = 4;
+inline constexpr std::size_t ChunkTypeBytes = 4;
+inline constexpr std::size_t ChunkHeadBytes = ChunkLengthBytes + ChunkTypeBytes;
+inline constexpr std::size_t CrcBytes = 4;
+inline constexpr std::size_t ChunkOverhead = ChunkHeadBytes + CrcBytes;
+
+// fdAT data: a sequence number, then the image data.
+inline constexpr std::uint32_t SequenceBytes = 4;
+
+// The signature and the IHDR chunk: the smallest PNG worth walking.
+inline constexpr std::size_t PngSignatureBytes = 8;
+inline constexpr std::size_t IhdrDataOffset = 16;   // after the signature, IHDR's length and type
+inline constexpr std::size_t IhdrSizeBytes = 8;     // width and height
+inline constexpr std::size_t IhdrFormatBytes = 5;   // bit depth, colour type, compression, filter, interlace
+inline constexpr std::size_t PngHeaderEnd = 33;     // after IHDR's CRC
+
 // One pass over the chunks. At most `maxFrames` frame records are kept.
 ApngIndex IndexApng(PngBytes png, std::size_t maxFrames);
-
-// The frame code packs dispose and blend into one integer: magnitude =
-// dispose_op + 1 (dispose previous on frame 0 counting as background), plus 8
-// for blend over; negative when the frame's data is the IDAT data (its fcTL
-// stands before the first IDAT).
-int ApngFrameCode(std::uint8_t disposeOp, std::uint8_t blendOp, std::size_t frameIndex, bool beforeFirstIdat);
-
-enum class ApngDispose { None, Background, Previous };
-
-struct ApngOperations {
-    bool BlendOver = false;
-    ApngDispose Dispose = ApngDispose::None;
-};
-
-// How a frame code is read back: blend over for magnitudes 8 and up; the
-// dispose value is the magnitude less 8 when above 8; 2 means background, 3
-// previous, anything else none.
-ApngOperations ReadApngFrameCode(int code);
-
-// The frame count, and frame k's rectangle and code when it has an fcTL (left
-// as they were otherwise). 0 for a file that is not a PNG.
-std::int32_t GetApngFrameInfo(PngBytes png, int k, Rect& bounds, int& code);
 
 }  // namespace framelot

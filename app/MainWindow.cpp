@@ -16,7 +16,7 @@
 #include <QUrl>
 
 #include "app/Settings.h"
-#include "imaging/Dispatch.h"
+#include "convert/Dispatch.h"
 
 // The icons live in this static library's resources, which the linker would
 // otherwise drop.

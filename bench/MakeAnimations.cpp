@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 using namespace framelot::test;
 
@@ -32,7 +32,7 @@ Bytes MakeGif(std::mt19937& rng)
     auto index = [](const std::array<std::uint8_t, 4>& c) {
         return std::uint8_t(1 + ((c[0] / 36) & 7) + (((c[1] / 36) & 7) << 3) + ((c[2] / 85) << 6)) ;
     };
-    GifSpec gif{Side, Side, palette, 0, false, true, {}};
+    GifSpec gif{.ScreenWidth = Side, .ScreenHeight = Side, .Palette = palette};
     for (int t = 0; t < Frames; ++t) {
         const int w = t == 0 ? Side : 80 + int(rng() % 240), h = t == 0 ? Side : 80 + int(rng() % 240);
         const int x = t == 0 ? 0 : int(rng() % (Side - w)), y = t == 0 ? 0 : int(rng() % (Side - h));
@@ -50,11 +50,11 @@ Bytes MakeGif(std::mt19937& rng)
 
 Bytes MakeApng(std::mt19937& rng)
 {
-    ApngSpec apng{Side, Side, 6, {}, {}, true, {}, 0, {}};
+    ApngSpec apng{.Width = Side, .Height = Side};
     for (int t = 0; t < Frames; ++t) {
         const std::uint32_t w = t == 0 ? Side : 80 + rng() % 240, h = t == 0 ? Side : 80 + rng() % 240;
         const std::uint32_t x = t == 0 ? 0 : rng() % (Side - w), y = t == 0 ? 0 : rng() % (Side - h);
-        ApngFrameSpec f{w, h, x, y, std::uint8_t(t == 0 ? 0 : rng() % 3), std::uint8_t(t == 0 ? 0 : (rng() % 4 != 0)), {}};
+        ApngFrameSpec f{.Width = w, .Height = h, .X = x, .Y = y, .Dispose = std::uint8_t(t == 0 ? 0 : rng() % 3), .Blend = std::uint8_t(t == 0 ? 0 : (rng() % 4 != 0))};
         for (std::uint32_t j = 0; j < h; ++j)
             for (std::uint32_t i = 0; i < w; ++i) {
                 auto c = Scene(int(x + i), int(y + j), t);
@@ -68,13 +68,13 @@ Bytes MakeApng(std::mt19937& rng)
 
 Bytes MakeWebp(std::mt19937& rng, bool lossy)
 {
-    WebpSpec webp{Side, Side, 0xFFFFFFFF, {}};
+    WebpSpec webp{.CanvasWidth = Side, .CanvasHeight = Side, .Background = 0xFFFFFFFF};
     std::normal_distribution<double> noise(0, 18);
     for (int t = 0; t < Frames; ++t) {
         const bool full = lossy || t == 0;
         const int w = full ? Side : 80 + int(rng() % 240) * 2 / 2, h = full ? Side : 80 + int(rng() % 240);
         const int x = full ? 0 : int(rng() % ((Side - w) / 2)) * 2, y = full ? 0 : int(rng() % ((Side - h) / 2)) * 2;
-        WebpFrameSpec f{x, y, w, h, {}, !full && rng() % 4 == 0, !full && rng() % 3 == 0, lossy};
+        WebpFrameSpec f{.X = x, .Y = y, .Width = w, .Height = h, .DisposeBackground = !full && rng() % 4 == 0, .NoBlend = !full && rng() % 3 == 0, .Lossy = lossy};
         for (int j = 0; j < h; ++j)
             for (int i = 0; i < w; ++i) {
                 auto c = Scene(x + i, y + j, t);

@@ -28,9 +28,9 @@
 
 namespace framelot {
 
-int EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index)
+GifDisposal EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index)
 {
-    if (index == 0 && frame.Disposal == 3) return 2;  // G7
+    if (index == 0 && frame.Disposal == GifDisposal::RestorePrevious) return GifDisposal::RestoreBackground;  // G7
     return frame.Disposal;
 }
 
@@ -38,7 +38,9 @@ GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const Gif
 {
     GifComposer composer;
     composer.Canvas = MakeBitmap(first.Bounds.Width, first.Bounds.Height);  // G1
-    if (EffectiveGifDisposal(first, 0) == 2) composer.FillColour = GifBackgroundColour(gif, blocksOffset);
+    if (EffectiveGifDisposal(first, 0) == GifDisposal::RestoreBackground) {
+        composer.FillColour = GifBackgroundColour(gif, blocksOffset);
+    }
     return composer;
 }
 
@@ -48,7 +50,7 @@ void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord&
     Bitmap& canvas = composer.Canvas;
     GrowBitmap(canvas, std::max(canvas.Width, r.Left + r.Width), std::max(canvas.Height, r.Top + r.Height));  // G1
 
-    if (EffectiveGifDisposal(record, index) == 3) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
+    if (EffectiveGifDisposal(record, index) == GifDisposal::RestorePrevious) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
     if (frame != nullptr) PremultiplyAlpha(*frame);
 
     if (index == 0) {  // G2
@@ -62,9 +64,10 @@ void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord&
 void DisposeGifFrame(GifComposer& composer, const GifFrameRecord& record, std::size_t index)
 {
     switch (EffectiveGifDisposal(record, index)) {  // G5
-    case 2: FillRect(composer.Canvas, record.Bounds, 0xFFFFFFFF); break;
-    case 3: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
-    default: break;
+    case GifDisposal::RestoreBackground: FillRect(composer.Canvas, record.Bounds, TransparentWhite); break;
+    case GifDisposal::RestorePrevious: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
+    case GifDisposal::Unspecified:
+    case GifDisposal::Keep: break;
     }
 }
 

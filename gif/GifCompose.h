@@ -6,15 +6,18 @@
 
 namespace framelot {
 
+// What a cleared rectangle holds: alpha 0 under white colour bytes.
+inline constexpr Colour TransparentWhite = 0xFFFFFF;
+
 struct GifComposer {
-    Bitmap Canvas;       // the composition so far; what the next frame is drawn on
-    Colour FillColour = 0xFFFFFFFF;
+    Bitmap Canvas;  // the composition so far; what the next frame is drawn on
+    Colour FillColour = TransparentWhite;  // what the canvas holds before frame 0
     Bitmap Saved;        // what lay under a restore-to-previous frame
     Rect SavedRect;
 };
 
 // The disposal method the composer applies to frame `index`.
-int EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index);
+GifDisposal EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index);
 
 GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first);
 

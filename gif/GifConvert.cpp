@@ -5,8 +5,7 @@
 #include "gif/GifCompose.h"
 #include "gif/GifRebuild.h"
 #include "gif/GifWalk.h"
-#include "imaging/Decode.h"
-#include "imaging/FileConversion.h"
+#include "gif/GifDecode.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -24,7 +23,7 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
         bottom = std::max<std::int64_t>(bottom, std::int64_t{f.Bounds.Top} + f.Bounds.Height);
     }
     if (std::string over = AnimationOverLimits(frames.size(), right, bottom); !over.empty()) {
-        return Refused(std::move(over));
+        return OverLimit(std::move(over));
     }
 
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
@@ -38,14 +37,7 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
         sink(i, composer.Canvas);
         DisposeGifFrame(composer, frames[i], i);
     }
-    ConvertResult result;
-    result.Status = ConvertStatus::Converted;
-    return result;
-}
-
-ConvertResult ConvertGif(const std::string& source, bool makeFolder, unsigned encodeThreads)
-{
-    return ConvertFileWith(source, makeFolder, ConvertGifData, encodeThreads);
+    return Converted();
 }
 
 }  // namespace framelot

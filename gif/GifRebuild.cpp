@@ -7,12 +7,6 @@ namespace {
 
 constexpr std::uint8_t Trailer = 0x3B;
 
-void AppendHead(GifBytes gif, std::uint32_t blocksOffset, std::vector<std::uint8_t>& out)
-{
-    const std::size_t head = std::min<std::size_t>(blocksOffset, gif.size());
-    out.insert(out.end(), gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(head));
-}
-
 // Appends every control extension between `begin` and `end`, in file order.
 void AppendControls(GifBytes gif, std::size_t begin, std::size_t end, std::vector<std::uint8_t>& out)
 {
@@ -32,31 +26,12 @@ void AppendControls(GifBytes gif, std::size_t begin, std::size_t end, std::vecto
 void AppendGifFrame(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& record,
                     std::vector<std::uint8_t>& out)
 {
-    AppendHead(gif, blocksOffset, out);
+    const std::size_t head = std::min<std::size_t>(blocksOffset, gif.size());
+    out.insert(out.end(), gif.begin(), gif.begin() + static_cast<std::ptrdiff_t>(head));
     AppendControls(gif, record.ControlsBegin, record.ImageBegin, out);
     out.insert(out.end(), gif.begin() + static_cast<std::ptrdiff_t>(record.ImageBegin),
                gif.begin() + static_cast<std::ptrdiff_t>(record.ImageEnd));
     out.push_back(Trailer);
-}
-
-std::size_t RebuildGifFrame(GifBytes gif, std::uint32_t blocksOffset, int index, std::vector<std::uint8_t>& out,
-                            Rect& bounds)
-{
-    out.clear();
-    if (index < 0) index = 0;
-    const auto frames = IndexGifFrames(gif, blocksOffset, static_cast<std::size_t>(index) + 1);
-    if (frames.size() == static_cast<std::size_t>(index) + 1) {
-        bounds = frames.back().Bounds;
-        AppendGifFrame(gif, blocksOffset, frames.back(), out);
-        return out.size();
-    }
-    // No such image: the head, the control extensions after the last image, and
-    // the trailer.
-    AppendHead(gif, blocksOffset, out);
-    const std::size_t after = frames.empty() ? blocksOffset : frames.back().ImageEnd;
-    AppendControls(gif, after, gif.size(), out);
-    out.push_back(Trailer);
-    return out.size();
 }
 
 }  // namespace framelot

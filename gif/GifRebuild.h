@@ -15,10 +15,4 @@ namespace framelot {
 void AppendGifFrame(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& record,
                     std::vector<std::uint8_t>& out);
 
-// The stand-alone GIF of image `index` in `out` (replacing its content), and the
-// image's rectangle in `bounds` when the image exists. Returns the output length.
-// For an index beyond the last image the stream holds no image.
-std::size_t RebuildGifFrame(GifBytes gif, std::uint32_t blocksOffset, int index, std::vector<std::uint8_t>& out,
-                            Rect& bounds);
-
 }  // namespace framelot

@@ -10,8 +10,34 @@ constexpr std::uint8_t ExtensionIntroducer = 0x21;
 constexpr std::uint8_t ControlLabel = 0xF9;
 constexpr std::uint8_t PlainTextLabel = 0x01;
 constexpr std::uint8_t ApplicationLabel = 0xFF;
+
+// The header: signature and version (6 bytes), screen width and height,
+// flags, background colour index, aspect ratio.
 constexpr std::size_t HeaderSize = 13;
+constexpr std::size_t ScreenFlagsOffset = 10;
+constexpr std::size_t BackgroundIndexOffset = 11;
+
+// An image descriptor: introducer, left, top, width, height (16 bits each,
+// little-endian), flags; the local colour table follows.
+constexpr std::size_t DescriptorBoundsOffset = 1;
+constexpr std::size_t DescriptorFlagsOffset = 9;
+constexpr std::size_t DescriptorSize = 10;
+
+// A graphic control extension: introducer, label, block size, flags, delay,
+// transparent index, terminator. Taken as exactly this long.
 constexpr std::size_t ControlSize = 8;
+constexpr std::size_t ControlFlagsOffset = 3;
+constexpr unsigned DisposalShift = 2;
+constexpr unsigned DisposalMask = 3;
+
+// Fixed headers in front of the sub-block chains of these extensions
+// (block size byte included).
+constexpr std::size_t PlainTextHeader = 13;
+constexpr std::size_t ApplicationHeader = 12;
+
+// Colour table flags: present, and its size as 2^(n+1) entries of 3 bytes.
+constexpr std::uint8_t TablePresent = 0x80;
+constexpr std::uint8_t TableSizeBits = 0x07;
 
 // Skips a sub-block chain; false when it runs past the end.
 bool SkipChain(ByteReader& r)
@@ -26,7 +52,7 @@ bool SkipChain(ByteReader& r)
 
 std::size_t ColourTableBytes(std::uint8_t flags)
 {
-    return (flags & 0x80) ? 3u * (2u << (flags & 0x07)) : 0;
+    return (flags & TablePresent) ? 3u * (2u << (flags & TableSizeBits)) : 0;
 }
 
 }  // namespace
@@ -40,7 +66,7 @@ GifBlock StepGifBlock(GifBytes gif, std::size_t offset)
     if (r.Failed) return block;
 
     if (introducer == ImageIntroducer) {
-        Skip(r, 8);
+        Skip(r, DescriptorFlagsOffset - 1);
         const std::uint8_t flags = ReadU8(r);
         Skip(r, ColourTableBytes(flags));
         Skip(r, 1);  // LZW minimum code size
@@ -61,7 +87,8 @@ GifBlock StepGifBlock(GifBytes gif, std::size_t offset)
     }
     // Plain text and application extensions carry a fixed header before their
     // chain; every other extension (comment or unknown) is a chain at offset 2.
-    const std::size_t headerBytes = label == PlainTextLabel ? 13 : label == ApplicationLabel ? 12 : 0;
+    const std::size_t headerBytes =
+        label == PlainTextLabel ? PlainTextHeader : label == ApplicationLabel ? ApplicationHeader : 0;
     if (!Skip(r, headerBytes) || !SkipChain(r)) return block;
     block.Kind = GifBlockKind::OtherExtension;
     block.Next = r.Offset;
@@ -76,12 +103,12 @@ bool HasGifSignature(GifBytes gif)
 std::uint32_t GifBlocksOffset(GifBytes gif)
 {
     if (gif.size() < HeaderSize) return static_cast<std::uint32_t>(HeaderSize);
-    return static_cast<std::uint32_t>(HeaderSize + ColourTableBytes(gif[10]));
+    return static_cast<std::uint32_t>(HeaderSize + ColourTableBytes(gif[ScreenFlagsOffset]));
 }
 
 Rect GifImageBounds(GifBytes gif, std::size_t offset)
 {
-    ByteReader r{gif, offset + 1};
+    ByteReader r{gif, offset + DescriptorBoundsOffset};
     Rect bounds;
     bounds.Left = ReadU16Le(r);
     bounds.Top = ReadU16Le(r);
@@ -90,16 +117,16 @@ Rect GifImageBounds(GifBytes gif, std::size_t offset)
     return bounds;
 }
 
-int GifControlDisposal(GifBytes gif, std::size_t offset)
+GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset)
 {
-    ByteReader r{gif, offset + 3};
-    return (ReadU8(r) >> 2) & 3;
+    ByteReader r{gif, offset + ControlFlagsOffset};
+    return static_cast<GifDisposal>((ReadU8(r) >> DisposalShift) & DisposalMask);
 }
 
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames)
 {
     std::vector<GifFrameRecord> frames;
-    int disposal = 0;
+    GifDisposal disposal = GifDisposal::Unspecified;
     std::size_t controlsBegin = blocksOffset;
     for (std::size_t p = blocksOffset; frames.size() < maxFrames;) {
         const GifBlock block = StepGifBlock(gif, p);
@@ -114,46 +141,22 @@ std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOff
     return frames;
 }
 
-int CountGifFrames(GifBytes gif, std::uint32_t blocksOffset)
-{
-    int count = 0;
-    for (std::size_t p = blocksOffset;;) {
-        const GifBlock block = StepGifBlock(gif, p);
-        if (block.Kind == GifBlockKind::End) return count;
-        if (block.Kind == GifBlockKind::Image) ++count;
-        p = block.Next;
-    }
-}
-
-GifFrameInfo FindGifFrame(GifBytes gif, std::uint32_t blocksOffset, int index)
-{
-    GifFrameInfo info;
-    if (index < 0) return info;
-    const auto frames = IndexGifFrames(gif, blocksOffset, static_cast<std::size_t>(index) + 1);
-    if (frames.size() == static_cast<std::size_t>(index) + 1) {
-        info.Found = true;
-        info.Disposal = frames.back().Disposal;
-        info.Bounds = frames.back().Bounds;
-    }
-    return info;
-}
-
 Colour GifBackgroundColour(GifBytes gif, std::uint32_t blocksOffset)
 {
     if (gif.size() < HeaderSize) return 0;
-    const std::size_t index = gif[11];
+    const std::size_t index = gif[BackgroundIndexOffset];
     std::size_t table = 0, tableBytes = 0;
-    if (gif[10] & 0x80) {
+    if (gif[ScreenFlagsOffset] & TablePresent) {
         table = HeaderSize;
-        tableBytes = ColourTableBytes(gif[10]);
+        tableBytes = ColourTableBytes(gif[ScreenFlagsOffset]);
     }
     for (std::size_t p = blocksOffset;;) {
         const GifBlock block = StepGifBlock(gif, p);
         if (block.Kind == GifBlockKind::End) break;
         if (block.Kind == GifBlockKind::Image) {
-            const std::uint8_t flags = gif[p + 9];
-            if (flags & 0x80) {
-                table = p + 10;
+            const std::uint8_t flags = gif[p + DescriptorFlagsOffset];
+            if (flags & TablePresent) {
+                table = p + DescriptorSize;
                 tableBytes = ColourTableBytes(flags);
             }
             break;

@@ -15,8 +15,17 @@ using GifBytes = std::span<const std::uint8_t>;
 
 enum class GifBlockKind { Image, Control, OtherExtension, End };
 
+// The disposal method of a graphic control extension, as stored in bits 2-3 of
+// its flags (the field's third bit is not read, so 4-7 count as 0-3).
+enum class GifDisposal : std::uint8_t {
+    Unspecified = 0,
+    Keep = 1,
+    RestoreBackground = 2,
+    RestorePrevious = 3,
+};
+
 // One block of the stream: its kind, where it starts, and where the next block
-// starts. For an image, DataEnd is the offset after its chain's 0 byte.
+// starts (for an image, the offset after its data chain's 0 byte).
 struct GifBlock {
     GifBlockKind Kind = GifBlockKind::End;
     std::size_t Begin = 0;
@@ -33,20 +42,6 @@ bool HasGifSignature(GifBytes gif);
 // Offset of the first block: after the header and the global colour table.
 std::uint32_t GifBlocksOffset(GifBytes gif);
 
-// Number of images in the stream.
-int CountGifFrames(GifBytes gif, std::uint32_t blocksOffset);
-
-struct GifFrameInfo {
-    bool Found = false;
-    int Disposal = 0;  // 0 none, 1 keep, 2 restore background, 3 restore previous
-    Rect Bounds;
-};
-
-// Disposal method and rectangle of image `index` (0-based, stream order). The
-// disposal method is that of the last control extension at or before the image,
-// so a frame without its own extension inherits it; 0 when there is none.
-GifFrameInfo FindGifFrame(GifBytes gif, std::uint32_t blocksOffset, int index);
-
 // Colour value (red in the low byte) of the background colour index, looked up
 // in the first image's local table if it has one, else in the global table.
 // An index beyond its table, or no table at all, gives 0.
@@ -57,11 +52,13 @@ struct GifFrameRecord {
     std::size_t ControlsBegin = 0;  // after the previous image (or at the blocks offset)
     std::size_t ImageBegin = 0;
     std::size_t ImageEnd = 0;
-    int Disposal = 0;
+    GifDisposal Disposal = GifDisposal::Unspecified;  // of the last control extension before the image
     Rect Bounds;
 };
 
 // One pass over the stream, at most `maxFrames` records (the walk stops there).
+// A frame without its own control extension inherits the disposal method of
+// the last one before it; Unspecified when there is none.
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames);
 
 // The rectangle of the image whose descriptor starts at `offset`, each field
@@ -69,6 +66,6 @@ std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOff
 Rect GifImageBounds(GifBytes gif, std::size_t offset);
 
 // The disposal method in a control extension at `offset`.
-int GifControlDisposal(GifBytes gif, std::size_t offset);
+GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset);
 
 }  // namespace framelot

@@ -15,25 +15,45 @@ enum class ConvertStatus {
     Skipped,       // the output is already there
     NotAnimation,  // not a file of this format with two or more frames
     Unreadable,    // the source could not be opened or read
-    Failed,        // refused (over a limit) or a frame could not be written
+    Failed,        // refused, or a frame could not be written
+};
+
+// What kind of cause a Failed or Unreadable result has, so a caller can tell a
+// file that is over one of the program's limits from one that is damaged.
+enum class FailureKind {
+    None,
+    OverLimit,   // within the format, but beyond a limit in imaging/Limits.h
+    Damaged,     // the data cannot be decoded
+    FileSystem,  // reading the source or writing a frame failed
 };
 
 struct ConvertResult {
     ConvertStatus Status = ConvertStatus::Failed;
-    std::string Reason;            // what happened, in words a user understands
-    std::uint64_t FramesWritten = 0;  // frame files created by this conversion
-    std::uint64_t FramesExisting = 0; // frame files that were already there
-    std::string Destination;       // the folder or the first frame's path
+    std::string Reason;                // what happened, in words a user understands
+    std::uint64_t FramesWritten = 0;   // frame files created by this conversion
+    std::uint64_t FramesExisting = 0;  // frame files that were already there
+    std::string Destination;           // the folder or the first frame's path
+    FailureKind Failure = FailureKind::None;
 };
+
+inline ConvertResult Converted()
+{
+    return {ConvertStatus::Converted, {}, 0, 0, {}, FailureKind::None};
+}
 
 inline ConvertResult NotAnimation(std::string reason)
 {
-    return {ConvertStatus::NotAnimation, std::move(reason), 0, 0, {}};
+    return {ConvertStatus::NotAnimation, std::move(reason), 0, 0, {}, FailureKind::None};
 }
 
-inline ConvertResult Refused(std::string reason)
+inline ConvertResult OverLimit(std::string reason)
 {
-    return {ConvertStatus::Failed, std::move(reason), 0, 0, {}};
+    return {ConvertStatus::Failed, std::move(reason), 0, 0, {}, FailureKind::OverLimit};
+}
+
+inline ConvertResult Damaged(std::string reason)
+{
+    return {ConvertStatus::Failed, std::move(reason), 0, 0, {}, FailureKind::Damaged};
 }
 
 // Receives each finished frame, straight alpha, in order. The bitmap is only

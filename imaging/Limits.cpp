@@ -1,5 +1,7 @@
 #include "imaging/Limits.h"
 
+#include <iterator>
+
 namespace framelot {
 
 std::string AnimationOverLimits(std::uint64_t frames, std::int64_t width, std::int64_t height)
@@ -13,6 +15,17 @@ std::string AnimationOverLimits(std::uint64_t frames, std::int64_t width, std::i
         return "frames x canvas size is over the program's limit";
     }
     return {};
+}
+
+std::string DescribeByteCount(std::uint64_t bytes)
+{
+    static constexpr const char* Units[] = {"bytes", "KiB", "MiB", "GiB", "TiB"};
+    std::size_t unit = 0;
+    while (unit + 1 < std::size(Units) && bytes >= 1024 && bytes % 1024 == 0) {
+        bytes /= 1024;
+        ++unit;
+    }
+    return std::to_string(bytes) + " " + Units[unit];
 }
 
 }  // namespace framelot

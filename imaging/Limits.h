@@ -50,4 +50,7 @@ inline bool FitsLimits(std::int64_t width, std::int64_t height)
 // words a user understands; empty when it is within every limit above.
 std::string AnimationOverLimits(std::uint64_t frames, std::int64_t width, std::int64_t height);
 
+// A byte count in the largest binary unit that divides it: "1 GiB", "512 MiB".
+std::string DescribeByteCount(std::uint64_t bytes);
+
 }  // namespace framelot

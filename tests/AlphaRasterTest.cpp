@@ -3,7 +3,7 @@
 
 #include "imaging/Alpha.h"
 #include "imaging/Raster.h"
-#include "tests/TestSupport.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {

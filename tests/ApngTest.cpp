@@ -4,9 +4,8 @@
 #include "apng/ApngConvert.h"
 #include "apng/ApngRebuild.h"
 #include "apng/ApngWalk.h"
-#include "imaging/Decode.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -31,45 +30,58 @@ std::vector<Bitmap> Compose(const Bytes& png, ConvertStatus expected = ConvertSt
 TEST(ApngTest, PlainPngAndOneFrameApngAreNotAnimations)
 {
     EXPECT_TRUE(Compose(BuildPlainPng(2, 2, SolidRgba(2, 2, 1, 2, 3, 255)), ConvertStatus::NotAnimation).empty());
-    ApngSpec one{2, 2, 6, {}, {}, true, {}, 0, {Frame(2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255))}};
+    ApngSpec one{.Width = 2, .Height = 2, .Frames = {Frame(2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255))}};
     EXPECT_TRUE(Compose(BuildApng(one), ConvertStatus::NotAnimation).empty());
     EXPECT_EQ(ConvertApngData(Bytes(20, 0), {}).Status, ConvertStatus::NotAnimation);
 }
 
-TEST(ApngTest, FrameCodePackingAndReading)
+// Out-of-range operations read as the defaults, each on its own: dispose_op 7
+// must not turn a source frame into a blended one, nor blend_op 9 change what
+// is disposed.
+TEST(ApngTest, OutOfRangeOperationsReadAsTheDefaultsWithoutTouchingEachOther)
 {
-    EXPECT_EQ(ApngFrameCode(0, 0, 0, true), -1);
-    EXPECT_EQ(ApngFrameCode(2, 0, 0, false), 2);   // previous on frame 0 counts as background
-    EXPECT_EQ(ApngFrameCode(2, 1, 0, false), 10);
-    EXPECT_EQ(ApngFrameCode(2, 0, 1, false), 3);
-    EXPECT_EQ(ApngFrameCode(2, 1, 1, false), 11);
-    const std::tuple<int, bool, ApngDispose> table[] = {
-        {1, false, ApngDispose::None},     {2, false, ApngDispose::Background}, {3, false, ApngDispose::Previous},
-        {5, false, ApngDispose::None},     {8, true, ApngDispose::None},        {9, true, ApngDispose::None},
-        {-10, true, ApngDispose::Background}, {11, true, ApngDispose::Previous}};
-    for (auto [code, over, dispose] : table) {
-        EXPECT_EQ(ReadApngFrameCode(code).BlendOver, over) << code;
-        EXPECT_EQ(ReadApngFrameCode(code).Dispose, dispose) << code;
+    const Bytes half = SolidRgba(1, 1, 0, 255, 0, 128);
+    for (std::uint8_t dispose : {3, 7, 255}) {
+        const ApngSpec fixture{.Width = 1, .Height = 1,
+                               .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)),
+                                          Frame(1, 1, 0, 0, dispose, 0, half),
+                                          Frame(1, 1, 0, 0, 0, 1, SolidRgba(1, 1, 0, 0, 0, 0))}};
+        const auto index = IndexApng(BuildApng(fixture), 10);
+        ASSERT_EQ(index.Frames.size(), 3u);
+        EXPECT_EQ(index.Frames[1].Dispose, ApngDispose::None) << int(dispose);
+        EXPECT_FALSE(index.Frames[1].BlendOver) << int(dispose);
+        const auto out = Compose(BuildApng(fixture));
+        ASSERT_EQ(out.size(), 3u);
+        EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 128})) << int(dispose);  // source: replaced
+        EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{0, 255, 0, 128})) << int(dispose);  // dispose none: kept
+    }
+    for (std::uint8_t blend : {2, 9, 255}) {
+        const ApngSpec fixture{.Width = 1, .Height = 1,
+                               .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)),
+                                          Frame(1, 1, 0, 0, 1, blend, half),
+                                          Frame(1, 1, 0, 0, 0, 1, SolidRgba(1, 1, 0, 0, 0, 0))}};
+        const auto index = IndexApng(BuildApng(fixture), 10);
+        EXPECT_EQ(index.Frames[1].Dispose, ApngDispose::Background) << int(blend);
+        EXPECT_FALSE(index.Frames[1].BlendOver) << int(blend);
+        const auto out = Compose(BuildApng(fixture));
+        ASSERT_EQ(out.size(), 3u);
+        EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 128})) << int(blend);
+        EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{0, 0, 0, 0})) << int(blend);
     }
 }
 
 TEST(ApngTest, DefaultImageIsFrameZeroOnlyWhenItsFctlComesFirst)
 {
-    ApngSpec fixture{2, 1, 6, {}, {}, false, SolidRgba(2, 1, 255, 0, 0, 255), 0,
-                  {Frame(2, 1, 0, 0, 0, 0, SolidRgba(2, 1, 0, 255, 0, 255)),
+    ApngSpec fixture{.Width = 2, .Height = 1, .DefaultImageIsFrame = false, .DefaultPixels = SolidRgba(2, 1, 255, 0, 0, 255), .Frames = {Frame(2, 1, 0, 0, 0, 0, SolidRgba(2, 1, 0, 255, 0, 255)),
                    Frame(1, 1, 1, 0, 0, 0, SolidRgba(1, 1, 0, 0, 255, 255))}};
-    Rect r;
-    int code = 0;
-    EXPECT_EQ(GetApngFrameInfo(BuildApng(fixture), 0, r, code), 2);
-    EXPECT_GT(code, 0);  // data in fdAT
+    EXPECT_FALSE(IndexApng(BuildApng(fixture), 10).Frames[0].DataInIdat);
     auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 255, 0, 255}));
     EXPECT_EQ(PixelAt(out[1], 1, 0), (Px{255, 0, 0, 255}));
 
     fixture.DefaultImageIsFrame = true;
-    GetApngFrameInfo(BuildApng(fixture), 0, r, code);
-    EXPECT_LT(code, 0);
+    EXPECT_TRUE(IndexApng(BuildApng(fixture), 10).Frames[0].DataInIdat);
     out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 255, 0, 255}));
@@ -94,8 +106,7 @@ TEST(ApngTest, DisposeAndBlendMatrix)
         {2, 0, 1, Green, Clear, Green},          // previous on frame 0 acts as background
     };
     for (const Case& c : cases) {
-        ApngSpec fixture{2, 1, 6, {}, {}, true, {}, 0,
-                      {Frame(2, 1, 0, 0, c.D0, 0, SolidRgba(2, 1, 255, 0, 0, 255)),
+        ApngSpec fixture{.Width = 2, .Height = 1, .Frames = {Frame(2, 1, 0, 0, c.D0, 0, SolidRgba(2, 1, 255, 0, 0, 255)),
                        Frame(1, 1, 1, 0, c.D1, c.B1, SolidRgba(1, 1, 0, 255, 0, 128)),
                        Frame(2, 1, 0, 0, 0, 1, SolidRgba(2, 1, 0, 0, 0, 0))}};
         const auto out = Compose(BuildApng(fixture));
@@ -110,8 +121,7 @@ TEST(ApngTest, DisposeAndBlendMatrix)
 
 TEST(ApngTest, SavedColourIsStraightThroughTheTruncatingRoundTrip)
 {
-    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
-                  {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 128)),
+    ApngSpec fixture{.Width = 1, .Height = 1, .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 128)),
                    Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 0))}};
     const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
@@ -121,8 +131,7 @@ TEST(ApngTest, SavedColourIsStraightThroughTheTruncatingRoundTrip)
 
 TEST(ApngTest, LaterFramesAreClippedToTheFirstFramesCanvas)
 {
-    ApngSpec fixture{4, 4, 6, {}, {}, true, {}, 0,
-                  {Frame(2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 255, 0, 0, 255)),
+    ApngSpec fixture{.Width = 4, .Height = 4, .Frames = {Frame(2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 255, 0, 0, 255)),
                    Frame(3, 3, 1, 1, 0, 0, SolidRgba(3, 3, 0, 0, 255, 255))}};
     const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
@@ -133,15 +142,12 @@ TEST(ApngTest, LaterFramesAreClippedToTheFirstFramesCanvas)
 
 TEST(ApngTest, PaletteAndTransparencyReachEveryFrame)
 {
-    ApngSpec fixture{2, 1, 3, {255, 0, 0, 0, 0, 255}, {255, 0}, true, {}, 0,
-                  {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
+    ApngSpec fixture{.Width = 2, .Height = 1, .ColourType = 3, .Palette = {255, 0, 0, 0, 0, 255}, .Transparency = {255, 0}, .Frames = {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
     const Bytes png = BuildApng(fixture);
     std::vector<std::uint8_t> rebuilt;
-    Rect r;
-    int code = 0;
-    for (int k = 0; k < 2; ++k) {
-        GetApngFrameInfo(png, k, r, code);
-        BuildFramePng(png, k, code, rebuilt);
+    const ApngIndex index = IndexApng(png, 10);
+    for (const ApngFrameRecord& frame : index.Frames) {
+        BuildFramePng(png, index, frame, rebuilt);
         const std::string text(rebuilt.begin(), rebuilt.end());
         EXPECT_NE(text.find("PLTE"), std::string::npos);
         EXPECT_NE(text.find("tRNS"), std::string::npos);
@@ -156,8 +162,7 @@ TEST(ApngTest, OnlyTheFirstPaletteAndTransparencyAreCarried)
 {
     // Copies of PLTE/tRNS would otherwise be carried into every frame: a small
     // file could cost (copies x frames) work.
-    ApngSpec fixture{2, 1, 3, {255, 0, 0, 0, 0, 255}, {255, 0}, true, {}, 0,
-                     {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
+    ApngSpec fixture{.Width = 2, .Height = 1, .ColourType = 3, .Palette = {255, 0, 0, 0, 0, 255}, .Transparency = {255, 0}, .Frames = {Frame(2, 1, 0, 0, 0, 0, {0, 0}), Frame(2, 1, 0, 0, 0, 1, {1, 0})}};
     Bytes png = BuildApng(fixture);
     Bytes copies;
     for (int i = 0; i < 50; ++i) AppendPngChunk(copies, "tRNS", {255, 0});
@@ -172,8 +177,7 @@ TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
 {
     EXPECT_EQ(PngCrc32(Bytes{'I', 'E', 'N', 'D'}), 0xAE426082u);
     // Hand-made file: an fdAT of length 4 and one of length 1004.
-    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
-                  {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255))}};
+    ApngSpec fixture{.Width = 1, .Height = 1, .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 1, 2, 3, 255))}};
     Bytes png = BuildApng(fixture);
     png.resize(png.size() - 12);  // drop IEND
     Bytes four = {0, 0, 0, 9};
@@ -182,7 +186,9 @@ TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
     AppendPngChunk(png, "fdAT", big);
     AppendPngChunk(png, "IEND", {});
     std::vector<std::uint8_t> out;
-    ASSERT_GT(BuildFramePng(png, 1, 1, out), 0u);
+    const ApngIndex index = IndexApng(png, 10);
+    ASSERT_EQ(index.Frames.size(), 2u);
+    BuildFramePng(png, index, index.Frames[1], out);
     // Find the two new IDATs (after the frame's real one).
     std::vector<std::size_t> idats;
     for (std::size_t i = 33; i + 4 <= out.size(); ++i)
@@ -196,13 +202,11 @@ TEST(ApngTest, FdatBecomesIdatWithAFreshCrc)
     const std::uint32_t crc = PngCrc32(std::span(out).subspan(empty, 4));
     EXPECT_EQ(out[empty + 4], crc >> 24);
     EXPECT_EQ(out[empty + 7], crc & 0xFF);
-    EXPECT_EQ(BuildFramePng(png, 5, 1, out), 0u);  // no such frame: empty result
 }
 
 TEST(ApngTest, MoreFramesAnnouncedThanPresentAreWrittenUndrawn)
 {
-    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 4,
-                  {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255))}};
+    ApngSpec fixture{.Width = 1, .Height = 1, .AnnouncedFrames = 4, .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255))}};
     const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(PixelAt(out[3], 0, 0), (Px{0, 255, 0, 255}));
@@ -210,8 +214,7 @@ TEST(ApngTest, MoreFramesAnnouncedThanPresentAreWrittenUndrawn)
 
 TEST(ApngTest, UndecodableFrameZeroFailsAndLaterOnesDrawNothing)
 {
-    ApngSpec fixture{1, 1, 6, {}, {}, true, {}, 0,
-                  {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255)),
+    ApngSpec fixture{.Width = 1, .Height = 1, .Frames = {Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 255, 0, 0, 255)), Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 255, 0, 255)),
                    Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 0, 0, 255, 255))}};
     Bytes png = BuildApng(fixture);
     // Damage the second frame's zlib data.

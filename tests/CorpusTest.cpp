@@ -11,8 +11,8 @@
 #include <regex>
 #include <sstream>
 
-#include "imaging/Dispatch.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "imaging/Dispatch.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -36,9 +36,8 @@ TEST(DispatchTest, ResultTextNeverPluralises)
 TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
 {
     TempDir dir;
-    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
-                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
-    WriteFile(dir / "anim.webp", BuildAnimatedWebp({2, 2, 0, {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
+    WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim.webp", BuildAnimatedWebp({.CanvasWidth = 2, .CanvasHeight = 2, .Frames = {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
                                                               {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
     EXPECT_EQ(ConvertDroppedFile(dir / "anim.gif", true).Status, ConvertStatus::Converted);
     EXPECT_EQ(ConvertDroppedFile(dir / "anim.webp", true).Status, ConvertStatus::Skipped);
@@ -64,8 +63,7 @@ CliRun RunCli(const std::string& arguments)
 TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
 {
     TempDir dir;
-    WriteFile(dir / "-dash anim.gif", BuildGif({2, 1, FourColours(), 0, false, true,
-                                                {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
+    WriteFile(dir / "-dash anim.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
     WriteFile(dir / "text.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', '.', '.', '.', '.', '.'});
     const CliRun run = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "' '" + (dir / "text.gif") + "'");
     EXPECT_EQ(run.Status, 0) << run.Output;
@@ -86,15 +84,13 @@ TEST(CliTest, FilesSideBySideKeepTheirOrderAndSharedNamesStaySequential)
     std::string arguments = "--jobs 3";
     for (int i = 0; i < 6; ++i) {
         const std::string name = dir / ("f" + std::to_string(i) + ".gif");
-        WriteFile(name, BuildGif({1, 1, FourColours(), 0, false, true,
-                                  {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, std::uint8_t(1 + i % 3))}}));
+        WriteFile(name, BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, std::uint8_t(1 + i % 3))}}));
         arguments += " '" + name + "'";
     }
     // anim.gif and anim.webp share their frame names: the second is skipped,
     // as in a one-by-one conversion, however many jobs run.
-    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
-                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
-    WriteFile(dir / "anim.webp", BuildAnimatedWebp({2, 2, 0, {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
+    WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim.webp", BuildAnimatedWebp({.CanvasWidth = 2, .CanvasHeight = 2, .Frames = {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
                                                               {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
     arguments += " '" + (dir / "anim.gif") + "' '" + (dir / "anim.webp") + "'";
     const CliRun run = RunCli(arguments);

@@ -14,9 +14,9 @@
 #include <random>
 
 #include "gif/GifConvert.h"
-#include "imaging/Dispatch.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -29,7 +29,7 @@ Bytes NoisyGif(int side, int frames, unsigned seed = 1)
     std::mt19937 rng(seed);
     std::vector<Rgb> palette;
     for (int i = 0; i < 256; ++i) palette.push_back(Rgb{std::uint8_t(i), std::uint8_t(i * 3), std::uint8_t(i * 7)});
-    GifSpec fixture{side, side, palette, 0, false, true, {}};
+    GifSpec fixture{.ScreenWidth = side, .ScreenHeight = side, .Palette = palette};
     for (int f = 0; f < frames; ++f) {
         GifFrameSpec frame = SolidGifFrame(0, 0, side, side, 0, 1);
         for (auto& v : frame.Indices) v = static_cast<std::uint8_t>(rng());
@@ -90,7 +90,7 @@ TEST(FileSystemFaultTest, FolderThatCannotBeWrittenFailsWithAReason)
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     for (bool makeFolder : {false, true}) {
-        const std::string result = InChild([&] { return Describe(ConvertGif(dir / "ro/anim.gif", makeFolder)); }, true);
+        const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "ro/anim.gif", makeFolder)); }, true);
         EXPECT_EQ(result.rfind("4:", 0), 0u) << result;
         EXPECT_NE(result.find("Permission denied"), std::string::npos) << result;
     }
@@ -103,9 +103,9 @@ TEST(FileSystemFaultTest, SourceThatCannotBeReadOrHasVanished)
     fs::permissions(dir.Path, fs::perms::all);
     WriteFile(dir / "secret.gif", NoisyGif(8, 2));
     fs::permissions(dir / "secret.gif", fs::perms::owner_write);
-    const std::string result = InChild([&] { return Describe(ConvertGif(dir / "secret.gif", true)); }, true);
+    const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "secret.gif", true)); }, true);
     EXPECT_EQ(result, "3:cannot open: Permission denied");
-    const ConvertResult gone = ConvertGif(dir / "gone.gif", true);
+    const ConvertResult gone = ConvertDroppedFile(dir / "gone.gif", true);
     EXPECT_EQ(gone.Status, ConvertStatus::Unreadable);
     EXPECT_EQ(gone.Reason, "cannot open: No such file or directory");
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"secret.gif"});
@@ -122,7 +122,7 @@ TEST(FileSystemFaultTest, DiskFillingUpMidFileLeavesNoPartialFrame)
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{6000, 6000};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            return Describe(ConvertGif(dir / "anim.gif", true));
+            return Describe(ConvertDroppedFile(dir / "anim.gif", true));
         },
         false);
     EXPECT_EQ(result.rfind("4:4 frames could not be written (frame 0: cannot write file: File too large)", 0), 0u)

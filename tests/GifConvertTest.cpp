@@ -2,8 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "gif/GifConvert.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -25,7 +26,7 @@ int Alpha(const Bitmap& b, int x, int y) { return PixelAt(b, x, y)[3]; }
 
 TEST(GifConvertTest, OneImageIsNotAnAnimation)
 {
-    GifSpec fixture{2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}};
+    GifSpec fixture{.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 2, 1)}};
     EXPECT_TRUE(Compose(fixture, ConvertStatus::NotAnimation).empty());
 }
 
@@ -109,7 +110,7 @@ TEST(GifConvertTest, TransparentPixelsOfFrameZeroAreAllZero)
     GifFrameSpec first = SolidGifFrame(0, 0, 2, 1, 0, 2);
     first.Transparent = 0;
     first.Indices = {0, 3};
-    GifSpec fixture{2, 1, FourColours(), 1, false, true, {first, SolidGifFrame(0, 0, 1, 1, 2)}};
+    GifSpec fixture{.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Background = 1, .Frames = {first, SolidGifFrame(0, 0, 1, 1, 2)}};
     const auto out = Compose(fixture);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 0, 0, 0}));
@@ -125,7 +126,7 @@ TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
     for (int y = 0; y < 9; ++y) a.Indices[y] = static_cast<std::uint8_t>(y & 1);
     GifFrameSpec b = SolidGifFrame(0, 0, 1, 1, 3, -1);
     b.CommentBefore = true;
-    GifSpec fixture{1, 9, FourColours(), 0, true, false, {a, b}};
+    GifSpec fixture{.ScreenWidth = 1, .ScreenHeight = 9, .Palette = FourColours(), .Version87a = true, .LoopExtension = false, .Frames = {a, b}};
     const auto out = Compose(fixture);
     ASSERT_EQ(out.size(), 2u);
     for (int y = 0; y < 9; ++y) EXPECT_EQ(PixelAt(out[0], 0, y), (y & 1) ? (Px{6, 5, 4, 255}) : (Px{3, 2, 1, 255}));
@@ -135,8 +136,7 @@ TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
 
 TEST(GifConvertTest, UndecodableFrameDrawsNothingButKeepsItsNumber)
 {
-    GifSpec fixture{2, 1, FourColours(), 0, false, false,
-                 {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 2, 1, 2), SolidGifFrame(0, 0, 1, 1, 3)}};
+    GifSpec fixture{.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .LoopExtension = false, .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 2, 1, 2), SolidGifFrame(0, 0, 1, 1, 3)}};
     Bytes gif = BuildGif(fixture);
     // Damage frame 1's LZW code size (offset after descriptor) so it cannot decode.
     std::size_t images = 0;
@@ -157,44 +157,42 @@ TEST(GifConvertTest, FilesAreNumberedBesideOrInAFolderAndSkippedWhenThere)
 {
     TempDir dir;
     const std::string source = dir / "My.Anim.GIF";
-    WriteFile(source, BuildGif({2, 1, FourColours(), 0, false, true,
-                                {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 1, 1, 2), SolidGifFrame(1, 0, 1, 1, 3)}}));
+    WriteFile(source, BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 1, 1, 2), SolidGifFrame(1, 0, 1, 1, 3)}}));
 
-    ConvertResult r = ConvertGif(source, true);
+    ConvertResult r = ConvertDroppedFile(source, true);
     EXPECT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
     EXPECT_EQ(r.FramesWritten, 3u);
     EXPECT_EQ(ListFiles(dir / "My.Anim"),
               (std::vector<std::string>{"My.Anim_0000.png", "My.Anim_0001.png", "My.Anim_0002.png"}));
     EXPECT_EQ(PixelAt(ReadPng(dir / "My.Anim/My.Anim_0002.png"), 1, 0), Blue);
-    EXPECT_EQ(ConvertGif(source, true).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(source, true).Status, ConvertStatus::Skipped);
 
     // Switch off: only frame 0's name is tested; other existing frames are kept.
     WriteFile(dir / "My.Anim_0001.png", {'k', 'e', 'e', 'p'});
-    r = ConvertGif(source, false);
+    r = ConvertDroppedFile(source, false);
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 2u);
     EXPECT_EQ(r.FramesExisting, 1u);
     EXPECT_EQ(ReadFile(dir / "My.Anim_0001.png"), (Bytes{'k', 'e', 'e', 'p'}));
-    EXPECT_EQ(ConvertGif(source, false).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(source, false).Status, ConvertStatus::Skipped);
 }
 
 TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
 {
     TempDir dir;
-    WriteFile(dir / "one.gif", BuildGif({2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1)}}));
+    WriteFile(dir / "one.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 2, 1)}}));
     WriteFile(dir / "text.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'});
-    EXPECT_EQ(ConvertGif(dir / "one.gif", true).Status, ConvertStatus::NotAnimation);
-    const ConvertResult text = ConvertGif(dir / "text.gif", true);
+    EXPECT_EQ(ConvertDroppedFile(dir / "one.gif", true).Status, ConvertStatus::NotAnimation);
+    const ConvertResult text = ConvertDroppedFile(dir / "text.gif", true);
     EXPECT_EQ(text.Status, ConvertStatus::NotAnimation);
     EXPECT_EQ(text.Reason, "not a GIF file");
-    EXPECT_EQ(ConvertGif(dir / "missing.gif", true).Status, ConvertStatus::Unreadable);
+    EXPECT_EQ(ConvertDroppedFile(dir / "missing.gif", true).Status, ConvertStatus::Unreadable);
     EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"one.gif", "text.gif"}));
 
     // A file where the output folder should be: every frame fails, and says why.
-    WriteFile(dir / "anim.gif", BuildGif({1, 1, FourColours(), 0, false, true,
-                                          {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
     WriteFile(dir / "anim", {1});
-    const ConvertResult blocked = ConvertGif(dir / "anim.gif", true);
+    const ConvertResult blocked = ConvertDroppedFile(dir / "anim.gif", true);
     EXPECT_EQ(blocked.Status, ConvertStatus::Failed);
     EXPECT_NE(blocked.Reason.find("cannot create folder"), std::string::npos) << blocked.Reason;
     EXPECT_EQ(ReadFile(dir / "anim"), Bytes{1});
@@ -203,7 +201,7 @@ TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
 TEST(GifConvertTest, CanvasOverThePixelLimitIsRefusedBeforeAnythingIsWritten)
 {
     TempDir dir;
-    GifSpec fixture{1, 1, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}};
+    GifSpec fixture{.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}};
     Bytes gif = BuildGif(fixture);
     // Move the second image to (65000, 65000): the canvas would be 65001 x 65001.
     std::size_t images = 0;
@@ -215,7 +213,7 @@ TEST(GifConvertTest, CanvasOverThePixelLimitIsRefusedBeforeAnythingIsWritten)
         }
     }
     WriteFile(dir / "big.gif", gif);
-    const ConvertResult r = ConvertGif(dir / "big.gif", true);
+    const ConvertResult r = ConvertDroppedFile(dir / "big.gif", true);
     EXPECT_EQ(r.Status, ConvertStatus::Failed);
     EXPECT_NE(r.Reason.find("limit"), std::string::npos);
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"big.gif"});

@@ -3,7 +3,7 @@
 
 #include "gif/GifRebuild.h"
 #include "gif/GifWalk.h"
-#include "tests/FixtureBuilders.h"
+#include "testing/FixtureBuilders.h"
 
 namespace framelot {
 namespace {
@@ -54,29 +54,34 @@ TEST(GifWalkTest, SignatureNeedsGifAndAWholeHeader)
     EXPECT_FALSE(HasGifSignature(Bytes{'G', 'I', 'F', '8', '9', 'a'}));
 }
 
+std::vector<GifFrameRecord> Index(const Bytes& gif, std::size_t maxFrames = 100)
+{
+    return IndexGifFrames(gif, GifBlocksOffset(gif), maxFrames);
+}
+
 TEST(GifWalkTest, ExtensionsNeitherCountNorShiftFrames)
 {
     const Bytes gif = Stream({Application(), Comment(), Control(0x08), Image(1, 2, 3, 4), PlainText(), Comment(),
                               Image(5, 6, 7, 8), Comment(), Bytes{0x21, 0x99, 2, 0, 0, 0}});
-    const auto o = GifBlocksOffset(gif);
-    EXPECT_EQ(CountGifFrames(gif, o), 2);
-    const GifFrameInfo f1 = FindGifFrame(gif, o, 1);
-    ASSERT_TRUE(f1.Found);
-    EXPECT_EQ(f1.Bounds.Left, 5);
-    EXPECT_EQ(f1.Bounds.Height, 8);
-    EXPECT_EQ(f1.Disposal, 2);  // inherited from frame 0's control extension
-    EXPECT_FALSE(FindGifFrame(gif, o, 2).Found);
+    const auto frames = Index(gif);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].Bounds.Left, 5);
+    EXPECT_EQ(frames[1].Bounds.Height, 8);
+    EXPECT_EQ(frames[1].Disposal, GifDisposal::RestoreBackground);  // inherited from frame 0's control extension
+    EXPECT_EQ(Index(gif, 1).size(), 1u);
 }
 
 TEST(GifWalkTest, DisposalComesFromBitsTwoAndThree)
 {
-    const std::pair<std::uint8_t, int> cases[] = {{0x08, 2}, {0x0C, 3}, {0x04, 1}, {0x1C, 3}, {0x10, 0}};
+    const std::pair<std::uint8_t, GifDisposal> cases[] = {{0x08, GifDisposal::RestoreBackground},
+                                                          {0x0C, GifDisposal::RestorePrevious},
+                                                          {0x04, GifDisposal::Keep},
+                                                          {0x1C, GifDisposal::RestorePrevious},
+                                                          {0x10, GifDisposal::Unspecified}};
     for (auto [flags, disposal] : cases) {
-        const Bytes gif = Stream({Control(flags), Image(0, 0, 1, 1)});
-        EXPECT_EQ(FindGifFrame(gif, GifBlocksOffset(gif), 0).Disposal, disposal) << int(flags);
+        EXPECT_EQ(Index(Stream({Control(flags), Image(0, 0, 1, 1)}))[0].Disposal, disposal) << int(flags);
     }
-    const Bytes none = Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)});
-    EXPECT_EQ(FindGifFrame(none, GifBlocksOffset(none), 1).Disposal, 0);
+    EXPECT_EQ(Index(Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)}))[1].Disposal, GifDisposal::Unspecified);
 }
 
 TEST(GifWalkTest, LocalTablesAndLargeFieldsAreReadRight)
@@ -87,8 +92,9 @@ TEST(GifWalkTest, LocalTablesAndLargeFieldsAreReadRight)
     image[9] = 0x81;  // local table of 4 entries
     const Bytes gif = Stream({image, Image(0, 0, 2, 2)}, 0x80, 0);
     const auto o = GifBlocksOffset(gif);
-    EXPECT_EQ(CountGifFrames(gif, o), 2);
-    EXPECT_EQ(FindGifFrame(gif, o, 0).Bounds.Left, 40000);
+    const auto frames = Index(gif);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].Bounds.Left, 40000);
     // The first image's local table wins over the global one.
     EXPECT_EQ(GifBackgroundColour(gif, o), 0x332211u);
 }
@@ -109,14 +115,13 @@ TEST(GifWalkTest, TruncationEndsTheWalkWithoutReadingPastTheEnd)
     for (std::size_t n = 0; n < whole.size(); ++n) {
         const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
         const auto o = GifBlocksOffset(cut);
-        const int count = CountGifFrames(cut, o);
-        EXPECT_LE(count, 2);
+        const auto frames = IndexGifFrames(cut, o, 100);
+        EXPECT_LE(frames.size(), 2u);
         std::vector<std::uint8_t> out;
-        Rect r;
-        RebuildGifFrame(cut, o, 1, out, r);
+        for (const GifFrameRecord& f : frames) AppendGifFrame(cut, o, f, out);
         GifBackgroundColour(cut, o);
     }
-    EXPECT_EQ(CountGifFrames(Bytes(whole.begin(), whole.end() - 1), GifBlocksOffset(whole)), 2);  // no trailer
+    EXPECT_EQ(Index(Bytes(whole.begin(), whole.end() - 1)).size(), 2u);  // no trailer
 }
 
 TEST(GifWalkTest, RebuildKeepsOnlyHeadControlsImageAndTrailer)
@@ -125,23 +130,25 @@ TEST(GifWalkTest, RebuildKeepsOnlyHeadControlsImageAndTrailer)
     const Bytes i0 = Image(0, 0, 1, 1), i1 = Image(3, 4, 1, 1);
     const Bytes gif = Stream({Application(), c0, i0, c1a, Comment(), c1b, i1, Comment()});
     const auto o = GifBlocksOffset(gif);
+    const auto frames = Index(gif);
+    ASSERT_EQ(frames.size(), 2u);
     std::vector<std::uint8_t> out;
-    Rect r;
 
-    RebuildGifFrame(gif, o, 0, out, r);
+    AppendGifFrame(gif, o, frames[0], out);
     Bytes expected(gif.begin(), gif.begin() + o);
     for (const Bytes* part : {&c0, &i0}) expected.insert(expected.end(), part->begin(), part->end());
     expected.push_back(0x3B);
     EXPECT_EQ(out, expected);
 
     // Two control extensions, separated by a comment that is dropped.
-    RebuildGifFrame(gif, o, 1, out, r);
+    out.clear();
+    AppendGifFrame(gif, o, frames[1], out);
     expected.assign(gif.begin(), gif.begin() + o);
     for (const Bytes* part : {&c1a, &c1b, &i1}) expected.insert(expected.end(), part->begin(), part->end());
     expected.push_back(0x3B);
     EXPECT_EQ(out, expected);
-    EXPECT_EQ(r.Left, 3);
-    EXPECT_EQ(r.Top, 4);
+    EXPECT_EQ(frames[1].Bounds.Left, 3);
+    EXPECT_EQ(frames[1].Bounds.Top, 4);
     EXPECT_LE(out.size(), gif.size());
 }
 

@@ -5,8 +5,8 @@
 
 #include "apng/ApngConvert.h"
 #include "gif/GifConvert.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 #include "webp/WebpConvert.h"
 
 namespace framelot {
@@ -41,8 +41,7 @@ Bytes PngWithChunk(std::uint32_t length, const char* type)
 
 TEST(HostileInputTest, EachEndsCleanlyWithAReason)
 {
-    const Bytes apng = BuildApng({2, 2, 6, {}, {}, true, {}, 0,
-                                  {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}}});
+    const Bytes apng = BuildApng({.Width = 2, .Height = 2, .Frames = {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}}});
     Bytes hugeFctl = apng;
     const std::size_t fctl = std::string(hugeFctl.begin(), hugeFctl.end()).find("fcTL") + 8;
     hugeFctl[fctl] = hugeFctl[fctl + 4] = 0x7F;  // 2^31-ish x 2^31-ish, CRC not checked
@@ -92,11 +91,9 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
 
 TEST(HostileInputTest, EveryTruncationOfRealFilesIsSafe)
 {
-    const Bytes gif = BuildGif({4, 4, FourColours(), 0, false, true,
-                                {SolidGifFrame(0, 0, 4, 4, 1), SolidGifFrame(1, 1, 2, 2, 2, 2), SolidGifFrame(0, 0, 3, 3, 3, 3)}});
-    const Bytes apng = BuildApng({2, 2, 6, {}, {}, true, {}, 0,
-                                  {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {1, 1, 1, 1, 2, 1, SolidRgba(1, 1, 1, 2, 3, 9)}}});
-    const Bytes webp = BuildAnimatedWebp({4, 4, 0, {{0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)},
+    const Bytes gif = BuildGif({.ScreenWidth = 4, .ScreenHeight = 4, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 4, 4, 1), SolidGifFrame(1, 1, 2, 2, 2, 2), SolidGifFrame(0, 0, 3, 3, 3, 3)}});
+    const Bytes apng = BuildApng({.Width = 2, .Height = 2, .Frames = {{2, 2, 0, 0, 0, 0, SolidRgba(2, 2, 1, 2, 3, 255)}, {1, 1, 1, 1, 2, 1, SolidRgba(1, 1, 1, 2, 3, 9)}}});
+    const Bytes webp = BuildAnimatedWebp({.CanvasWidth = 4, .CanvasHeight = 4, .Frames = {{0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)},
                                                     {2, 2, 2, 2, SolidRgba(2, 2, 3, 2, 1, 100), true, true}}});
     const std::pair<ConvertBytesFunction, const Bytes*> files[] = {
         {ConvertGifData, &gif}, {ConvertApngData, &apng}, {ConvertWebpData, &webp}};

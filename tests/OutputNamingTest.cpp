@@ -1,8 +1,9 @@
 // Where frames go and what they are called; when a source is passed over.
 #include <gtest/gtest.h>
 
-#include "imaging/Output.h"
-#include "tests/TestSupport.h"
+#include "convert/SourceFile.h"
+#include "output/FrameNaming.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {

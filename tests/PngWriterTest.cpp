@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "imaging/NewFile.h"
-#include "imaging/PngWriter.h"
-#include "tests/TestSupport.h"
+#include "output/NewFile.h"
+#include "output/PngEncode.h"
+#include "output/SavePng.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {

@@ -1,8 +1,9 @@
 // Animated WebP: canvas growth, dispose and blend, and the background colour.
 #include <gtest/gtest.h>
 
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 #include "webp/WebpConvert.h"
 
 namespace framelot {
@@ -32,7 +33,7 @@ TEST(WebpTest, StillsGarbageAndTruncatedFilesAreNotAnimations)
     EXPECT_EQ(ConvertWebpData(BuildStillWebp(2, 2, SolidRgba(2, 2, 1, 2, 3, 255)), frames.Sink()).Status,
               ConvertStatus::NotAnimation);
     EXPECT_EQ(ConvertWebpData(Bytes{'R', 'I', 'F', 'F'}, frames.Sink()).Status, ConvertStatus::NotAnimation);
-    const Bytes anim = BuildAnimatedWebp({4, 4, 0, {Frame(0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)),
+    const Bytes anim = BuildAnimatedWebp({.CanvasWidth = 4, .CanvasHeight = 4, .Frames = {Frame(0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)),
                                                     Frame(0, 0, 4, 4, SolidRgba(4, 4, 3, 2, 1, 255))}});
     for (std::size_t n : {anim.size() - 1, anim.size() / 2, std::size_t{30}}) {
         EXPECT_EQ(ConvertWebpData(Bytes(anim.begin(), anim.begin() + static_cast<std::ptrdiff_t>(n)), frames.Sink()).Status,
@@ -100,10 +101,10 @@ TEST(WebpTest, NoBlendReplacesWithAlphaAndOpaqueFramesReplaceOutright)
 TEST(WebpTest, FilesAreWrittenAndNumberedFromZero)
 {
     TempDir dir;
-    WebpSpec fixture{2, 2, 0, {}};
+    WebpSpec fixture{.CanvasWidth = 2, .CanvasHeight = 2};
     for (int i = 0; i < 5; ++i) fixture.Frames.push_back(Frame(0, 0, 2, 2, SolidRgba(2, 2, std::uint8_t(i * 50), 0, 0, 255)));
     WriteFile(dir / "a.webp", BuildAnimatedWebp(fixture));
-    const ConvertResult r = ConvertWebp(dir / "a.webp", true);
+    const ConvertResult r = ConvertDroppedFile(dir / "a.webp", true);
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 5u);
     EXPECT_EQ(ListFiles(dir / "a").back(), "a_0004.png");

@@ -19,9 +19,9 @@
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
-#include "imaging/Dispatch.h"
-#include "tests/FixtureBuilders.h"
-#include "tests/TestSupport.h"
+#include "convert/Dispatch.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -48,7 +48,7 @@ bool Drop(QWidget& window, const std::vector<std::string>& paths, const QList<QU
 
 Bytes TwoFrameGif()
 {
-    return BuildGif({1, 1, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}});
+    return BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}});
 }
 
 TEST(WindowTest, LooksRightAtStart)

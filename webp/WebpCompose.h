@@ -1,11 +1,15 @@
 // Drawing WebP frames onto the canvas by the WebP dispose and blend methods.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "imaging/Bitmap.h"
 
 namespace framelot {
 
 struct WebpFrameHeader {
+    std::span<const std::uint8_t> Data;  // the frame's bitstream, inside the file's bytes
     Rect Bounds;
     bool DisposeBackground = false;
     bool NoBlend = false;

@@ -1,16 +1,14 @@
 // Splitting an animated WebP into composed frames.
 #pragma once
 
-#include <string>
+#include <cstdint>
+#include <span>
 
 #include "imaging/ConvertResult.h"
-#include "imaging/FrameWriterPool.h"
 
 namespace framelot {
 
+// Composes every frame of the file in `bytes` and hands it to `sink`, in order.
 ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSink& sink);
-
-ConvertResult ConvertWebp(const std::string& source, bool makeFolder,
-                           unsigned encodeThreads = DefaultEncodeThreads());
 
 }  // namespace framelot

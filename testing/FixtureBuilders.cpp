@@ -1,6 +1,7 @@
-#include "tests/FixtureBuilders.h"
+#include "testing/FixtureBuilders.h"
 
 #include <gif_lib.h>
+#include <png.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 #include <zlib.h>
@@ -206,6 +207,78 @@ Bytes BuildPlainPng(std::uint32_t width, std::uint32_t height, const Bytes& rgba
     AppendPngChunk(png, "IHDR", ihdr);
     AppendPngChunk(png, "IDAT", Compress(width, height, 4, rgba));
     AppendPngChunk(png, "IEND", {});
+    return png;
+}
+
+namespace {
+
+void AppendToBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void NoFlush(png_structp) {}
+
+int SamplesPerPixel(int colourType)
+{
+    switch (colourType) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGBA: return 4;
+    default: return 1;
+    }
+}
+
+// Holds every libpng call, so its longjmp skips no C++ destructor.
+bool WriteStillPng(const StillPngSpec& f, png_bytepp rows, Bytes* out)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, out, AppendToBytes, NoFlush);
+    png_set_IHDR(png, info, f.Width, f.Height, f.BitDepth, f.ColourType,
+                 f.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[256];
+    for (std::size_t i = 0; i < f.Palette.size() && i < 256; ++i) palette[i] = {f.Palette[i][0], f.Palette[i][1], f.Palette[i][2]};
+    if (!f.Palette.empty()) png_set_PLTE(png, info, palette, static_cast<int>(f.Palette.size()));
+    if (!f.PaletteAlpha.empty()) {
+        png_set_tRNS(png, info, f.PaletteAlpha.data(), static_cast<int>(f.PaletteAlpha.size()), nullptr);
+    }
+    if (!f.TransparentKey.empty()) {
+        png_color_16 key{};
+        key.gray = f.TransparentKey[0];
+        if (f.TransparentKey.size() == 3) key.red = f.TransparentKey[0], key.green = f.TransparentKey[1], key.blue = f.TransparentKey[2];
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+    png_write_info(png, info);
+    if (f.BitDepth < 8) png_set_packing(png);  // rows hold one sample a byte
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+Bytes BuildStillPng(const StillPngSpec& fixture)
+{
+    const std::size_t perRow = std::size_t{fixture.Width} * SamplesPerPixel(fixture.ColourType);
+    Check(fixture.Samples.size() == perRow * fixture.Height, "still PNG samples");
+    const std::size_t sampleBytes = fixture.BitDepth == 16 ? 2 : 1;
+    Bytes raw;
+    for (std::uint16_t v : fixture.Samples) {
+        if (sampleBytes == 2) raw.push_back(static_cast<std::uint8_t>(v >> 8));  // big-endian
+        raw.push_back(static_cast<std::uint8_t>(v));
+    }
+    std::vector<png_bytep> rows(fixture.Height);
+    for (std::uint32_t y = 0; y < fixture.Height; ++y) rows[y] = raw.data() + y * perRow * sampleBytes;
+    Bytes png;
+    Check(WriteStillPng(fixture, rows.data(), &png), "still PNG");
     return png;
 }
 

@@ -5,9 +5,14 @@
 #include <span>
 #include <string>
 
-#include "imaging/PngWriter.h"
-
 namespace framelot {
+
+enum class SaveStatus { Written, AlreadyExists, Failed };
+
+struct SaveOutcome {
+    SaveStatus Status = SaveStatus::Failed;
+    std::string Reason;  // why it failed, in words a user understands
+};
 
 // Writes `bytes` to a new file at `path`. The data goes to an unnamed (or, where
 // the file system cannot make one, a hidden temporary) file in the same folder,

@@ -1,4 +1,4 @@
-#include "imaging/NewFile.h"
+#include "output/NewFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,15 +1,15 @@
-#include "imaging/FileConversion.h"
+#include "convert/FileConversion.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-
 #include <mutex>
 
-#include "imaging/FrameWriterPool.h"
-#include "imaging/Output.h"
-#include "imaging/PngWriter.h"
+#include "convert/SourceFile.h"
+#include "output/FrameNaming.h"
+#include "output/FrameWriterPool.h"
+#include "output/SavePng.h"
 
 namespace framelot {
 
@@ -21,7 +21,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
         return {ConvertStatus::Skipped, "output already exists", 0, 0, destination};
     }
     SourceFile file = ReadSourceFile(source);
-    if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}};
+    if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
 
     // The folder is made when the first frame is ready, so a file that turns out
     // not to be an animation (or to be over a limit) leaves nothing behind.
@@ -75,6 +75,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
         result.Destination = destination;
         if (failed > 0) {
             result.Status = ConvertStatus::Failed;
+            result.Failure = FailureKind::FileSystem;
             result.Reason = std::to_string(failed) + (failed == 1 ? " frame" : " frames") +
                             " could not be written (" + firstFailure + ")";
         }

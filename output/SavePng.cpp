@@ -1,8 +1,9 @@
-#include "imaging/PngWriter.h"
+#include "output/SavePng.h"
+#include "output/PngEncode.h"
 
 #include <sys/stat.h>
 
-#include "imaging/NewFile.h"
+#include "output/NewFile.h"
 
 namespace framelot {
 

@@ -1,4 +1,4 @@
-#include "tests/TestSupport.h"
+#include "testing/TestSupport.h"
 
 #include <png.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/Decode.h"
+#include "gif/GifDecode.h"
 #include "imaging/Limits.h"
 
 namespace framelot {

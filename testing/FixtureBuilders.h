@@ -68,6 +68,21 @@ void AppendPngChunk(Bytes& png, const char* type, const Bytes& data);
 // A plain one-image RGBA PNG.
 Bytes BuildPlainPng(std::uint32_t width, std::uint32_t height, const Bytes& rgba);
 
+// A still PNG of any colour type and bit depth, written with libpng's writer
+// (which does the Adam7 interlacing itself).
+struct StillPngSpec {
+    std::uint32_t Width = 0, Height = 0;
+    int ColourType = 6;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
+    int BitDepth = 8;
+    bool Interlaced = false;
+    std::vector<std::uint16_t> Samples;  // one value a sample, rows top-down
+    std::vector<Rgb> Palette;            // for colour type 3
+    Bytes PaletteAlpha;                  // tRNS for colour type 3
+    std::vector<std::uint16_t> TransparentKey;  // tRNS for types 0 (grey) and 2 (red, green, blue)
+};
+
+Bytes BuildStillPng(const StillPngSpec& fixture);
+
 // ---- Animated WebP, assembled with libwebp's mux from lossless frames ----
 struct WebpFrameSpec {
     int X = 0, Y = 0;  // even

@@ -1,8 +1,9 @@
-#include "imaging/Dispatch.h"
+#include "convert/Dispatch.h"
 
 #include "apng/ApngConvert.h"
+#include "convert/FileConversion.h"
 #include "gif/GifConvert.h"
-#include "imaging/Output.h"
+#include "output/FrameNaming.h"
 #include "webp/WebpConvert.h"
 
 namespace framelot {
@@ -34,15 +35,27 @@ SourceKind KindOfPath(std::string_view path)
     return SourceKind::None;
 }
 
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads)
+ConvertBytesFunction ConverterFor(SourceKind kind)
 {
-    switch (KindOfPath(path)) {
-    case SourceKind::Gif: return ConvertGif(path, makeFolder, encodeThreads);
-    case SourceKind::Apng: return ConvertApng(path, makeFolder, encodeThreads);
-    case SourceKind::Webp: return ConvertWebp(path, makeFolder, encodeThreads);
+    switch (kind) {
+    case SourceKind::Gif: return ConvertGifData;
+    case SourceKind::Apng: return ConvertApngData;
+    case SourceKind::Webp: return ConvertWebpData;
     case SourceKind::None: break;
     }
-    return NotAnimation("not a GIF, PNG, APNG or WebP file name");
+    return nullptr;
+}
+
+ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads)
+{
+    const ConvertBytesFunction convert = ConverterFor(KindOfPath(path));
+    if (convert == nullptr) return NotAnimation("not a GIF, PNG, APNG or WebP file name");
+    return ConvertFileWith(path, makeFolder, convert, encodeThreads);
+}
+
+std::string OutputGroupKey(std::string_view path)
+{
+    return StripExtension(path);
 }
 
 std::string ResultText(int convertedCount)

@@ -1,11 +1,10 @@
-// Where a source's frames go, how they are named, when a source is passed over
-// because its output is already there, and how the source is read.
+// Where a source's frames go, how they are named, and when a source is passed
+// over because its output is already there.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace framelot {
 
@@ -27,15 +26,5 @@ std::string FrameFilePath(std::string_view source, bool makeFolder, std::uint64_
 // True when the source is to be passed over: with the switch on, when its output
 // folder exists as a folder; with it off, when anything exists at frame 0's path.
 bool OutputExists(std::string_view source, bool makeFolder);
-
-struct SourceFile {
-    bool Ok = false;
-    std::vector<std::uint8_t> Bytes;
-    std::string Error;  // why it could not be read
-};
-
-// Reads the whole file, refusing anything that is not a regular file or is
-// larger than the source size limit.
-SourceFile ReadSourceFile(const std::string& path);
 
 }  // namespace framelot

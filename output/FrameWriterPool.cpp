@@ -1,4 +1,4 @@
-#include "imaging/FrameWriterPool.h"
+#include "output/FrameWriterPool.h"
 
 namespace framelot {
 

@@ -1,15 +1,9 @@
-#include "imaging/Output.h"
+#include "output/FrameNaming.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
-
-#include "imaging/Limits.h"
 
 namespace framelot {
 
@@ -58,45 +52,6 @@ bool OutputExists(std::string_view source, bool makeFolder)
     }
     const std::string first = FrameFilePath(source, false, 0);
     return ::lstat(first.c_str(), &st) == 0;
-}
-
-SourceFile ReadSourceFile(const std::string& path)
-{
-    SourceFile result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.Error = std::string("cannot open: ") + std::strerror(errno);
-        return result;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        result.Error = "not a regular file";
-        return result;
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > MaxSourceBytes) {
-        ::close(fd);
-        result.Error = "file is larger than the 1 GiB limit";
-        return result;
-    }
-    result.Bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    while (done < result.Bytes.size()) {
-        const ssize_t n = ::read(fd, result.Bytes.data() + done, result.Bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            result.Error = std::string("cannot read: ") + std::strerror(errno);
-            ::close(fd);
-            result.Bytes.clear();
-            return result;
-        }
-        if (n == 0) break;  // the file shrank while it was read: take what is there
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    result.Bytes.resize(done);
-    result.Ok = true;
-    return result;
 }
 
 }  // namespace framelot

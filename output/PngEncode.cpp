@@ -5,7 +5,7 @@
 #include <csetjmp>
 #include <cstdlib>
 
-#include "imaging/PngWriter.h"
+#include "output/PngEncode.h"
 
 namespace framelot {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "imaging/ConvertResult.h"
-#include "imaging/FrameWriterPool.h"
+#include "output/FrameWriterPool.h"
 
 namespace framelot {
 
@@ -17,10 +17,18 @@ enum class SourceKind { Gif, Apng, Webp, None };
 // no extension, to none.
 SourceKind KindOfPath(std::string_view path);
 
+// The bytes-to-frames function of a kind; null for None.
+ConvertBytesFunction ConverterFor(SourceKind kind);
+
 // Converts one file as a drop does. `makeFolder` is the placement switch, read
 // once for the whole file. Frames are encoded on `encodeThreads` workers.
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
                                  unsigned encodeThreads = DefaultEncodeThreads());
+
+// Files with the same key write frames under the same names (anim.gif and
+// anim.webp both write anim_0000.png): converted side by side, the skip rule
+// would depend on which one got there first.
+std::string OutputGroupKey(std::string_view path);
 
 // The window's result text for a count of converted files: "3 file complete!".
 std::string ResultText(int convertedCount);
