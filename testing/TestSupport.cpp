@@ -1,6 +1,7 @@
 #include "testing/TestSupport.h"
 
 #include <png.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,6 +53,31 @@ Bitmap ReadPng(const std::string& path)
     b.Height = static_cast<int>(image.height);
     b.Pixels = std::move(pixels);
     return b;
+}
+
+std::string InChild(const std::function<std::string()>& work, bool dropPrivileges)
+{
+    constexpr uid_t Nobody = 65534;
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (dropPrivileges && ::geteuid() == 0) {
+            if (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) ::_exit(3);
+        }
+        const std::string out = work();
+        if (::write(fds[1], out.data(), out.size()) < 0) ::_exit(4);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return out;
 }
 
 std::vector<std::string> ListFiles(const fs::path& folder)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ Bitmap SolidBitmap(int width, int height, std::uint8_t b, std::uint8_t g, std::u
 
 // The BGRA bytes at (x, y).
 std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
+
+// Runs `work` in a child process and returns what it returned. With
+// `dropPrivileges`, a root parent's child runs as the unprivileged user
+// "nobody", so that file permissions apply to it.
+std::string InChild(const std::function<std::string()>& work, bool dropPrivileges);
 
 // A sink that keeps a copy of every frame.
 struct CollectedFrames {

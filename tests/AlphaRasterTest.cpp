@@ -85,6 +85,25 @@ TEST(RasterTest, BlendIdentitiesAndRounding)
     EXPECT_EQ(PixelAt(dst, 2, 0), (Px{69, 10, 15, 228}));
 }
 
+TEST(RasterTest, StraightBlendRoundsEachChannelToNearest)
+{
+    // Colour 1 at alpha 128 over black: (1 * 128 * 255 + 0) / (128 * 255 + 255 * 127) = 0.502, so 1;
+    // truncation would give 0. 200 at alpha 1 over 100 opaque: 100.39, so 100.
+    Bitmap dst = SolidBitmap(2, 1, 0, 0, 0, 255);
+    Bitmap src = MakeBitmap(2, 1);
+    const std::uint8_t px[] = {1, 1, 1, 128, 200, 200, 200, 1};
+    std::copy(std::begin(px), std::end(px), src.Pixels.begin());
+    dst.Pixels[4] = dst.Pixels[5] = dst.Pixels[6] = 100;
+    BlendBlockStraight(dst, 0, 0, src, 2, 1);
+    EXPECT_EQ(PixelAt(dst, 0, 0), (Px{1, 1, 1, 255}));
+    EXPECT_EQ(PixelAt(dst, 1, 0), (Px{100, 100, 100, 255}));
+    // Half over half: alpha 128 + 128 * 127 / 255 = 191.75, so 192; colour
+    // (10 * 128 * 255 + 250 * 128 * 127) / (192 * 255) = 89.6..., so 90.
+    Bitmap half = SolidBitmap(1, 1, 250, 250, 250, 128);
+    BlendBlockStraight(half, 0, 0, SolidBitmap(1, 1, 10, 10, 10, 128), 1, 1);
+    EXPECT_EQ(PixelAt(half, 0, 0), (Px{90, 90, 90, 192}));
+}
+
 TEST(RasterTest, BlendKeepsAnOpaqueCanvasOpaque)
 {
     // A faint source blended many times must neither wrap nor lose alpha.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "convert/Dispatch.h"
+#include "convert/FileConversion.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 
@@ -42,6 +43,29 @@ TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
     EXPECT_EQ(ConvertDroppedFile(dir / "anim.gif", true).Status, ConvertStatus::Converted);
     EXPECT_EQ(ConvertDroppedFile(dir / "anim.webp", true).Status, ConvertStatus::Skipped);
     EXPECT_EQ(ReadPng(dir / "anim/anim_0000.png").Width, 1);
+}
+
+// A converter whose frames 4 and 2 (handed on in that order) are empty
+// bitmaps, which no PNG can hold: the result names the lowest failed frame,
+// not the first or the last to fail.
+ConvertResult TwoUnwritableFrames(std::span<const std::uint8_t>, const FrameSink& sink)
+{
+    const Bitmap pixel = SolidBitmap(1, 1, 1, 2, 3, 255), empty;
+    for (std::uint64_t i : {0, 1, 4, 3, 2, 5}) sink(i, i == 2 || i == 4 ? empty : pixel);
+    return Converted();
+}
+
+TEST(FileConversionTest, TheLowestFailedFrameIsReportedWithTheCount)
+{
+    TempDir dir;
+    WriteFile(dir / "a.gif", {1});
+    for (unsigned threads : {0u, 2u}) {
+        const ConvertResult r = ConvertFileWith(dir / "a.gif", threads == 2, TwoUnwritableFrames, threads);
+        EXPECT_EQ(r.Status, ConvertStatus::Failed);
+        EXPECT_EQ(r.Failure, FailureKind::FileSystem);
+        EXPECT_EQ(r.Reason, "2 frames could not be written (frame 2: cannot encode PNG)");
+        EXPECT_EQ(r.FramesWritten, 4u);
+    }
 }
 
 struct CliRun {

@@ -1,8 +1,9 @@
 // GIF frames composed by the disposal methods, and the file-level rules.
 #include <gtest/gtest.h>
 
-#include "gif/GifConvert.h"
 #include "convert/Dispatch.h"
+#include "gif/GifConvert.h"
+#include "imaging/Limits.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 
@@ -35,7 +36,7 @@ TEST(GifConvertTest, LaterFrameShowsEarlierOneThroughTransparency)
     GifFrameSpec second = SolidGifFrame(0, 0, 2, 2, 2, 1);
     second.Transparent = 0;
     second.Indices = {0, 2, 0, 0};
-    const auto out = Compose({2, 2, FourColours(), 0, false, true, {SolidGifFrame(0, 0, 2, 2, 1, 1), second}});
+    const auto out = Compose({.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 2, 1, 1), second}});
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 1, 0), Red);
     EXPECT_EQ(PixelAt(out[1], 0, 0), Red);
@@ -47,8 +48,7 @@ TEST(GifConvertTest, CanvasStartsAtTheFirstFrameExtentAndGrows)
     // A 10 x 10 first frame at (5, 5): the first output is 15 x 15 with
     // transparent bands along its top and left; a later frame reaching further
     // grows the canvas, the new area transparent.
-    const auto out = Compose({20, 20, FourColours(), 0, false, true,
-                              {SolidGifFrame(5, 5, 10, 10, 1), SolidGifFrame(16, 2, 2, 2, 3)}});
+    const auto out = Compose({.ScreenWidth = 20, .ScreenHeight = 20, .Palette = FourColours(), .Frames = {SolidGifFrame(5, 5, 10, 10, 1), SolidGifFrame(16, 2, 2, 2, 3)}});
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].Width, 15);
     EXPECT_EQ(out[0].Height, 15);
@@ -80,8 +80,7 @@ TEST(GifConvertTest, DisposalMethods)
     for (const Case& c : cases) {
         GifFrameSpec f2 = SolidGifFrame(0, 0, 2, 1, 0, 1);
         f2.Transparent = 0;
-        const auto out = Compose({2, 1, FourColours(), 0, false, true,
-                                  {SolidGifFrame(0, 0, 2, 1, 1, c.D0), SolidGifFrame(1, 0, 1, 1, 2, c.D1), f2}});
+        const auto out = Compose({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1, c.D0), SolidGifFrame(1, 0, 1, 1, 2, c.D1), f2}});
         ASSERT_EQ(out.size(), 3u) << c.Name;
         EXPECT_EQ(PixelAt(out[0], 0, 0), Red) << c.Name;
         EXPECT_EQ(PixelAt(out[1], 1, 0), Green) << c.Name << ": a frame's own disposal never shows in its output";
@@ -98,8 +97,7 @@ TEST(GifConvertTest, FrameWithoutControlExtensionInheritsDisposal)
     last.Transparent = 0;
     // Frame 1 has no control extension: it inherits frame 0's "restore to
     // background", so frame 2 (transparent) shows a cleared canvas.
-    const auto out = Compose({2, 1, FourColours(), 0, false, true,
-                              {SolidGifFrame(0, 0, 2, 1, 1, 2), SolidGifFrame(0, 0, 2, 1, 2, -1), last}});
+    const auto out = Compose({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1, 2), SolidGifFrame(0, 0, 2, 1, 2, -1), last}});
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(PixelAt(out[1], 0, 0), Green);
     EXPECT_EQ(Alpha(out[2], 0, 0), 0);
@@ -115,6 +113,37 @@ TEST(GifConvertTest, TransparentPixelsOfFrameZeroAreAllZero)
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 0, 0, 0}));
     EXPECT_EQ(PixelAt(out[0], 1, 0), Blue);
+}
+
+// Frame 0 placed at (1, 0) on a canvas that starts at its own size: column 0
+// is never drawn and shows what the canvas was filled with before frame 0.
+TEST(GifConvertTest, CanvasBeforeFrameZeroHoldsTheBackgroundColourWhenFrameZeroRestoresToIt)
+{
+    for (int disposal : {2, 3, 1}) {
+        const GifSpec fixture{.ScreenWidth = 3, .ScreenHeight = 1, .Palette = FourColours(), .Background = 3,
+                              .Frames = {SolidGifFrame(1, 0, 2, 1, 1, disposal), SolidGifFrame(1, 0, 1, 1, 2)}};
+        const auto out = Compose(fixture);
+        ASSERT_EQ(out.size(), 2u);
+        const Px expected = disposal == 1 ? Px{255, 255, 255, 0} : Px{255, 0, 0, 0};  // blue under alpha 0
+        EXPECT_EQ(PixelAt(out[0], 0, 0), expected) << disposal;
+        EXPECT_EQ(PixelAt(out[0], 1, 0), Red) << disposal;
+    }
+}
+
+// 201 one-pixel frames, the last at (9999, 9999): each frame is small, but
+// 201 frames of a 10,000 x 10,000 canvas are 20.1 gigapixels of output.
+TEST(GifConvertTest, OutputVolumeOverTheLimitIsRefusedBeforeAnyFrame)
+{
+    GifSpec fixture{.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours()};
+    for (int i = 0; i < 200; ++i) fixture.Frames.push_back(SolidGifFrame(0, 0, 1, 1, 1));
+    fixture.Frames.push_back(SolidGifFrame(9999, 9999, 1, 1, 2));
+    std::uint64_t handed = 0;
+    const ConvertResult r = ConvertGifData(BuildGif(fixture), [&](std::uint64_t, const Bitmap&) { ++handed; });
+    EXPECT_EQ(r.Status, ConvertStatus::Failed);
+    EXPECT_EQ(r.Failure, FailureKind::OverLimit);
+    EXPECT_EQ(r.Reason, "frames x canvas size is over the program's limit");
+    EXPECT_EQ(handed, 0u);
+    EXPECT_EQ(AnimationOverLimits(200, 10'000, 10'000), "");  // one frame fewer is within it
 }
 
 TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)

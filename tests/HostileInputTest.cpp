@@ -19,6 +19,8 @@ struct Hostile {
     ConvertBytesFunction Convert;
     Bytes Input;
     ConvertStatus Expected;
+    std::string Reason;  // the exact reason given; empty for Converted
+    FailureKind Failure = FailureKind::None;
 };
 
 Bytes GifHeader(std::initializer_list<std::uint8_t> rest)
@@ -50,42 +52,41 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
     countHuge[actl] = 0x7F;  // two billion frames announced
 
     const Hostile cases[] = {
-        {"gif: empty", ConvertGifData, {}, ConvertStatus::NotAnimation},
-        {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::NotAnimation},
+        {"gif: empty", ConvertGifData, {}, ConvertStatus::NotAnimation, "not a GIF file"},
+        {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::NotAnimation, "GIF without images"},
         {"gif: global table past the end", ConvertGifData, Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x87, 0, 0, 1, 2},
-         ConvertStatus::NotAnimation},
+         ConvertStatus::NotAnimation, "GIF without images"},
         {"gif: truncated sub-block chain", ConvertGifData, GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 200, 1}),
-         ConvertStatus::NotAnimation},
+         ConvertStatus::NotAnimation, "GIF without images"},
         {"gif: 65535 x 65535 frames in a tiny file", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x3B}),
-         ConvertStatus::Failed},
+         ConvertStatus::Failed, "canvas of 65535 x 65535 pixels is over the program's limit", FailureKind::OverLimit},
         {"gif: images without pixel data", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x3B}),
-         ConvertStatus::Converted},
+         ConvertStatus::Converted, ""},
         {"gif: zero-sized images", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x3B}),
-         ConvertStatus::Converted},
-        {"apng: shorter than its header", ConvertApngData, Bytes(apng.begin(), apng.begin() + 32), ConvertStatus::NotAnimation},
-        {"apng: chunk length 0xFFFFFFFF", ConvertApngData, PngWithChunk(0xFFFFFFFF, "acTL"), ConvertStatus::NotAnimation},
-        {"apng: chunk past the end", ConvertApngData, PngWithChunk(1000, "fcTL"), ConvertStatus::NotAnimation},
-        {"apng: fdAT shorter than 4 bytes", ConvertApngData, PngWithChunk(2, "fdAT"), ConvertStatus::NotAnimation},
-        {"apng: fcTL claims a huge frame", ConvertApngData, hugeFctl, ConvertStatus::Failed},
-        {"apng: two billion frames announced", ConvertApngData, countHuge, ConvertStatus::Failed},
-        {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted},
+         ConvertStatus::Converted, ""},
+        {"apng: shorter than its header", ConvertApngData, Bytes(apng.begin(), apng.begin() + 32), ConvertStatus::NotAnimation, "not a PNG file"},
+        {"apng: chunk length 0xFFFFFFFF", ConvertApngData, PngWithChunk(0xFFFFFFFF, "acTL"), ConvertStatus::NotAnimation, "not an animated PNG"},
+        {"apng: chunk past the end", ConvertApngData, PngWithChunk(1000, "fcTL"), ConvertStatus::NotAnimation, "not an animated PNG"},
+        {"apng: fdAT shorter than 4 bytes", ConvertApngData, PngWithChunk(2, "fdAT"), ConvertStatus::NotAnimation, "not an animated PNG"},
+        {"apng: fcTL claims a huge frame", ConvertApngData, hugeFctl, ConvertStatus::Failed, "canvas of 2130706434 x 2130706434 pixels is over the program's limit", FailureKind::OverLimit},
+        {"apng: two billion frames announced", ConvertApngData, countHuge, ConvertStatus::Failed, "more than 100000 frames (over the program's limit)", FailureKind::OverLimit},
+        {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted, ""},
         {"webp: RIFF header only", ConvertWebpData, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P'},
-         ConvertStatus::NotAnimation},
+         ConvertStatus::NotAnimation, "not a WebP file, or an incomplete one"},
         {"webp: RIFF size beyond the file", ConvertWebpData,
          Bytes{'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0x7F, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0},
-         ConvertStatus::NotAnimation},
+         ConvertStatus::NotAnimation, "not a WebP file, or an incomplete one"},
     };
     for (const Hostile& c : cases) {
         std::uint64_t frames = 0;
         const ConvertResult r = c.Convert(c.Input, [&](std::uint64_t, const Bitmap&) { ++frames; });
         EXPECT_EQ(r.Status, c.Expected) << c.Name << ": " << r.Reason;
-        if (r.Status != ConvertStatus::Converted) {
-            EXPECT_FALSE(r.Reason.empty()) << c.Name;
-            EXPECT_EQ(frames, 0u) << c.Name;
-        }
+        EXPECT_EQ(r.Reason, c.Reason) << c.Name;
+        EXPECT_EQ(r.Failure, c.Failure) << c.Name;
+        if (r.Status != ConvertStatus::Converted) EXPECT_EQ(frames, 0u) << c.Name;
     }
 }
 

@@ -84,11 +84,15 @@ TEST(PngWriterTest, FailuresAreReportedAndLeaveNothingBehind)
     EXPECT_EQ(SavePng(Bitmap{}, dir / "empty.png").Status, SaveStatus::Failed);
     EXPECT_TRUE(ListFiles(dir.Path).empty());
 
-    if (::geteuid() != 0) {  // root may write anywhere
-        fs::create_directory(dir / "ro");
-        fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Status, SaveStatus::Failed);
-    }
+    // A folder without write permission, tried as an unprivileged user (root
+    // may write anywhere).
+    fs::permissions(dir.Path, fs::perms::all);
+    fs::create_directory(dir / "ro");
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const std::string readOnly = InChild([&] { return SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Reason; }, true);
+    EXPECT_NE(readOnly.find("Permission denied"), std::string::npos) << readOnly;
+    EXPECT_TRUE(ListFiles(dir / "ro").empty());
 }
 
 TEST(PngWriterTest, NewFileLeavesNoTemporaryAfterSuccessOrClash)

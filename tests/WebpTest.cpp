@@ -46,8 +46,7 @@ TEST(WebpTest, CanvasIsFrameTwosExtentAndGrowsNeverToTheDeclaredSize)
 {
     // Declared canvas 20 x 20; frame 1 is 2 x 2, frame 2 reaches (6, 4),
     // frame 3 reaches (8, 8): outputs are 6x4, 6x4, 8x8, never 20x20.
-    const auto out = Compose({20, 20, 0,
-                              {Frame(0, 0, 2, 2, SolidRgba(2, 2, 255, 0, 0, 255)),
+    const auto out = Compose({.CanvasWidth = 20, .CanvasHeight = 20, .Frames = {Frame(0, 0, 2, 2, SolidRgba(2, 2, 255, 0, 0, 255)),
                                Frame(4, 2, 2, 2, SolidRgba(2, 2, 0, 255, 0, 255)),
                                Frame(6, 6, 2, 2, SolidRgba(2, 2, 0, 0, 255, 255))}});
     ASSERT_EQ(out.size(), 3u);
@@ -75,8 +74,7 @@ TEST(WebpTest, TransparentPixelsCarryTheBackgroundColourAndFaintOnesTheirOwn)
 
 TEST(WebpTest, DisposeBackgroundShowsFromTheNextFrameOn)
 {
-    const auto out = Compose({2, 1, WhiteBackground,
-                              {Frame(0, 0, 2, 1, SolidRgba(2, 1, 255, 0, 0, 255)),
+    const auto out = Compose({.CanvasWidth = 2, .CanvasHeight = 1, .Background = WhiteBackground, .Frames = {Frame(0, 0, 2, 1, SolidRgba(2, 1, 255, 0, 0, 255)),
                                Frame(0, 0, 1, 1, SolidRgba(1, 1, 0, 255, 0, 255), true),
                                Frame(0, 0, 2, 1, SolidRgba(2, 1, 0, 0, 0, 0))}});
     ASSERT_EQ(out.size(), 3u);
@@ -85,10 +83,23 @@ TEST(WebpTest, DisposeBackgroundShowsFromTheNextFrameOn)
     EXPECT_EQ(PixelAt(out[2], 1, 0), (Px{0, 0, 255, 255}));
 }
 
+// The next frame draws inside the disposed rectangle: the clearing must come
+// before it is drawn, or its own pixels would be cleared.
+TEST(WebpTest, DisposeOfThePreviousFrameComesBeforeTheNextIsDrawn)
+{
+    const auto out = Compose({.CanvasWidth = 4, .CanvasHeight = 2,
+                              .Frames = {Frame(0, 0, 4, 2, SolidRgba(4, 2, 255, 0, 0, 255), true),
+                                         Frame(0, 0, 2, 2, SolidRgba(2, 2, 0, 255, 0, 255)),
+                                         Frame(0, 0, 4, 2, SolidRgba(4, 2, 0, 0, 0, 0))}});
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 255}));
+    EXPECT_EQ(PixelAt(out[1], 3, 1)[3], 0);
+    EXPECT_EQ(PixelAt(out[2], 1, 1), (Px{0, 255, 0, 255}));
+}
+
 TEST(WebpTest, NoBlendReplacesWithAlphaAndOpaqueFramesReplaceOutright)
 {
-    const auto out = Compose({2, 1, 0,
-                              {Frame(0, 0, 2, 1, SolidRgba(2, 1, 255, 0, 0, 255)),
+    const auto out = Compose({.CanvasWidth = 2, .CanvasHeight = 1, .Frames = {Frame(0, 0, 2, 1, SolidRgba(2, 1, 255, 0, 0, 255)),
                                Frame(0, 0, 2, 1, SolidRgba(2, 1, 0, 0, 255, 128), false, true),
                                Frame(0, 0, 1, 1, SolidRgba(1, 1, 0, 0, 255, 128)),
                                Frame(0, 0, 2, 1, SolidRgba(2, 1, 9, 9, 9, 255))}});
