@@ -60,7 +60,6 @@ std::size_t ColourTableBytes(std::uint8_t flags)
 GifBlock StepGifBlock(GifBytes gif, std::size_t offset)
 {
     GifBlock block;
-    block.Begin = offset;
     ByteReader r{gif, offset};
     const std::uint8_t introducer = ReadU8(r);
     if (r.Failed) return block;

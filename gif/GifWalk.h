@@ -24,11 +24,10 @@ enum class GifDisposal : std::uint8_t {
     RestorePrevious = 3,
 };
 
-// One block of the stream: its kind, where it starts, and where the next block
-// starts (for an image, the offset after its data chain's 0 byte).
+// One block of the stream: its kind, and where the next block starts (for an
+// image, the offset after its data chain's 0 byte).
 struct GifBlock {
     GifBlockKind Kind = GifBlockKind::End;
-    std::size_t Begin = 0;
     std::size_t Next = 0;
 };
 

@@ -7,15 +7,10 @@ namespace framelot {
 Bitmap MakeBitmap(int width, int height)
 {
     Bitmap b;
-    ResetBitmap(b, width, height);
-    return b;
-}
-
-void ResetBitmap(Bitmap& b, int width, int height)
-{
     b.Width = std::max(width, 0);
     b.Height = std::max(height, 0);
     b.Pixels.assign(static_cast<std::size_t>(b.Width) * static_cast<std::size_t>(b.Height) * 4, 0);
+    return b;
 }
 
 }  // namespace framelot

@@ -29,7 +29,4 @@ using Colour = std::uint32_t;
 // already have been checked against the pixel limit.
 Bitmap MakeBitmap(int width, int height);
 
-// Makes `b` width x height and zero-filled, reusing its storage when it can.
-void ResetBitmap(Bitmap& b, int width, int height);
-
 }  // namespace framelot
