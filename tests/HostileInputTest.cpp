@@ -86,7 +86,9 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
         EXPECT_EQ(r.Status, c.Expected) << c.Name << ": " << r.Reason;
         EXPECT_EQ(r.Reason, c.Reason) << c.Name;
         EXPECT_EQ(r.Failure, c.Failure) << c.Name;
-        if (r.Status != ConvertStatus::Converted) EXPECT_EQ(frames, 0u) << c.Name;
+        if (r.Status != ConvertStatus::Converted) {
+            EXPECT_EQ(frames, 0u) << c.Name;
+        }
     }
 }
 
