@@ -21,7 +21,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int wanted)
     auto* source = static_cast<MemorySource*>(gif->UserData);
     const std::size_t left = source->Bytes.size() - source->Offset;
     const std::size_t n = std::min<std::size_t>(left, static_cast<std::size_t>(std::max(wanted, 0)));
-    std::memcpy(buffer, source->Bytes.data() + source->Offset, n);
+    if (n > 0) std::memcpy(buffer, source->Bytes.data() + source->Offset, n);  // an empty span has no data pointer
     source->Offset += n;
     return static_cast<int>(n);
 }
