@@ -1,6 +1,9 @@
 // Writes the benchmark's animations into a folder: seeded, so every run makes
-// the same bytes. Each is 240 frames of 520 x 520 with partial-frame updates,
-// transparency and offsets; the lossy WebP has noisy full frames.
+// the same bytes. Each is 240 frames of 520 x 520: partial-frame updates,
+// transparency and offsets; a lossy WebP with noisy full frames; a few-colour
+// GIF as an optimizer writes it; a dithered photograph-like GIF; and an APNG
+// with a sprite drawn as an assembler writes it.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -90,6 +93,149 @@ Bytes MakeWebp(std::mt19937& rng, bool lossy)
     return BuildAnimatedWebp(webp);
 }
 
+// Few colours as a GIF optimizer leaves them: frame 0 whole, then only the
+// rectangle that changed, with unchanged pixels transparent, and a 1 x 1
+// transparent frame where nothing moved (a pause).
+Bytes MakeOptimizedGif()
+{
+    const std::vector<Rgb> palette = {{135, 206, 235}, {34, 139, 34}, {255, 255, 255}, {220, 20, 60},
+                                      {255, 215, 0},  {25, 25, 112}, {139, 69, 19},   {0, 0, 0}};
+    constexpr std::uint8_t Transparent = 8;
+    std::vector<Rgb> table = palette;
+    table.resize(16, Rgb{0, 0, 0});
+    auto render = [](int t, std::vector<std::uint8_t>& px) {
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                std::uint8_t c = y > 400 ? 1 : 0;  // sky and grass
+                const int moved = (t / 2) * 2;     // every other frame is a pause
+                if (std::hypot(x - (60 + moved * 1.6), y - 300) < 40) c = 3;
+                if (std::abs(x - (460 - moved)) < 30 && std::abs(y - (200 + 80 * std::sin(moved * 0.1))) < 30) c = 4;
+                if (std::hypot(x - 260, y - 100) < 50 + 10 * std::sin(moved * 0.2)) c = 2;
+                if (x > 240 && x < 280 && y > 350 && y < 410) c = 6;
+                px[static_cast<std::size_t>(y) * Side + x] = c;
+            }
+    };
+    GifSpec gif{.ScreenWidth = Side, .ScreenHeight = Side, .Palette = table};
+    std::vector<std::uint8_t> previous(Side * Side), current(Side * Side);
+    for (int t = 0; t < Frames; ++t) {
+        render(t, current);
+        int left = Side, top = Side, right = -1, bottom = -1;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                if (t == 0 || current[y * Side + x] != previous[y * Side + x]) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        if (right < 0) left = top = right = bottom = 0;  // nothing changed
+        GifFrameSpec f = SolidGifFrame(left, top, right - left + 1, bottom - top + 1, Transparent, 1);
+        f.Transparent = Transparent;
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x) {
+                const std::uint8_t c = current[y * Side + x];
+                const bool same = t > 0 && c == previous[y * Side + x];
+                f.Indices[static_cast<std::size_t>(y - top) * f.Width + (x - left)] = same ? Transparent : c;
+            }
+        gif.Frames.push_back(f);
+        std::swap(previous, current);
+    }
+    return BuildGif(gif);
+}
+
+// A photograph-like picture panning slowly, dithered to 252 colours (6 x 7 x 6
+// levels) with Floyd-Steinberg error diffusion: whole frames, every one new.
+Bytes MakeDitheredGif()
+{
+    constexpr int Reds = 6, Greens = 7, Blues = 6;
+    std::vector<Rgb> palette;
+    for (int r = 0; r < Reds; ++r)
+        for (int g = 0; g < Greens; ++g)
+            for (int b = 0; b < Blues; ++b)
+                palette.push_back({std::uint8_t(r * 255 / (Reds - 1)), std::uint8_t(g * 255 / (Greens - 1)),
+                                   std::uint8_t(b * 255 / (Blues - 1))});
+    palette.resize(256, Rgb{0, 0, 0});
+    GifSpec gif{.ScreenWidth = Side, .ScreenHeight = Side, .Palette = palette};
+    std::vector<float> error(static_cast<std::size_t>(Side + 2) * 2 * 3);
+    for (int t = 0; t < Frames; ++t) {
+        GifFrameSpec f = SolidGifFrame(0, 0, Side, Side, 0, 1);
+        std::fill(error.begin(), error.end(), 0.0f);
+        for (int y = 0; y < Side; ++y) {
+            float* here = error.data() + static_cast<std::size_t>(y % 2) * (Side + 2) * 3;
+            float* next = error.data() + static_cast<std::size_t>((y + 1) % 2) * (Side + 2) * 3;
+            std::fill(next, next + (Side + 2) * 3, 0.0f);
+            for (int x = 0; x < Side; ++x) {
+                const double u = x + t * 1.5, v = y + t * 0.5;
+                const double light = 0.5 + 0.5 * std::sin(u * 0.013) * std::cos(v * 0.011);
+                const double texture = 0.08 * std::sin(u * 0.21 + std::sin(v * 0.07) * 3) * std::cos(v * 0.17);
+                const double want[3] = {255 * std::clamp(light * 0.9 + texture, 0.0, 1.0),
+                                        255 * std::clamp(0.3 + 0.5 * light * light + texture, 0.0, 1.0),
+                                        255 * std::clamp(0.8 - 0.6 * light + texture, 0.0, 1.0)};
+                int level[3];
+                const int levels[3] = {Reds, Greens, Blues};
+                for (int c = 0; c < 3; ++c) {
+                    const double value = std::clamp(want[c] + here[(x + 1) * 3 + c], 0.0, 255.0);
+                    level[c] = int(std::lround(value * (levels[c] - 1) / 255.0));
+                    const float e = float(value - level[c] * 255.0 / (levels[c] - 1));
+                    here[(x + 2) * 3 + c] += e * 7 / 16;
+                    next[x * 3 + c] += e * 3 / 16;
+                    next[(x + 1) * 3 + c] += e * 5 / 16;
+                    next[(x + 2) * 3 + c] += e / 16;
+                }
+                f.Indices[static_cast<std::size_t>(y) * Side + x] =
+                    std::uint8_t((level[0] * Greens + level[1]) * Blues + level[2]);
+            }
+        }
+        gif.Frames.push_back(f);
+    }
+    return BuildGif(gif);
+}
+
+// As an APNG assembler writes a sprite over a still background: frame 0 the
+// whole picture; then the sprite's rectangle, drawn over with dispose
+// previous, so the background comes back after it; every tenth frame repaints
+// a band of the background (blend source, dispose none).
+Bytes MakeEncoderApng()
+{
+    auto background = [](int x, int y, int t) {
+        const int shift = (t / 10) * 7;
+        return std::array<std::uint8_t, 4>{std::uint8_t((x / 2 + shift) & 0xFF), std::uint8_t(80 + y / 4),
+                                           std::uint8_t(200 - y / 3), 255};
+    };
+    ApngSpec apng{.Width = Side, .Height = Side};
+    ApngFrameSpec first{.Width = Side, .Height = Side};
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x) {
+            const auto c = background(x, y, 0);
+            first.Pixels.insert(first.Pixels.end(), c.begin(), c.end());
+        }
+    apng.Frames.push_back(first);
+    constexpr int Sprite = 120, BandHeight = 64;
+    for (int t = 1; t < Frames; ++t) {
+        if (t % 10 == 0) {
+            const std::uint32_t top = static_cast<std::uint32_t>((t * 37) % (Side - BandHeight));
+            ApngFrameSpec band{.Width = Side, .Height = BandHeight, .X = 0, .Y = top};
+            for (int y = 0; y < BandHeight; ++y)
+                for (int x = 0; x < Side; ++x) {
+                    const auto c = background(x, int(top) + y, t);
+                    band.Pixels.insert(band.Pixels.end(), c.begin(), c.end());
+                }
+            apng.Frames.push_back(band);
+            continue;
+        }
+        const int cx = 60 + (t * 3) % (Side - Sprite), cy = 60 + int(150 + 140 * std::sin(t * 0.05));
+        ApngFrameSpec sprite{.Width = Sprite, .Height = Sprite, .X = std::uint32_t(cx - 60), .Y = std::uint32_t(cy - 60),
+                             .Dispose = 2, .Blend = 1};
+        for (int y = 0; y < Sprite; ++y)
+            for (int x = 0; x < Sprite; ++x) {
+                const double d = std::hypot(x - 60.0, y - 60.0);
+                const double a = std::clamp((55 - d) / 12, 0.0, 1.0) * 0.85;  // soft, translucent edge
+                sprite.Pixels.insert(sprite.Pixels.end(), {std::uint8_t(250), std::uint8_t(100 + x), std::uint8_t(40 + y),
+                                                           std::uint8_t(std::lround(a * 255))});
+            }
+        apng.Frames.push_back(sprite);
+    }
+    return BuildApng(apng);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -104,5 +250,8 @@ int main(int argc, char** argv)
     WriteFile(folder + "/scene.png", MakeApng(rng));
     WriteFile(folder + "/scene.webp", MakeWebp(rng, false));
     WriteFile(folder + "/noisy.webp", MakeWebp(rng, true));
+    WriteFile(folder + "/flat.gif", MakeOptimizedGif());
+    WriteFile(folder + "/photo.gif", MakeDitheredGif());
+    WriteFile(folder + "/sprite.png", MakeEncoderApng());
     return 0;
 }

@@ -12,6 +12,7 @@ import os, platform, shutil, statistics, subprocess, sys, tempfile, time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CLI = os.path.join(ROOT, "build", "framelot-cli")
 MAKE = os.path.join(ROOT, "build", "framelot-bench-make")
+FLOOR = os.path.join(ROOT, "build", "framelot-bench-floor")
 ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
 
 PILLOW = r"""
@@ -32,7 +33,8 @@ def tools(fmt, src, out):
     table = {"gif": [("framelot", ours), ("ImageMagick", magick), ("ffmpeg", ffmpeg), ("Pillow", pillow)],
              "apng": [("framelot", ours), ("ffmpeg", ffmpeg), ("Pillow", pillow)],
              "webp": [("framelot", ours), ("Pillow", pillow), ("ImageMagick", magick)]}
-    return table[fmt]
+    # The floor: the same decoding and composing with no PNG written.
+    return table[fmt] + [("floor", [FLOOR, src])]
 
 def run(fmt, name, inputs, work):
     """One timed process in a fresh folder; returns (seconds, peak KB, bytes, frames folder)."""
@@ -51,7 +53,7 @@ def run(fmt, name, inputs, work):
         raise RuntimeError(f"{name} on {inputs} failed: {result.stderr.decode()[-500:]}")
     peak = int(open(timing).read().split()[-1])
     frames = os.path.splitext(src)[0] if name == "framelot" else out
-    size = sum(os.path.getsize(os.path.join(frames, f)) for f in os.listdir(frames))
+    size = sum(os.path.getsize(os.path.join(frames, f)) for f in os.listdir(frames)) if os.path.isdir(frames) else 0
     return seconds, peak, size, frames, base
 
 def compare(ours, theirs, tolerance):
@@ -81,9 +83,11 @@ def main():
     inputs = os.path.join(work, "inputs")
     os.mkdir(inputs)
     subprocess.run([MAKE, inputs], check=True)
-    files = [("gif", "scene.gif", "ImageMagick", 0), ("apng", "scene.png", "Pillow", 0),
-             ("webp", "scene.webp", "Pillow", 2), ("webp", "noisy.webp", "Pillow", 2)]
-    rows, checks = [], []
+    files = [("gif", "scene.gif", "ImageMagick", 0), ("gif", "flat.gif", "ImageMagick", 0),
+             ("gif", "photo.gif", "ImageMagick", 0), ("apng", "scene.png", "Pillow", 0),
+             ("apng", "sprite.png", "Pillow", 0), ("webp", "scene.webp", "Pillow", 2),
+             ("webp", "noisy.webp", "Pillow", 2)]
+    rows, checks, summary = [], [], []
     for fmt, name, checker, tolerance in files:
         src = os.path.join(inputs, name)
         names = [n for n, _ in tools(fmt, src, "")]
@@ -100,11 +104,16 @@ def main():
                     results[tool].append((seconds, peak, size))
                 print(f"{name} {tool} round {round_}: {seconds:.2f} s", file=sys.stderr)
         ours = statistics.median(s for s, _, _ in results["framelot"])
+        peers = [t for t in names if t not in ("framelot", "floor")]
+        smallest = min(results[t][0][2] for t in peers)
+        fastest = min(statistics.median(s for s, _, _ in results[t]) for t in peers)
         for tool in names:
             med = statistics.median(s for s, _, _ in results[tool])
             peak = max(p for _, p, _ in results[tool])
             size = results[tool][0][2]
-            rows.append((name, tool, med, med / ours, size, peak))
+            rows.append((name, tool, med, med / ours, size, size / smallest if tool != "floor" else None, peak))
+        floor = statistics.median(s for s, _, _ in results["floor"])
+        summary.append((name, ours, fastest, fastest / ours, results["framelot"][0][2] / smallest, floor))
         checks.append((name, checker, compare(results["_frames_framelot"], results["_frames_" + checker], tolerance)))
     shutil.rmtree(work)
 
@@ -112,9 +121,18 @@ def main():
     lines = ["# Benchmark results", "",
              f"Machine: {cpu}, {os.cpu_count()} cores, {round(os.sysconf('SC_PAGE_SIZE') * os.sysconf('SC_PHYS_PAGES') / 2**30)} GiB, "
              f"{platform.system()} {platform.release()}. {ROUNDS} timed rounds after a warm-up; tools alternate.", "",
-             "| file | tool | median s | × framelot | output bytes | peak RSS KB |", "|---|---|---:|---:|---:|---:|"]
-    for name, tool, med, ratio, size, peak in rows:
-        lines.append(f"| {name} | {tool} | {med:.2f} | {ratio:.2f} | {size:,} | {peak:,} |")
+             "Per file: our time, the fastest peer's, how many times faster we are, our output bytes over the",
+             "smallest output any peer writes, and the floor (the same decoding and composing, no PNG written).", "",
+             "| file | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s |",
+             "|---|---:|---:|---:|---:|---:|"]
+    for name, ours, fastest, speed, bytes_ratio, floor in summary:
+        lines.append(f"| {name} | {ours:.2f} | {fastest:.2f} | {speed:.2f} | {bytes_ratio:.2f} | {floor:.2f} |")
+    lines += ["", "Every tool:", "",
+              "| file | tool | median s | × framelot | output bytes | × smallest peer bytes | peak RSS KB |",
+              "|---|---|---:|---:|---:|---:|---:|"]
+    for name, tool, med, ratio, size, bytes_ratio, peak in rows:
+        shown = f"{bytes_ratio:.2f}" if bytes_ratio is not None else "-"
+        lines.append(f"| {name} | {tool} | {med:.2f} | {ratio:.2f} | {size:,} | {shown} | {peak:,} |")
     lines += ["", "Frames compared with a peer on pixels opaque in both (every other pixel of every frame):", ""]
     lines += [f"- {name} vs {checker}: {verdict}" for name, checker, verdict in checks]
     text = "\n".join(lines) + "\n"

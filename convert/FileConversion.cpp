@@ -44,9 +44,20 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
             break;
         }
     };
-    FrameWriterPool writer(encodeThreads, [&](std::uint64_t index, const Bitmap& frame) {
-        count(index, SavePng(frame, FrameFilePath(source, makeFolder, index)));
+    FrameWriterPool writer(encodeThreads, [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame) {
+        std::vector<std::uint8_t> encoded;
+        for (std::uint64_t index : indices) count(index, SavePng(frame, FrameFilePath(source, makeFolder, index), encoded));
     });
+    // A frame equal to the one before it (a pause, a frame that changes
+    // nothing) joins it: encoded once, written under each index. The frame is
+    // held back until the next one shows whether it repeats.
+    Bitmap held;
+    std::vector<std::uint64_t> heldIndices;
+    auto handOn = [&] {
+        if (heldIndices.empty()) return;
+        writer.Submit(heldIndices, held);
+        heldIndices.clear();
+    };
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
         if (makeFolder && !folderTried) {
             folderTried = true;
@@ -64,10 +75,19 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
             count(index, {SaveStatus::Failed, folderError});
             return;
         }
-        writer.Submit(index, frame);
+        const bool repeats = !heldIndices.empty() && held.Width == frame.Width && held.Height == frame.Height &&
+                             held.Pixels == frame.Pixels;
+        if (!repeats) {
+            handOn();
+            held.Width = frame.Width;
+            held.Height = frame.Height;
+            held.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
+        }
+        heldIndices.push_back(index);
     };
 
     ConvertResult result = convert(file.Bytes, sink);
+    handOn();
     writer.Finish();
     result.FramesWritten = written;
     result.FramesExisting = existing;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs each for SECONDS seconds (default 180) with
+# Builds the fuzz targets (the three containers and the PNG writer) and runs
+# each for SECONDS seconds (default 180) with
 # -rss_limit_mb=1024 -timeout=5, seeded from the public suites beside the
 # project when they are there (read in place, never copied). Findings go to
 # $FUZZ_WORK/<format>/crashes; a crashing input, once fixed, belongs in
@@ -17,18 +18,21 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
 cmake --build build-fuzz -j "$(nproc)" >/dev/null
 
 status=0
-for format in gif apng webp; do
+for format in gif apng webp pngwriter; do
+  dict=(-dict="fuzz/$format.dict")
   case $format in
     gif) target=FuzzGif; seeds=(gif-pygif gif-peterdn/gifs image-rs-image/gif) ;;
     apng) target=FuzzApng; seeds=(pillow/apng image-rs-image/apng image-rs-image/apng/wpt) ;;
     webp) target=FuzzWebp; seeds=(pillow/webp image-rs-image/webp image-rs-image-webp/images sdwebimage-webpcoder/images) ;;
+    pngwriter) target=FuzzPngWriter; seeds=(); dict=() ;;
   esac
   mkdir -p "$WORK/$format/corpus" "$WORK/$format/crashes"
-  dirs=("$WORK/$format/corpus" "tests/regressions/$format")
+  dirs=("$WORK/$format/corpus")
+  [ -d "tests/regressions/$format" ] && dirs+=("tests/regressions/$format")
   for s in "${seeds[@]}"; do [ -d "$CORPUS/$s" ] && dirs+=("$CORPUS/$s"); done
   echo "== $target for ${SECONDS_EACH}s"
   if ! "build-fuzz/fuzz/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=1024 -timeout=5 \
-      -dict="fuzz/$format.dict" -artifact_prefix="$WORK/$format/crashes/" -print_final_stats=1 \
+      "${dict[@]}" -artifact_prefix="$WORK/$format/crashes/" -print_final_stats=1 \
       "${dirs[@]}" > "$WORK/$format/log.txt" 2>&1; then
     status=1
     tail -n 40 "$WORK/$format/log.txt"

@@ -1,5 +1,8 @@
 #include "imaging/Alpha.h"
 
+#include <algorithm>
+#include <array>
+
 namespace framelot {
 
 void PremultiplyAlpha(Bitmap& b)
@@ -15,17 +18,34 @@ void PremultiplyAlpha(Bitmap& b)
     }
 }
 
+namespace {
+
+// min(255, floor(v * 255 / a)) for every alpha a and colour byte v, looked up
+// instead of divided: a whole canvas goes through this once a frame.
+struct UnpremultiplyTable {
+    std::array<std::array<std::uint8_t, 256>, 256> Value{};
+    UnpremultiplyTable()
+    {
+        for (unsigned a = 1; a < 256; ++a) {
+            for (unsigned v = 0; v < 256; ++v) Value[a][v] = static_cast<std::uint8_t>(std::min(255u, v * 255u / a));
+        }
+    }
+};
+
+}  // namespace
+
 void UnpremultiplyAlpha(Bitmap& b)
 {
+    static const UnpremultiplyTable table;
     std::uint8_t* p = b.Pixels.data();
     const std::size_t n = b.Pixels.size() / 4;
     for (std::size_t i = 0; i < n; ++i, p += 4) {
         const unsigned a = p[3];
         if (a == 255 || a == 0) continue;
-        for (int c = 0; c < 3; ++c) {
-            const unsigned v = p[c] * 255u / a;
-            p[c] = static_cast<std::uint8_t>(v > 255 ? 255 : v);
-        }
+        const auto& row = table.Value[a];
+        p[0] = row[p[0]];
+        p[1] = row[p[1]];
+        p[2] = row[p[2]];
     }
 }
 

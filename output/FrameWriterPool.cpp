@@ -19,25 +19,21 @@ FrameWriterPool::~FrameWriterPool()
     Finish();
 }
 
-void FrameWriterPool::Submit(std::uint64_t index, const Bitmap& frame)
+void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame)
 {
     if (workers_.empty()) {
-        write_(index, frame);
+        write_(indices, frame);
         return;
     }
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return queue_.size() < capacity_; });
     Pending pending;
-    pending.Index = index;
+    pending.Indices = indices;
+    std::swap(pending.Frame, frame);
     if (!spare_.empty()) {
-        pending.Frame = std::move(spare_.back());
+        frame = std::move(spare_.back());
         spare_.pop_back();
     }
-    lock.unlock();
-    pending.Frame.Width = frame.Width;
-    pending.Frame.Height = frame.Height;
-    pending.Frame.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
-    lock.lock();
     queue_.push_back(std::move(pending));
     changed_.notify_all();
 }
@@ -52,7 +48,7 @@ void FrameWriterPool::Work()
         queue_.pop_front();
         changed_.notify_all();
         lock.unlock();
-        write_(pending.Index, pending.Frame);
+        write_(pending.Indices, pending.Frame);
         lock.lock();
         spare_.push_back(std::move(pending.Frame));
     }

@@ -18,7 +18,9 @@ namespace framelot {
 
 class FrameWriterPool {
 public:
-    using WriteFunction = std::function<void(std::uint64_t index, const Bitmap& frame)>;
+    // Writes one frame under each of the given indices (a frame repeated
+    // unchanged is encoded once).
+    using WriteFunction = std::function<void(const std::vector<std::uint64_t>& indices, const Bitmap& frame)>;
 
     // `threads` workers call `write` for each submitted frame; with 0 threads
     // every frame is written at once on the calling thread.
@@ -27,15 +29,17 @@ public:
     FrameWriterPool(const FrameWriterPool&) = delete;
     FrameWriterPool& operator=(const FrameWriterPool&) = delete;
 
-    // Copies the frame and queues it; waits while the queue is full.
-    void Submit(std::uint64_t index, const Bitmap& frame);
+    // Queues the frame, taking its pixels: `frame` is left holding storage of
+    // an earlier frame to reuse, its content unspecified. Waits while the
+    // queue is full.
+    void Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame);
 
     // Waits until every submitted frame has been written, then stops the workers.
     void Finish();
 
 private:
     struct Pending {
-        std::uint64_t Index = 0;
+        std::vector<std::uint64_t> Indices;
         Bitmap Frame;
     };
     void Work();

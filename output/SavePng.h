@@ -1,7 +1,9 @@
 // Writing a bitmap as a new PNG file.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "imaging/Bitmap.h"
 #include "output/NewFile.h"
@@ -10,6 +12,9 @@ namespace framelot {
 
 // Encodes and writes the bitmap to `path` without ever replacing or changing
 // anything that exists there; the file appears whole or not at all.
-SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path);
+// `encoded` holds the bitmap's PNG once it has been encoded: empty, it is
+// encoded into it (unless the path is taken); filled, it is written as it is,
+// so a bitmap saved under several names is encoded once.
+SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded);
 
 }  // namespace framelot

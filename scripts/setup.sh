@@ -5,8 +5,9 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake make pkg-config
-  zlib1g-dev libpng-dev libgif-dev libwebp-dev
+  zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev
   qt6-base-dev libgtest-dev
+  pngcheck   # the PNG writer test checks its files with it
   fonts-ipafont-gothic   # renders the Japanese menu caption
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
 )

@@ -68,6 +68,35 @@ TEST(FileConversionTest, TheLowestFailedFrameIsReportedWithTheCount)
     }
 }
 
+// Frames 0-2 equal, frame 3 one pixel different, frames 4-5 equal to frame 0.
+ConvertResult RepeatedFrames(std::span<const std::uint8_t>, const FrameSink& sink)
+{
+    Bitmap frame = SolidBitmap(5, 3, 10, 20, 30, 255);
+    for (std::uint64_t i = 0; i < 6; ++i) {
+        Bitmap handed = frame;
+        if (i == 3) handed.Pixels[4 * 7 + 2] = 31;  // pixel (2, 1), red
+        sink(i, handed);
+    }
+    return Converted();
+}
+
+TEST(FileConversionTest, RepeatedFramesAreWrittenUnderEachNumberAndADifferentOneIsNot)
+{
+    for (unsigned threads : {0u, 2u}) {
+        TempDir dir;
+        WriteFile(dir / "r.gif", {1});
+        const ConvertResult r = ConvertFileWith(dir / "r.gif", false, RepeatedFrames, threads);
+        ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        EXPECT_EQ(r.FramesWritten, 6u);
+        for (int i = 0; i < 6; ++i) {
+            const Bitmap back = ReadPng(dir / ("r_000" + std::to_string(i) + ".png"));
+            ASSERT_EQ(back.Width, 5) << i;
+            EXPECT_EQ(PixelAt(back, 2, 1), (std::vector<int>{10, 20, i == 3 ? 31 : 30, 255})) << i;
+            EXPECT_EQ(PixelAt(back, 0, 0), (std::vector<int>{10, 20, 30, 255})) << i;
+        }
+    }
+}
+
 struct CliRun {
     int Status = -1;
     std::string Output;

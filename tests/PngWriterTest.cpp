@@ -3,8 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdlib>
+#include <random>
+
 #include "output/NewFile.h"
 #include "output/PngEncode.h"
+#include "output/PngFilter.h"
 #include "output/SavePng.h"
 #include "testing/TestSupport.h"
 
@@ -13,75 +18,169 @@ namespace {
 
 using namespace test;
 
-TEST(PngWriterTest, WritesRgbaPngThatReadsBackByteExact)
+SaveOutcome Save(const Bitmap& b, const std::string& path)
 {
-    TempDir dir;
-    Bitmap b = MakeBitmap(3, 2);
-    for (std::size_t i = 0; i < b.Pixels.size(); ++i) b.Pixels[i] = static_cast<std::uint8_t>(i * 11);
-    b.Pixels[3] = 128;  // alpha 128 keeps its colour: nothing is premultiplied on the way
-    b.Pixels[0] = 0, b.Pixels[1] = 0, b.Pixels[2] = 255;
-    const std::string path = dir / "f.png";
-    ASSERT_EQ(SavePng(b, path).Status, SaveStatus::Written);
-
-    const Bytes file = ReadFile(path);
-    ASSERT_GT(file.size(), 26u);
-    EXPECT_EQ(file[24], 8);  // bit depth
-    EXPECT_EQ(file[25], 6);  // colour type RGBA
-    const Bitmap back = ReadPng(path);
-    EXPECT_EQ(back.Width, 3);
-    EXPECT_EQ(back.Height, 2);
-    EXPECT_EQ(back.Pixels, b.Pixels);
+    std::vector<std::uint8_t> encoded;
+    return SavePng(b, path, encoded);
 }
 
-TEST(PngWriterTest, GradientsAndNoiseBothRoundTripAndGradientsCompress)
+// Bitmaps of every kind the encoder tells apart (smooth or noisy, few colours
+// or many), fully transparent and opaque ones, and sizes from one pixel to
+// thousands wide, odd and even.
+std::vector<std::pair<std::string, Bitmap>> Pictures()
 {
-    // Row filters must stay on for gradients (without them a smooth frame is
-    // ten times larger), and whatever filter is chosen must decode exactly.
-    Bitmap gradient = MakeBitmap(256, 256), noise = MakeBitmap(256, 256);
-    std::uint32_t seed = 1;
-    for (int y = 0; y < 256; ++y) {
+    std::mt19937 rng(5);
+    auto make = [&](int w, int h, auto pixel) {
+        Bitmap b = MakeBitmap(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::array<std::uint8_t, 4> p = pixel(x, y);
+                std::copy(p.begin(), p.end(), b.Pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + x) * 4);
+            }
+        return b;
+    };
+    using P = std::array<std::uint8_t, 4>;
+    std::vector<std::pair<std::string, Bitmap>> all;
+    all.emplace_back("1x1", make(1, 1, [](int, int) { return P{1, 2, 3, 4}; }));
+    all.emplace_back("1x40 noise", make(1, 40, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
+    all.emplace_back("3001x3 gradient", make(3001, 3, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y * 9), std::uint8_t(x / 3), 255}; }));
+    all.emplace_back("transparent", make(33, 17, [](int, int) { return P{0, 0, 0, 0}; }));
+    all.emplace_back("opaque white", make(64, 9, [](int, int) { return P{255, 255, 255, 255}; }));
+    all.emplace_back("smooth, translucent", make(257, 65, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), 90, std::uint8_t(x ^ y)}; }));
+    all.emplace_back("few colours", make(131, 70, [](int x, int y) { return P{std::uint8_t((x / 10) * 40), 0, std::uint8_t((y / 10) * 60), 255}; }));
+    all.emplace_back("noisy, few colours", make(99, 64, [&](int, int) { const std::uint8_t v = std::uint8_t(rng() % 6 * 51); return P{v, std::uint8_t(255 - v), v, 255}; }));
+    all.emplace_back("noise", make(160, 48, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
+    return all;
+}
+
+TEST(PngWriterTest, EveryKindOfPictureReadsBackExactlyThroughLibpng)
+{
+    TempDir dir;
+    const bool havePngcheck = std::system("command -v pngcheck >/dev/null 2>&1") == 0;
+    for (const auto& [name, b] : Pictures()) {
+        const std::string path = dir / (std::to_string(b.Width) + "x" + std::to_string(b.Height) + ".png");
+        ASSERT_EQ(Save(b, path).Status, SaveStatus::Written) << name;
+        const Bytes file = ReadFile(path);
+        ASSERT_GT(file.size(), 26u);
+        EXPECT_EQ(file[24], 8) << name;  // bit depth
+        EXPECT_EQ(file[25], 6) << name;  // colour type RGBA
+        const Bitmap back = ReadPng(path);
+        EXPECT_EQ(back.Width, b.Width) << name;
+        EXPECT_EQ(back.Height, b.Height) << name;
+        EXPECT_TRUE(back.Pixels == b.Pixels) << name;
+        if (havePngcheck) {
+            EXPECT_EQ(std::system(("pngcheck -q " + path).c_str()), 0) << name;
+        }
+    }
+}
+
+// The filters as the format defines them, byte by byte.
+std::uint8_t ReferencePaeth(int a, int b, int c)
+{
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return std::uint8_t(a);
+    if (pb <= pc) return std::uint8_t(b);
+    return std::uint8_t(c);
+}
+
+Bytes ReferenceFilter(PngFilter filter, const Bytes& row, const Bytes& prior)
+{
+    Bytes out(row.size());
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const int a = i >= 4 ? row[i - 4] : 0, b = prior[i], c = i >= 4 ? prior[i - 4] : 0;
+        int predicted = 0;
+        switch (filter) {
+        case PngFilter::None: predicted = 0; break;
+        case PngFilter::Sub: predicted = a; break;
+        case PngFilter::Up: predicted = b; break;
+        case PngFilter::Average: predicted = (a + b) / 2; break;
+        case PngFilter::Paeth: predicted = ReferencePaeth(a, b, c); break;
+        }
+        out[i] = std::uint8_t(row[i] - predicted);
+    }
+    return out;
+}
+
+// Rows of one pixel and of many, a first row (nothing above), values at both
+// ends of a byte so that differences wrap, and every tie of the Paeth choice.
+TEST(PngWriterTest, EachFilterMatchesTheFormatsDefinition)
+{
+    std::mt19937 rng(11);
+    for (std::size_t pixels : {1u, 2u, 3u, 17u, 64u, 1001u}) {
+        for (int kind = 0; kind < 4; ++kind) {
+            Bytes row(pixels * 4), prior(pixels * 4);
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                switch (kind) {
+                case 0: row[i] = std::uint8_t(rng()), prior[i] = 0; break;               // the first row
+                case 1: row[i] = std::uint8_t(rng() % 2 ? 0 : 255), prior[i] = std::uint8_t(rng() % 2 ? 255 : 1); break;
+                case 2: row[i] = std::uint8_t(rng() % 3), prior[i] = std::uint8_t(rng() % 3); break;  // ties
+                default: row[i] = std::uint8_t(rng()), prior[i] = std::uint8_t(rng());
+                }
+            }
+            for (int f = 0; f < PngFilterCount; ++f) {
+                const auto filter = static_cast<PngFilter>(f);
+                Bytes out(row.size());
+                FilterRow(filter, row.data(), prior.data(), row.size(), out.data());
+                EXPECT_EQ(out, ReferenceFilter(filter, row, prior)) << "filter " << f << ", " << pixels << " pixels, kind " << kind;
+            }
+            // The adaptive choice writes its type byte and that filter's bytes.
+            Bytes scratch(PngFilterCount * row.size()), chosen(row.size() + 1);
+            const PngFilter picked = FilterRowAdaptively(row.data(), prior.data(), row.size(), scratch.data(), chosen.data());
+            EXPECT_EQ(chosen[0], std::uint8_t(picked));
+            EXPECT_EQ(Bytes(chosen.begin() + 1, chosen.end()), ReferenceFilter(picked, row, prior));
+        }
+    }
+}
+
+TEST(PngWriterTest, SmoothPicturesCompressAndLongStreamsSplitIntoChunks)
+{
+    Bitmap gradient = MakeBitmap(256, 256);
+    for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
             std::uint8_t* g = &gradient.Pixels[(static_cast<std::size_t>(y) * 256 + x) * 4];
             g[0] = std::uint8_t(x), g[1] = std::uint8_t(y), g[2] = std::uint8_t(x + y), g[3] = 255;
-            std::uint8_t* n = &noise.Pixels[(static_cast<std::size_t>(y) * 256 + x) * 4];
-            for (int c = 0; c < 4; ++c) n[c] = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
         }
-    }
+    std::vector<std::uint8_t> png;
+    ASSERT_TRUE(EncodePng(gradient, png));
+    EXPECT_LT(png.size(), gradient.Pixels.size() / 50);
+
+    // 1024 x 512 of noise is over a megabyte of zlib data: several IDAT chunks.
+    std::mt19937 rng(3);
+    Bitmap noise = MakeBitmap(1024, 512);
+    for (auto& v : noise.Pixels) v = std::uint8_t(rng());
+    png.clear();
+    ASSERT_TRUE(EncodePng(noise, png));
+    const std::string text(png.begin(), png.end());
+    std::size_t idats = 0;
+    for (std::size_t at = text.find("IDAT"); at != std::string::npos; at = text.find("IDAT", at + 4)) ++idats;
+    EXPECT_GT(idats, 1u);
     TempDir dir;
-    for (const Bitmap* b : {&gradient, &noise}) {
-        std::vector<std::uint8_t> png;
-        ASSERT_TRUE(EncodePng(*b, png));
-        if (b == &gradient) {
-            EXPECT_LT(png.size(), gradient.Pixels.size() / 20);
-        }
-        const std::string path = dir / (b == &gradient ? "g.png" : "n.png");
-        ASSERT_EQ(SavePng(*b, path).Status, SaveStatus::Written);
-        EXPECT_EQ(ReadPng(path).Pixels, b->Pixels);
-    }
+    WriteFile(dir / "n.png", png);
+    EXPECT_TRUE(ReadPng(dir / "n.png").Pixels == noise.Pixels);
 }
 
 TEST(PngWriterTest, NeverReplacesWhatIsThere)
 {
     TempDir dir;
     const std::string path = dir / "f.png";
-    ASSERT_EQ(SavePng(SolidBitmap(2, 2, 1, 2, 3, 255), path).Status, SaveStatus::Written);
+    ASSERT_EQ(Save(SolidBitmap(2, 2, 1, 2, 3, 255), path).Status, SaveStatus::Written);
     const Bytes first = ReadFile(path);
-    EXPECT_EQ(SavePng(SolidBitmap(4, 4, 9, 9, 9, 255), path).Status, SaveStatus::AlreadyExists);
+    EXPECT_EQ(Save(SolidBitmap(4, 4, 9, 9, 9, 255), path).Status, SaveStatus::AlreadyExists);
     EXPECT_EQ(ReadFile(path), first);
 
     fs::create_directory(dir / "folder.png");
-    EXPECT_EQ(SavePng(SolidBitmap(1, 1, 0, 0, 0, 0), dir / "folder.png").Status, SaveStatus::AlreadyExists);
+    EXPECT_EQ(Save(SolidBitmap(1, 1, 0, 0, 0, 0), dir / "folder.png").Status, SaveStatus::AlreadyExists);
     EXPECT_TRUE(fs::is_directory(dir / "folder.png"));
 }
 
 TEST(PngWriterTest, FailuresAreReportedAndLeaveNothingBehind)
 {
     TempDir dir;
-    const SaveOutcome missing = SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "no/such/folder/f.png");
+    const SaveOutcome missing = Save(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "no/such/folder/f.png");
     EXPECT_EQ(missing.Status, SaveStatus::Failed);
     EXPECT_NE(missing.Reason.find("No such file"), std::string::npos) << missing.Reason;
 
-    EXPECT_EQ(SavePng(Bitmap{}, dir / "empty.png").Status, SaveStatus::Failed);
+    EXPECT_EQ(Save(Bitmap{}, dir / "empty.png").Status, SaveStatus::Failed);
     EXPECT_TRUE(ListFiles(dir.Path).empty());
 
     // A folder without write permission, tried as an unprivileged user (root
@@ -90,7 +189,7 @@ TEST(PngWriterTest, FailuresAreReportedAndLeaveNothingBehind)
     fs::create_directory(dir / "ro");
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const std::string readOnly = InChild([&] { return SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Reason; }, true);
+    const std::string readOnly = InChild([&] { return Save(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Reason; }, true);
     EXPECT_NE(readOnly.find("Permission denied"), std::string::npos) << readOnly;
     EXPECT_TRUE(ListFiles(dir / "ro").empty());
 }
