@@ -5,7 +5,9 @@ JOBS ?= $(shell nproc)
 BUILD := build
 SANITIZE_BUILD := build-sanitize
 
-.PHONY: setup build run test test-plain test-sanitize fuzz fuzz-smoke bench clean
+PREFIX ?= /usr/local
+
+.PHONY: setup build run test test-plain test-sanitize fuzz fuzz-smoke bench clean install package
 
 setup:
 	@bash scripts/setup.sh
@@ -23,6 +25,14 @@ run: build
 	else \
 	  $(BUILD)/app/framelot; \
 	fi
+
+# Installs under PREFIX (default /usr/local); DESTDIR=... stages it elsewhere.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Builds build/framelot_<version>_amd64.deb (installs under /usr).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: test-plain test-sanitize fuzz-smoke
 
@@ -44,7 +54,7 @@ fuzz: setup
 	bash fuzz/run.sh $(FUZZ_SECONDS)
 
 fuzz-smoke: setup
-	bash fuzz/run.sh 30
+	bash fuzz/run.sh 20
 
 # Times framelot-cli against ImageMagick, ffmpeg and Pillow; writes bench/RESULTS.md.
 bench: build

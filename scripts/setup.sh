@@ -8,6 +8,7 @@ PACKAGES=(
   zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it
+  dpkg-dev desktop-file-utils appstream  # the package's dependencies, and checks of its desktop entry and metadata
   fonts-ipafont-gothic   # renders the Japanese menu caption
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
 )
