@@ -10,26 +10,18 @@
 
 namespace framelot {
 
-ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink)
+ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
 {
     const ApngIndex index = IndexApng(bytes, MaxFrames + 1);
-    if (!index.IsPng) return NotAnimation("not a PNG file");
-    if (index.Count < 2 || index.Frames.empty()) return NotAnimation("not an animated PNG");
-    // The canvas is frame 0's size; frames past the last fcTL are still written.
-    const std::uint64_t frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(index.Count), index.Frames.size());
-    if (std::string over = AnimationOverLimits(frames, index.Frames[0].Width, index.Frames[0].Height); !over.empty()) {
-        return OverLimit(std::move(over));
-    }
-    if (!FitsLimits(index.ImageWidth, index.ImageHeight)) return OverLimit("image size is over the program's limit");
-    for (const auto& frame : index.Frames) {
-        if (!FitsLimits(frame.Width, frame.Height)) return OverLimit("frame size is over the program's limit");
-    }
+    if (ConvertResult checked = CheckApngAnimation(index); checked.Status != ConvertStatus::Converted) return checked;
 
     std::vector<std::uint8_t> rebuilt;
     Bitmap frame;
     BuildFramePng(bytes, index, index.Frames[0], rebuilt);
     if (!DecodePngInto(rebuilt, frame)) return Damaged("the first frame cannot be decoded");
 
+    if (announce) announce(static_cast<std::uint64_t>(index.Count));
     ApngComposer composer = StartApngComposer(frame.Width, frame.Height);
     const ApngFrameRecord* record = &index.Frames[0];
     for (std::int32_t i = 0; i < index.Count; ++i) {

@@ -9,6 +9,7 @@
 namespace framelot {
 
 // Composes every frame of the file in `bytes` and hands it to `sink`, in order.
-ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink);
+ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce = {});
 
 }  // namespace framelot

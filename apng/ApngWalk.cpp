@@ -13,7 +13,6 @@ namespace {
 // delay numerator and denominator (2 each), dispose_op, blend_op.
 constexpr std::uint32_t FctlLength = 26;
 constexpr std::size_t FctlSizeOffset = 4;
-constexpr std::size_t FctlDelayBytes = 4;
 constexpr std::uint8_t DisposeOpBackground = 1;
 constexpr std::uint8_t DisposeOpPrevious = 2;
 constexpr std::uint8_t BlendOpOver = 1;
@@ -36,6 +35,22 @@ bool TypeIs(std::span<const std::uint8_t> type, const char* name)
 }
 
 }  // namespace
+
+ConvertResult CheckApngAnimation(const ApngIndex& index)
+{
+    if (!index.IsPng) return NotAnimation("not a PNG file");
+    if (index.Count < 2 || index.Frames.empty()) return NotAnimation("not an animated PNG");
+    // The canvas is frame 0's size; frames past the last fcTL are still written.
+    const std::uint64_t frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(index.Count), index.Frames.size());
+    if (std::string over = AnimationOverLimits(frames, index.Frames[0].Width, index.Frames[0].Height); !over.empty()) {
+        return OverLimit(std::move(over));
+    }
+    if (!FitsLimits(index.ImageWidth, index.ImageHeight)) return OverLimit("image size is over the program's limit");
+    for (const auto& frame : index.Frames) {
+        if (!FitsLimits(frame.Width, frame.Height)) return OverLimit("frame size is over the program's limit");
+    }
+    return Converted();
+}
 
 ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
 {
@@ -60,6 +75,7 @@ ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
         if (TypeIs(type, "acTL") && length >= ActlLength) {
             ByteReader f{png, data};
             index.Count = static_cast<std::int32_t>(ReadU32Be(f));
+            index.Plays = ReadU32Be(f);
         } else if (TypeIs(type, "fcTL")) {
             if (length < FctlLength) break;
             if (index.Frames.size() >= maxFrames) break;
@@ -70,7 +86,8 @@ ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
             frame.Height = ReadU32Be(f);
             const std::uint32_t x = ReadU32Be(f);
             const std::uint32_t y = ReadU32Be(f);
-            Skip(f, FctlDelayBytes);
+            frame.DelayNumerator = ReadU16Be(f);
+            frame.DelayDenominator = ReadU16Be(f);
             frame.Dispose = ReadDisposeOp(ReadU8(f));
             frame.BlendOver = ReadU8(f) == BlendOpOver;
             frame.DataInIdat = !sawIdat;

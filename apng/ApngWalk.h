@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/ConvertResult.h"
 
 namespace framelot {
 
@@ -32,12 +33,14 @@ struct ApngFrameRecord {
     ApngDispose Dispose = ApngDispose::None;
     bool BlendOver = false;   // blend_op 1; any other value is source
     bool DataInIdat = false;  // the fcTL stands before the first IDAT: the IDAT image is this frame
+    std::uint16_t DelayNumerator = 0, DelayDenominator = 0;  // seconds, as stored (a denominator of 0 means 100)
     std::vector<ChunkRef> Data;  // IDAT and fdAT chunks after the fcTL
 };
 
 struct ApngIndex {
     bool IsPng = false;
     std::int32_t Count = 0;                         // num_frames of the last acTL before IEND
+    std::uint32_t Plays = 0;                        // num_plays of that acTL: 0 means forever
     std::uint32_t ImageWidth = 0, ImageHeight = 0;  // from IHDR
     std::vector<ChunkRef> Carried;                  // the first PLTE and the first tRNS, in file order
     std::vector<ApngFrameRecord> Frames;
@@ -63,5 +66,9 @@ inline constexpr std::size_t PngHeaderEnd = 33;     // after IHDR's CRC
 
 // One pass over the chunks. At most `maxFrames` frame records are kept.
 ApngIndex IndexApng(PngBytes png, std::size_t maxFrames);
+
+// Converted when the index is of an animation within the limits (frames past
+// the last fcTL counted); otherwise why not.
+ConvertResult CheckApngAnimation(const ApngIndex& index);
 
 }  // namespace framelot

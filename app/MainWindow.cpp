@@ -15,7 +15,12 @@
 #include <QKeyEvent>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
 #include "app/Settings.h"
+#include "convert/Describe.h"
 #include "convert/Dispatch.h"
 
 // The icons live in this static library's resources, which the linker would
@@ -39,6 +44,19 @@ std::vector<std::string> LocalFiles(const QMimeData* mime)
     return files;
 }
 
+// Each file's outcome, a line each: the first MaxOutcomeLines, then how many
+// more there were.
+QString OutcomeList(const std::vector<std::string>& outcomes)
+{
+    constexpr std::size_t MaxOutcomeLines = 20;
+    QStringList lines;
+    for (std::size_t i = 0; i < outcomes.size() && i < MaxOutcomeLines; ++i) lines << QString::fromStdString(outcomes[i]);
+    if (outcomes.size() > MaxOutcomeLines) {
+        lines << QStringLiteral("... and %1 more").arg(outcomes.size() - MaxOutcomeLines);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 bool AskForceExit(QWidget* parent)
 {
     return QMessageBox::question(parent, QStringLiteral("Framelot"), QStringLiteral("Now processing...\nForce exit?"),
@@ -50,16 +68,17 @@ bool AskForceExit(QWidget* parent)
 MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFunction askForceExit)
     : settingsPath_(std::move(settingsPath)),
       convert_(convert ? std::move(convert)
-                       : ConvertFunction([](const std::string& path, bool makeFolder) {
-                             return ConvertDroppedFile(path, makeFolder);
+                       : ConvertFunction([](const std::string& path, bool makeFolder, const ProgressFunction& progress) {
+                             return ConvertDroppedFile(path, makeFolder, DefaultEncodeThreads(), progress);
                          })),
       askForceExit_(askForceExit ? std::move(askForceExit) : QuestionFunction(AskForceExit))
 {
     LoadWindowResources();
     setWindowTitle(QStringLiteral("Framelot"));
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/framelot-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/framelot-16.png"), QSize(16, 16));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/framelot-%1.png").arg(size), QSize(size, size));
+    }
     setWindowIcon(icon);
     setAcceptDrops(true);
 
@@ -103,6 +122,11 @@ QString MainWindow::ResultLabelText() const
     return label_->text();
 }
 
+QString MainWindow::ResultToolTip() const
+{
+    return label_->toolTip();
+}
+
 void MainWindow::ToggleMakeFolder()
 {
     makeFolder_ = !makeFolder_;
@@ -124,6 +148,12 @@ void MainWindow::dropEvent(QDropEvent* event)
     std::vector<std::string> files = LocalFiles(event->mimeData());
     if (files.empty() || closing_) return;
     event->acceptProposedAction();
+    ConvertFiles(std::move(files));
+}
+
+void MainWindow::ConvertFiles(std::vector<std::string> files)
+{
+    if (files.empty() || closing_) return;
     {
         std::lock_guard lock(mutex_);
         drops_.push_back(std::move(files));
@@ -161,29 +191,49 @@ void MainWindow::WorkerLoop()
             drops_.pop_front();
         }
         const int total = static_cast<int>(drop.size());
-        QMetaObject::invokeMethod(this, [this, total] { progress_->setRange(0, total), progress_->setValue(0); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, total] { progress_->setRange(0, total * ProgressSteps), progress_->setValue(0); },
+            Qt::QueuedConnection);
         int count = 0;
         bool aborted = false;
+        std::vector<std::string> outcomes;
         for (int i = 0; i < total; ++i) {
+            // The bar moves with the frames of the file: files done plus the
+            // share of this one, one update a step at most.
+            int shown = -1;
+            const ProgressFunction progress = [this, i, &shown](std::uint64_t done, std::uint64_t frames) {
+                const int step = frames == 0 ? 0 : static_cast<int>(std::min(done, frames) * ProgressSteps / frames);
+                if (step == shown) return;
+                shown = step;
+                QMetaObject::invokeMethod(
+                    this, [this, value = i * ProgressSteps + step] { progress_->setValue(value); },
+                    Qt::QueuedConnection);
+            };
             // The switch is read at the start of each file.
-            const ConvertResult result = convert_(drop[static_cast<std::size_t>(i)], makeFolder_.load());
+            const std::string& path = drop[static_cast<std::size_t>(i)];
+            ConvertResult result = convert_(path, makeFolder_.load(), progress);
             if (abortRequested_) {
                 aborted = true;
                 break;
             }
             if (result.Status == ConvertStatus::Converted) ++count;
-            QMetaObject::invokeMethod(this, [this, i] { progress_->setValue(i + 1); }, Qt::QueuedConnection);
+            result.Destination = std::filesystem::path(result.Destination).filename().string();
+            outcomes.push_back(DescribeResult(std::filesystem::path(path).filename().string(), result));
+            QMetaObject::invokeMethod(this, [this, i] { progress_->setValue((i + 1) * ProgressSteps); },
+                                      Qt::QueuedConnection);
         }
         if (aborted) continue;  // the loop head sees the abort and stops
-        QMetaObject::invokeMethod(this, [this, count] { FinishDrop(count); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, count, list = OutcomeList(outcomes)] { FinishDrop(count, list); }, Qt::QueuedConnection);
     }
     QMetaObject::invokeMethod(this, [this] { FinishAll(); }, Qt::QueuedConnection);
 }
 
-void MainWindow::FinishDrop(int count)
+void MainWindow::FinishDrop(int count, const QString& outcomes)
 {
+    progress_->setValue(progress_->maximum());
     label_->setText(QString::fromStdString(ResultText(count)));
+    label_->setToolTip(outcomes);
     emit DropFinished(count);
 }
 
@@ -221,7 +271,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!processing_ || abortRequested_) {
         closing_ = true;
-        WriteMakeFolder(settingsPath_, makeFolder_);
+        if (!WriteMakeFolder(settingsPath_, makeFolder_)) {
+            std::fprintf(stderr, "framelot: cannot save the setting to %s\n", settingsPath_.toLocal8Bit().constData());
+        }
         event->accept();
         return;
     }

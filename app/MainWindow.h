@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/FileConversion.h"
 #include "imaging/ConvertResult.h"
 
 class QAction;
@@ -26,7 +27,8 @@ class MainWindow : public QWidget {
     Q_OBJECT
 
 public:
-    using ConvertFunction = std::function<ConvertResult(const std::string& path, bool makeFolder)>;
+    using ConvertFunction =
+        std::function<ConvertResult(const std::string& path, bool makeFolder, const ProgressFunction& progress)>;
     using QuestionFunction = std::function<bool(QWidget* parent)>;
 
     // `settingsPath` is read now and written when the window closes. The
@@ -34,10 +36,16 @@ public:
     explicit MainWindow(QString settingsPath, ConvertFunction convert = {}, QuestionFunction askForceExit = {});
     ~MainWindow() override;
 
+    // Converts the files as one drop, after any drop still waiting: what a
+    // drop does, and what the files named on the command line get.
+    void ConvertFiles(std::vector<std::string> files);
+
     bool MakeFolder() const { return makeFolder_.load(); }
     bool IsProcessing() const { return processing_; }
     bool AbortRequested() const { return abortRequested_.load(); }
     QString ResultLabelText() const;
+    QString ResultToolTip() const;
+    QProgressBar* ProgressBar() const { return progress_; }
     QMenu* Popup() const { return popup_; }
     QAction* FolderAction() const { return folderAction_; }
 
@@ -56,7 +64,9 @@ private:
     void ToggleMakeFolder();
     void StartWorkerIfIdle();
     void WorkerLoop();
-    void FinishDrop(int count);
+    void FinishDrop(int count, const QString& outcomes);
+
+    static constexpr int ProgressSteps = 1000;  // a file's share of the bar
     void FinishAll();
 
     QString settingsPath_;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace framelot {
 
@@ -15,6 +16,14 @@ QString SettingsPathFor(const QString& programPath)
     return info.dir().filePath(stem + QStringLiteral(".ini"));
 }
 
+QString ChooseSettingsPath(const QString& programPath)
+{
+    const QString beside = SettingsPathFor(programPath);
+    if (QFileInfo::exists(beside) || QFileInfo(QFileInfo(beside).absolutePath()).isWritable()) return beside;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QDir(config).filePath(QStringLiteral("framelot/framelot.ini"));
+}
+
 bool ReadMakeFolder(const QString& settingsPath)
 {
     QSettings settings(settingsPath, QSettings::IniFormat);
@@ -22,11 +31,13 @@ bool ReadMakeFolder(const QString& settingsPath)
     return value.compare(QStringLiteral("ON"), Qt::CaseInsensitive) == 0;
 }
 
-void WriteMakeFolder(const QString& settingsPath, bool makeFolder)
+bool WriteMakeFolder(const QString& settingsPath, bool makeFolder)
 {
+    if (!QDir().mkpath(QFileInfo(settingsPath).absolutePath())) return false;
     QSettings settings(settingsPath, QSettings::IniFormat);
     settings.setValue(QStringLiteral("SystemSetting/folder"), makeFolder ? QStringLiteral("ON") : QStringLiteral("OFF"));
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 }  // namespace framelot

@@ -1,4 +1,5 @@
-// The program's one setting, kept in an INI file beside the program.
+// The program's one setting, kept in an INI file beside the program or, where
+// that folder cannot be written, in the user's configuration folder.
 #pragma once
 
 #include <QString>
@@ -8,11 +9,20 @@ namespace framelot {
 // The program's own path with its extension replaced by ".ini".
 QString SettingsPathFor(const QString& programPath);
 
+// Where the setting is kept, decided once at start: beside the program when
+// a settings file is already there or the program's folder can be written (a
+// copy run from a folder of its own keeps its setting with it); otherwise
+// framelot/framelot.ini in the user's configuration folder ($XDG_CONFIG_HOME,
+// by default ~/.config), since an installed program's folder is not the
+// user's to write.
+QString ChooseSettingsPath(const QString& programPath);
+
 // "folder" in section "SystemSetting": "ON" in any letter case is on, any other
 // value off; a missing file, section or key gives the default "ON".
 bool ReadMakeFolder(const QString& settingsPath);
 
-// Writes "ON" or "OFF".
-void WriteMakeFolder(const QString& settingsPath, bool makeFolder);
+// Writes "ON" or "OFF", making the file's folder when it is missing. False,
+// with nothing else touched, when the file cannot be written.
+bool WriteMakeFolder(const QString& settingsPath, bool makeFolder);
 
 }  // namespace framelot

@@ -1,7 +1,10 @@
 // framelot-cli: the command-line front end. Each file goes through the same
 // dispatch as a file dropped on the window.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "cli/Info.h"
+#include "convert/Describe.h"
 #include "convert/Dispatch.h"
 
 namespace {
@@ -22,7 +27,9 @@ using framelot::ConvertResult;
 using framelot::ConvertStatus;
 
 constexpr const char* Usage =
-    "Usage: framelot-cli [--folder | --no-folder] [--jobs N] [--] FILE...\n"
+    "Usage: framelot-cli [--folder | --no-folder] [--jobs N] [--quiet] [--] FILE...\n"
+    "       framelot-cli --info [--json] [--] FILE...\n"
+    "       framelot-cli --help | --version\n"
     "\n"
     "Splits animated GIF, PNG/APNG and WebP files into numbered PNG frames\n"
     "(name_0000.png, name_0001.png, ...), each frame composed over what the\n"
@@ -32,12 +39,20 @@ constexpr const char* Usage =
     "  --no-folder   put the frames beside the file\n"
     "  --jobs N      convert up to N files side by side (default: the number of\n"
     "                cores); results are still printed in the order given\n"
+    "  --quiet       print only the count of converted files, not a line a file\n"
+    "  --info        write nothing; describe each file: format, canvas, loop\n"
+    "                count, and each frame's rectangle, display time, dispose\n"
+    "                and blend method (delays of 10 ms or less are marked:\n"
+    "                viewers commonly show them as about 100 ms)\n"
+    "  --json        with --info: one JSON document, an array of files\n"
     "  --help        show this text\n"
+    "  --version     show the version\n"
     "  --            everything after this is a file name\n"
     "\n"
     "A file whose output is already there is skipped; no existing file is ever\n"
-    "overwritten. Exit status: 0 when no file failed, 1 when a file could not be\n"
-    "read or written, 2 for a usage error.\n";
+    "overwritten. On a terminal, a file that takes a while shows its progress.\n"
+    "Exit status: 0 when no file failed, 1 when a file could not be read or\n"
+    "written or is over a limit, 2 for a usage error.\n";
 
 constexpr long MaxJobs = 256;
 
@@ -45,6 +60,10 @@ enum ExitStatus { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 
 struct Options {
     bool MakeFolder = true;
+    bool Info = false;          // describe the files instead of converting them
+    bool Json = false;          // with Info: one JSON document
+    bool Quiet = false;         // no line a file, only the result text
+    bool ShowProgress = false;  // standard error is a terminal
     unsigned Jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> Files;
 };
@@ -66,6 +85,12 @@ std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
             options.MakeFolder = true;
         } else if (std::strcmp(a, "--no-folder") == 0) {
             options.MakeFolder = false;
+        } else if (std::strcmp(a, "--info") == 0) {
+            options.Info = true;
+        } else if (std::strcmp(a, "--json") == 0) {
+            options.Json = true;
+        } else if (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "-q") == 0) {
+            options.Quiet = true;
         } else if (std::strcmp(a, "--jobs") == 0) {
             char* end = nullptr;
             const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
@@ -76,6 +101,10 @@ std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
             }
             options.Jobs = static_cast<unsigned>(n);
             ++i;
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::printf("framelot-cli %s\n", FRAMELOT_VERSION);
+            exitStatus = ExitOk;
+            return std::nullopt;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
             std::fputs(Usage, stdout);
             exitStatus = ExitOk;
@@ -86,33 +115,17 @@ std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
             return std::nullopt;
         }
     }
+    if (options.Json && !options.Info) {
+        std::fprintf(stderr, "framelot-cli: --json goes with --info\n\n%s", Usage);
+        exitStatus = ExitUsage;
+        return std::nullopt;
+    }
     if (options.Files.empty()) {
         std::fputs(Usage, stderr);
         exitStatus = ExitUsage;
         return std::nullopt;
     }
     return options;
-}
-
-std::string Describe(const std::string& path, const ConvertResult& r)
-{
-    switch (r.Status) {
-    case ConvertStatus::Converted: {
-        std::string line = path + ": " + std::to_string(r.FramesWritten) + (r.FramesWritten == 1 ? " frame" : " frames") +
-                           " written to " + r.Destination;
-        if (r.FramesExisting > 0) line += " (" + std::to_string(r.FramesExisting) + " already there, kept)";
-        return line;
-    }
-    case ConvertStatus::Skipped: return path + ": skipped, output already exists: " + r.Destination;
-    case ConvertStatus::NotAnimation: return path + ": not converted, " + r.Reason;
-    case ConvertStatus::Unreadable: return path + ": cannot read the file: " + r.Reason;
-    case ConvertStatus::Failed: {
-        std::string line = path + ": failed: " + r.Reason;
-        if (r.FramesWritten > 0) line += " (" + std::to_string(r.FramesWritten) + " frames written)";
-        return line;
-    }
-    }
-    return path;
 }
 
 // Groups of file positions. Files whose frames would share names stay in one
@@ -130,39 +143,97 @@ std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std:
     return groups;
 }
 
+// How a file that takes a while is shown on a terminal: a line of its own on
+// standard error, redrawn as frames are written and erased before the next
+// result line is printed.
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
+
+    void Show(const std::string& name, std::uint64_t done, std::uint64_t total)
+    {
+        if (!enabled_) return;
+        std::fprintf(stderr, "\r\033[K%s: %llu of %llu frames", name.c_str(), static_cast<unsigned long long>(done),
+                     static_cast<unsigned long long>(total));
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+    void Erase()
+    {
+        if (!shown_) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+};
+
 // Converts every file, up to `jobs` groups side by side, and prints each result
-// as soon as it and every one before it are done, in the order given.
+// as soon as it and every one before it are done, in the order given. On a
+// terminal, the first file not yet done shows its progress once it has taken
+// half a second.
 std::vector<ConvertResult> ConvertAll(const Options& options)
 {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto ProgressDelay = std::chrono::milliseconds(500);
+    constexpr auto RedrawEvery = std::chrono::milliseconds(100);
+
     const std::vector<std::string>& files = options.Files;
     const auto groups = GroupBySharedOutput(files);
     const unsigned jobs = std::min<unsigned>(options.Jobs, static_cast<unsigned>(groups.size()));
     const unsigned encodeThreads = std::max(1u, framelot::DefaultEncodeThreads() / jobs);
 
+    struct FileState {
+        bool Done = false;
+        std::uint64_t Frames = 0, Total = 0;
+        Clock::time_point Started;
+    };
     std::vector<ConvertResult> results(files.size());
-    std::vector<bool> done(files.size(), false);
+    std::vector<FileState> state(files.size());
     std::mutex mutex;
-    std::condition_variable finished;
+    std::condition_variable changed;
     std::atomic<std::size_t> nextGroup{0};
     auto work = [&] {
         for (std::size_t g; (g = nextGroup++) < groups.size();) {
             for (std::size_t i : groups[g]) {
-                ConvertResult r = framelot::ConvertDroppedFile(files[i], options.MakeFolder, encodeThreads);
+                {
+                    std::lock_guard lock(mutex);
+                    state[i].Started = Clock::now();
+                }
+                const framelot::ProgressFunction progress = [&, i](std::uint64_t done, std::uint64_t total) {
+                    std::lock_guard lock(mutex);
+                    state[i].Frames = done;
+                    state[i].Total = total;
+                };
+                ConvertResult r = framelot::ConvertDroppedFile(files[i], options.MakeFolder, encodeThreads, progress);
                 std::lock_guard lock(mutex);
                 results[i] = std::move(r);
-                done[i] = true;
-                finished.notify_all();
+                state[i].Done = true;
+                changed.notify_all();
             }
         }
     };
     std::vector<std::thread> workers;
     for (unsigned j = 1; j < jobs; ++j) workers.emplace_back(work);
     std::thread printer([&] {
+        ProgressLine line(options.ShowProgress);
         for (std::size_t i = 0; i < files.size(); ++i) {
             std::unique_lock lock(mutex);
-            finished.wait(lock, [&] { return done[i]; });
-            std::printf("%s\n", Describe(files[i], results[i]).c_str());
-            std::fflush(stdout);
+            while (!changed.wait_for(lock, RedrawEvery, [&] { return state[i].Done; })) {
+                const FileState& s = state[i];
+                if (s.Started != Clock::time_point{} && Clock::now() - s.Started >= ProgressDelay && s.Total > 0) {
+                    line.Show(files[i], s.Frames, s.Total);
+                }
+            }
+            line.Erase();
+            if (!options.Quiet) {
+                std::printf("%s\n", framelot::DescribeResult(files[i], results[i]).c_str());
+                std::fflush(stdout);
+            }
         }
     });
     work();
@@ -180,8 +251,11 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
 
     int exitStatus = ExitOk;
-    const std::optional<Options> options = ParseArguments(argc, argv, exitStatus);
+    std::optional<Options> options = ParseArguments(argc, argv, exitStatus);
     if (!options) return exitStatus;
+    options->ShowProgress = ::isatty(STDERR_FILENO) == 1;
+
+    if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
 
     int converted = 0;
     bool anyFailed = false;

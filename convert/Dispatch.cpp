@@ -46,11 +46,12 @@ ConvertBytesFunction ConverterFor(SourceKind kind)
     return nullptr;
 }
 
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads)
+ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads,
+                                 const ProgressFunction& progress)
 {
     const ConvertBytesFunction convert = ConverterFor(KindOfPath(path));
-    if (convert == nullptr) return NotAnimation("not a GIF, PNG, APNG or WebP file name");
-    return ConvertFileWith(path, makeFolder, convert, encodeThreads);
+    if (convert == nullptr) return NotAnimation(NotAnAnimationName);
+    return ConvertFileWith(path, makeFolder, convert, encodeThreads, progress);
 }
 
 std::string OutputGroupKey(std::string_view path)

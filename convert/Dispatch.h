@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/FileConversion.h"
 #include "imaging/ConvertResult.h"
 #include "output/FrameWriterPool.h"
 
@@ -17,13 +18,16 @@ enum class SourceKind { Gif, Apng, Webp, None };
 // no extension, to none.
 SourceKind KindOfPath(std::string_view path);
 
+// Why a file of another extension is not converted.
+inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG or WebP file name";
+
 // The bytes-to-frames function of a kind; null for None.
 ConvertBytesFunction ConverterFor(SourceKind kind);
 
 // Converts one file as a drop does. `makeFolder` is the placement switch, read
 // once for the whole file. Frames are encoded on `encodeThreads` workers.
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
-                                 unsigned encodeThreads = DefaultEncodeThreads());
+                                 unsigned encodeThreads = DefaultEncodeThreads(), const ProgressFunction& progress = {});
 
 // Files with the same key write frames under the same names (anim.gif and
 // anim.webp both write anim_0000.png): converted side by side, the skip rule

@@ -14,7 +14,7 @@
 namespace framelot {
 
 ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
-                              unsigned encodeThreads)
+                              unsigned encodeThreads, const ProgressFunction& progress)
 {
     const std::string destination = makeFolder ? OutputFolderPath(source) : FrameFilePath(source, false, 0);
     if (OutputExists(source, makeFolder)) {
@@ -28,7 +28,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
     bool folderTried = false;
     std::string folderError;
     std::mutex countMutex;
-    std::uint64_t written = 0, existing = 0, failed = 0, firstFailedIndex = 0;
+    std::uint64_t written = 0, existing = 0, failed = 0, firstFailedIndex = 0, done = 0, total = 0;
     std::string firstFailure;
     auto count = [&](std::uint64_t index, const SaveOutcome& outcome) {
         std::lock_guard lock(countMutex);
@@ -43,6 +43,11 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
             }
             break;
         }
+        if (progress) progress(++done, total);
+    };
+    const FrameCountSink announce = [&](std::uint64_t frames) {
+        std::lock_guard lock(countMutex);
+        total = frames;
     };
     FrameWriterPool writer(encodeThreads, [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame) {
         std::vector<std::uint8_t> encoded;
@@ -86,7 +91,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
         heldIndices.push_back(index);
     };
 
-    ConvertResult result = convert(file.Bytes, sink);
+    ConvertResult result = convert(file.Bytes, sink, announce);
     handOn();
     writer.Finish();
     result.FramesWritten = written;

@@ -10,22 +10,17 @@
 
 namespace framelot {
 
-ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink)
+ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
 {
-    if (!HasGifSignature(bytes)) return NotAnimation("not a GIF file");
-    const std::uint32_t blocks = GifBlocksOffset(bytes);
-    const auto frames = IndexGifFrames(bytes, blocks, MaxFrames + 1);
-    if (frames.size() < 2) return NotAnimation(frames.empty() ? "GIF without images" : "a single image, not an animation");
-    // The canvas ends at the farthest frame edge; check it before anything is made.
-    std::int64_t right = 0, bottom = 0;
-    for (const auto& f : frames) {
-        right = std::max<std::int64_t>(right, std::int64_t{f.Bounds.Left} + f.Bounds.Width);
-        bottom = std::max<std::int64_t>(bottom, std::int64_t{f.Bounds.Top} + f.Bounds.Height);
+    GifAnimation animation;
+    if (ConvertResult checked = IndexGifAnimation(bytes, animation); checked.Status != ConvertStatus::Converted) {
+        return checked;
     }
-    if (std::string over = AnimationOverLimits(frames.size(), right, bottom); !over.empty()) {
-        return OverLimit(std::move(over));
-    }
+    const std::uint32_t blocks = animation.BlocksOffset;
+    const auto& frames = animation.Frames;
 
+    if (announce) announce(frames.size());
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
     std::vector<std::uint8_t> rebuilt;
     Bitmap frame;

@@ -1,6 +1,10 @@
 #include "gif/GifWalk.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "imaging/ByteReader.h"
+#include "imaging/Limits.h"
 
 namespace framelot {
 namespace {
@@ -27,6 +31,7 @@ constexpr std::size_t DescriptorSize = 10;
 // transparent index, terminator. Taken as exactly this long.
 constexpr std::size_t ControlSize = 8;
 constexpr std::size_t ControlFlagsOffset = 3;
+constexpr std::size_t ControlDelayOffset = 4;
 constexpr unsigned DisposalShift = 2;
 constexpr unsigned DisposalMask = 3;
 
@@ -126,18 +131,67 @@ std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOff
 {
     std::vector<GifFrameRecord> frames;
     GifDisposal disposal = GifDisposal::Unspecified;
+    std::uint16_t delay = 0;
     std::size_t controlsBegin = blocksOffset;
     for (std::size_t p = blocksOffset; frames.size() < maxFrames;) {
         const GifBlock block = StepGifBlock(gif, p);
         if (block.Kind == GifBlockKind::End) break;
-        if (block.Kind == GifBlockKind::Control) disposal = GifControlDisposal(gif, p);
+        if (block.Kind == GifBlockKind::Control) {
+            disposal = GifControlDisposal(gif, p);
+            ByteReader r{gif, p + ControlDelayOffset};
+            delay = ReadU16Le(r);
+        }
         if (block.Kind == GifBlockKind::Image) {
-            frames.push_back({controlsBegin, p, block.Next, disposal, GifImageBounds(gif, p)});
+            frames.push_back({controlsBegin, p, block.Next, disposal, GifImageBounds(gif, p), delay});
             controlsBegin = block.Next;
+            delay = 0;
         }
         p = block.Next;
     }
     return frames;
+}
+
+std::optional<std::uint16_t> GifLoopCount(GifBytes gif, std::uint32_t blocksOffset)
+{
+    // Introducer, label, block size 11, the identifier, then a sub-block of
+    // three bytes: 1 and the count, little-endian.
+    constexpr std::size_t IdentifierOffset = 3, IdentifierBytes = 11, LoopSubBlockOffset = 14;
+    constexpr std::uint8_t LoopSubBlockSize = 3, LoopSubBlockId = 1;
+    for (std::size_t p = blocksOffset;;) {
+        const GifBlock block = StepGifBlock(gif, p);
+        if (block.Kind == GifBlockKind::End || block.Kind == GifBlockKind::Image) return std::nullopt;
+        ByteReader r{gif, p + 1};
+        if (block.Kind == GifBlockKind::OtherExtension && ReadU8(r) == ApplicationLabel) {
+            const auto id = gif.subspan(p + IdentifierOffset, std::min(IdentifierBytes, block.Next - p - IdentifierOffset));
+            const std::string_view name(reinterpret_cast<const char*>(id.data()), id.size());
+            ByteReader loop{gif, p + LoopSubBlockOffset};
+            if ((name == "NETSCAPE2.0" || name == "ANIMEXTS1.0") && ReadU8(loop) == LoopSubBlockSize &&
+                ReadU8(loop) == LoopSubBlockId) {
+                const std::uint16_t count = ReadU16Le(loop);
+                if (!loop.Failed) return count;
+            }
+        }
+        p = block.Next;
+    }
+}
+
+ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation)
+{
+    if (!HasGifSignature(gif)) return NotAnimation("not a GIF file");
+    animation.BlocksOffset = GifBlocksOffset(gif);
+    animation.Frames = IndexGifFrames(gif, animation.BlocksOffset, MaxFrames + 1);
+    if (animation.Frames.size() < 2) {
+        return NotAnimation(animation.Frames.empty() ? "GIF without images" : "a single image, not an animation");
+    }
+    for (const auto& f : animation.Frames) {
+        animation.Right = std::max<std::int64_t>(animation.Right, std::int64_t{f.Bounds.Left} + f.Bounds.Width);
+        animation.Bottom = std::max<std::int64_t>(animation.Bottom, std::int64_t{f.Bounds.Top} + f.Bounds.Height);
+    }
+    if (std::string over = AnimationOverLimits(animation.Frames.size(), animation.Right, animation.Bottom);
+        !over.empty()) {
+        return OverLimit(std::move(over));
+    }
+    return Converted();
 }
 
 Colour GifBackgroundColour(GifBytes gif, std::uint32_t blocksOffset)

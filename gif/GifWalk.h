@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/ConvertResult.h"
 
 namespace framelot {
 
@@ -53,6 +55,7 @@ struct GifFrameRecord {
     std::size_t ImageEnd = 0;
     GifDisposal Disposal = GifDisposal::Unspecified;  // of the last control extension before the image
     Rect Bounds;
+    std::uint16_t Delay = 0;  // hundredths of a second, from the frame's own control extension (0 without one)
 };
 
 // One pass over the stream, at most `maxFrames` records (the walk stops there).
@@ -60,9 +63,24 @@ struct GifFrameRecord {
 // the last one before it; Unspecified when there is none.
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames);
 
+// A GIF's frames as the converter takes them, and the canvas they end on.
+struct GifAnimation {
+    std::uint32_t BlocksOffset = 0;
+    std::vector<GifFrameRecord> Frames;
+    std::int64_t Right = 0, Bottom = 0;  // the farthest frame edges: the canvas's last size
+};
+
+// Walks the file once. Converted when it is an animation within the limits;
+// otherwise why not, before anything is allocated for its pixels.
+ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation);
+
 // The rectangle of the image whose descriptor starts at `offset`, each field
 // widened from 16 bits unsigned.
 Rect GifImageBounds(GifBytes gif, std::size_t offset);
+
+// The loop count of the NETSCAPE2.0 (or ANIMEXTS1.0) application extension
+// before the first image: 0 means forever. Nothing when there is none.
+std::optional<std::uint16_t> GifLoopCount(GifBytes gif, std::uint32_t blocksOffset);
 
 // The disposal method in a control extension at `offset`.
 GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset);

@@ -51,6 +51,17 @@ inline std::uint16_t ReadU16Le(ByteReader& r)
     return v;
 }
 
+inline std::uint16_t ReadU16Be(ByteReader& r)
+{
+    if (r.Failed || Remaining(r) < 2) {
+        r.Failed = true;
+        return 0;
+    }
+    std::uint16_t v = static_cast<std::uint16_t>((r.Data[r.Offset] << 8) | r.Data[r.Offset + 1]);
+    r.Offset += 2;
+    return v;
+}
+
 inline std::uint32_t ReadU32Be(ByteReader& r)
 {
     if (r.Failed || Remaining(r) < 4) {

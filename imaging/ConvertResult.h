@@ -60,8 +60,14 @@ inline ConvertResult Damaged(std::string reason)
 // valid during the call.
 using FrameSink = std::function<void(std::uint64_t index, const Bitmap& frame)>;
 
-// A converter over bytes: checks the data, composes every frame and hands it to
-// the sink. Returns Converted when it went through its frames, or why not.
-using ConvertBytesFunction = ConvertResult (*)(std::span<const std::uint8_t> bytes, const FrameSink& sink);
+// Told once, after the file's frames have been walked and before the first one
+// is handed on, how many frames the converter will hand on.
+using FrameCountSink = std::function<void(std::uint64_t frames)>;
+
+// A converter over bytes: checks the data, announces the frame count, composes
+// every frame and hands it to the sink. Returns Converted when it went through
+// its frames, or why not.
+using ConvertBytesFunction = ConvertResult (*)(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                                               const FrameCountSink& announce);
 
 }  // namespace framelot

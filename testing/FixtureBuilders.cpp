@@ -65,7 +65,8 @@ Bytes Fctl(std::uint32_t sequence, const ApngFrameSpec& f)
     AppendU32(d, f.Height);
     AppendU32(d, f.X);
     AppendU32(d, f.Y);
-    d.insert(d.end(), {0, 1, 0, 10, f.Dispose, f.Blend});
+    d.insert(d.end(), {std::uint8_t(f.DelayNumerator >> 8), std::uint8_t(f.DelayNumerator),
+                       std::uint8_t(f.DelayDenominator >> 8), std::uint8_t(f.DelayDenominator), f.Dispose, f.Blend});
     return d;
 }
 
@@ -99,7 +100,7 @@ Bytes BuildGif(const GifSpec& fixture)
     Check(EGifPutScreenDesc(gif, fixture.ScreenWidth, fixture.ScreenHeight, 8, fixture.Background, global) == GIF_OK, "screen");
     if (fixture.LoopExtension) {
         static const GifByteType netscape[] = "NETSCAPE2.0";
-        static const GifByteType loop[] = {1, 0, 0};
+        const GifByteType loop[] = {1, GifByteType(fixture.Loops & 0xFF), GifByteType(fixture.Loops >> 8)};
         EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
         EGifPutExtensionBlock(gif, 11, netscape);
         EGifPutExtensionBlock(gif, 3, loop);
@@ -110,6 +111,7 @@ Bytes BuildGif(const GifSpec& fixture)
             GraphicsControlBlock gcb{};
             gcb.DisposalMode = f.Disposal;
             gcb.TransparentColor = f.Transparent;
+            gcb.DelayTime = f.Delay;
             GifByteType ext[4];
             EGifGCBToExtension(&gcb, ext);
             Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK, "gce");
@@ -170,7 +172,7 @@ Bytes BuildApng(const ApngSpec& fixture)
     AppendPngChunk(png, "IHDR", ihdr);
     Bytes actl;
     AppendU32(actl, fixture.AnnouncedFrames ? fixture.AnnouncedFrames : static_cast<std::uint32_t>(fixture.Frames.size()));
-    AppendU32(actl, 0);
+    AppendU32(actl, fixture.Plays);
     AppendPngChunk(png, "acTL", actl);
     if (fixture.ColourType == 3) {
         AppendPngChunk(png, "PLTE", fixture.Palette);
@@ -308,13 +310,13 @@ Bytes BuildAnimatedWebp(const WebpSpec& fixture)
         info.bitstream = {frames.back().data(), frames.back().size()};
         info.x_offset = f.X;
         info.y_offset = f.Y;
-        info.duration = 100;
+        info.duration = f.Duration;
         info.id = WEBP_CHUNK_ANMF;
         info.dispose_method = f.DisposeBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
         info.blend_method = f.NoBlend ? WEBP_MUX_NO_BLEND : WEBP_MUX_BLEND;
         Check(WebPMuxPushFrame(mux, &info, 1) == WEBP_MUX_OK, "push frame");
     }
-    WebPMuxAnimParams params{fixture.Background, 0};
+    WebPMuxAnimParams params{fixture.Background, fixture.Loops};
     Check(WebPMuxSetAnimationParams(mux, &params) == WEBP_MUX_OK, "anim params");
     Check(WebPMuxSetCanvasSize(mux, fixture.CanvasWidth, fixture.CanvasHeight) == WEBP_MUX_OK, "canvas");
     WebPData assembled{};

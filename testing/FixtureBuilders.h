@@ -19,6 +19,7 @@ struct GifFrameSpec {
     bool Interlace = false;
     std::vector<Rgb> LocalPalette;      // empty: use the global one
     bool CommentBefore = false;         // a comment extension right before the image
+    int Delay = 0;                      // hundredths of a second, in the control extension
 };
 
 struct GifSpec {
@@ -27,6 +28,7 @@ struct GifSpec {
     int Background = 0;
     bool Version87a = false;
     bool LoopExtension = true;
+    int Loops = 0;  // the loop extension's count: 0 forever
     std::vector<GifFrameSpec> Frames;
 };
 
@@ -42,7 +44,8 @@ std::vector<Rgb> FourColours();
 struct ApngFrameSpec {
     std::uint32_t Width = 0, Height = 0, X = 0, Y = 0;
     std::uint8_t Dispose = 0, Blend = 0;
-    Bytes Pixels;  // raw samples, rows top-down (4 bytes RGBA, or 1 byte palette index)
+    Bytes Pixels;
+    std::uint16_t DelayNumerator = 1, DelayDenominator = 10;  // raw samples, rows top-down (4 bytes RGBA, or 1 byte palette index)
 };
 
 struct ApngSpec {
@@ -53,6 +56,7 @@ struct ApngSpec {
     bool DefaultImageIsFrame = true;
     Bytes DefaultPixels;          // the IDAT image when it is not a frame
     std::uint32_t AnnouncedFrames = 0;  // acTL num_frames; 0: the number of frames
+    std::uint32_t Plays = 0;            // acTL num_plays: 0 forever
     std::vector<ApngFrameSpec> Frames;
 };
 
@@ -91,11 +95,13 @@ struct WebpFrameSpec {
     bool DisposeBackground = false;
     bool NoBlend = false;
     bool Lossy = false;
+    int Duration = 100;  // milliseconds
 };
 
 struct WebpSpec {
     int CanvasWidth = 0, CanvasHeight = 0;
     std::uint32_t Background = 0;  // as stored: blue in the low byte, alpha in the high one
+    int Loops = 0;                 // 0: forever
     std::vector<WebpFrameSpec> Frames;
 };
 

@@ -48,7 +48,7 @@ TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
 // A converter whose frames 4 and 2 (handed on in that order) are empty
 // bitmaps, which no PNG can hold: the result names the lowest failed frame,
 // not the first or the last to fail.
-ConvertResult TwoUnwritableFrames(std::span<const std::uint8_t>, const FrameSink& sink)
+ConvertResult TwoUnwritableFrames(std::span<const std::uint8_t>, const FrameSink& sink, const FrameCountSink&)
 {
     const Bitmap pixel = SolidBitmap(1, 1, 1, 2, 3, 255), empty;
     for (std::uint64_t i : {0, 1, 4, 3, 2, 5}) sink(i, i == 2 || i == 4 ? empty : pixel);
@@ -69,7 +69,7 @@ TEST(FileConversionTest, TheLowestFailedFrameIsReportedWithTheCount)
 }
 
 // Frames 0-2 equal, frame 3 one pixel different, frames 4-5 equal to frame 0.
-ConvertResult RepeatedFrames(std::span<const std::uint8_t>, const FrameSink& sink)
+ConvertResult RepeatedFrames(std::span<const std::uint8_t>, const FrameSink& sink, const FrameCountSink&)
 {
     Bitmap frame = SolidBitmap(5, 3, 10, 20, 30, 255);
     for (std::uint64_t i = 0; i < 6; ++i) {
@@ -94,6 +94,25 @@ TEST(FileConversionTest, RepeatedFramesAreWrittenUnderEachNumberAndADifferentOne
             EXPECT_EQ(PixelAt(back, 2, 1), (std::vector<int>{10, 20, i == 3 ? 31 : 30, 255})) << i;
             EXPECT_EQ(PixelAt(back, 0, 0), (std::vector<int>{10, 20, 30, 255})) << i;
         }
+    }
+}
+
+// 300 frames written by two threads: the progress calls count 1 to 300 in
+// order, each knowing the total.
+TEST(FileConversionTest, ProgressCountsEveryFrameInOrder)
+{
+    TempDir dir;
+    GifSpec fixture{.ScreenWidth = 8, .ScreenHeight = 8, .Palette = FourColours()};
+    for (int i = 0; i < 300; ++i) fixture.Frames.push_back(SolidGifFrame(i % 8, 0, 1, 1, std::uint8_t(1 + i % 3)));
+    WriteFile(dir / "many.gif", BuildGif(fixture));
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+    const ConvertResult r = ConvertDroppedFile(dir / "many.gif", true, 2, [&](std::uint64_t done, std::uint64_t total) {
+        calls.emplace_back(done, total);
+    });
+    ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+    ASSERT_EQ(calls.size(), 300u);
+    for (std::uint64_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i], (std::pair<std::uint64_t, std::uint64_t>{i + 1, 300})) << i;
     }
 }
 

@@ -65,8 +65,9 @@ TEST(WebpTest, TransparentPixelsCarryTheBackgroundColourAndFaintOnesTheirOwn)
 {
     Bytes first = SolidRgba(2, 1, 0, 0, 0, 0);
     first[4] = 200, first[5] = 100, first[6] = 50, first[7] = 1;  // nearly transparent, its colour kept
-    const auto out = Compose({2, 1, 0x00FF8040 /* red 0xFF, green 0x80, blue 0x40 */,
-                              {Frame(0, 0, 2, 1, first), Frame(0, 0, 2, 1, SolidRgba(2, 1, 0, 0, 0, 0))}});
+    const auto out = Compose({.CanvasWidth = 2, .CanvasHeight = 1,
+                              .Background = 0x00FF8040 /* red 0xFF, green 0x80, blue 0x40 */,
+                              .Frames = {Frame(0, 0, 2, 1, first), Frame(0, 0, 2, 1, SolidRgba(2, 1, 0, 0, 0, 0))}});
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0x40, 0x80, 0xFF, 0}));
     EXPECT_EQ(PixelAt(out[0], 1, 0), (Px{50, 100, 200, 1}));

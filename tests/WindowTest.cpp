@@ -8,15 +8,20 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 #include <mutex>
 
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "convert/Dispatch.h"
@@ -74,7 +79,7 @@ TEST(WindowTest, DropConvertsInOrderAndCountsOnlyConvertedFiles)
     fs::create_directory(dir / "done");  // its output is already there
 
     std::vector<std::string> order;
-    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string& path, bool makeFolder) {
+    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
         order.push_back(fs::path(path).filename().string());
         return ConvertDroppedFile(path, makeFolder);
     });
@@ -193,7 +198,7 @@ TEST(WindowTest, CloseDuringADropAsksAndAbortsAfterTheCurrentFile)
     Gate gate;
     bool answer = false;
     int asked = 0;
-    MainWindow window(path, [&](const std::string&, bool) { return gate.Convert(); },
+    MainWindow window(path, [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); },
                       [&](QWidget*) { ++asked; return answer; });
     window.show();
     ASSERT_TRUE(Drop(window, {dir / "1.gif", dir / "2.gif", dir / "3.gif"}));
@@ -221,7 +226,7 @@ TEST(WindowTest, DropsArrivingDuringADropAreHandledAfterItEachWithItsResult)
 {
     TempDir dir;
     Gate gate;
-    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string&, bool) { return gate.Convert(); });
+    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); });
     QSignalSpy finished(&window, &MainWindow::DropFinished);
     ASSERT_TRUE(Drop(window, {dir / "a.gif", dir / "b.gif"}));
     gate.WaitStarted(1);
@@ -231,6 +236,143 @@ TEST(WindowTest, DropsArrivingDuringADropAreHandledAfterItEachWithItsResult)
     EXPECT_EQ(finished.at(0).at(0).toInt(), 2);
     EXPECT_EQ(finished.at(1).at(0).toInt(), 1);
     EXPECT_EQ(window.ResultLabelText(), QStringLiteral("1 file complete!"));
+}
+
+// A fake file of 500 frames that reports each one, slowly: the bar moves
+// through the drop and ends at its maximum.
+TEST(WindowTest, ProgressBarMovesWithTheFramesAndEndsFull)
+{
+    TempDir dir;
+    constexpr std::uint64_t Frames = 500;
+    MainWindow window(Q(dir / "framelot.ini"), [](const std::string&, bool, const ProgressFunction& progress) {
+        for (std::uint64_t done = 1; done <= Frames; ++done) {
+            if (done % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            progress(done, Frames);
+        }
+        ConvertResult r = Converted();
+        r.FramesWritten = Frames;
+        return r;
+    });
+    std::vector<int> values;
+    QObject::connect(window.ProgressBar(), &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
+    QSignalSpy finished(&window, &MainWindow::DropFinished);
+    WriteFile(dir / "a.gif", {1});
+    WriteFile(dir / "b.gif", {1});
+    ASSERT_TRUE(Drop(window, {dir / "a.gif", dir / "b.gif"}));
+    ASSERT_TRUE(finished.wait(10000));
+    const QProgressBar* bar = window.ProgressBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    ASSERT_GT(values.size(), 10u) << "the bar should move within each file";
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+    EXPECT_TRUE(std::any_of(values.begin(), values.end(), [&](int v) { return v > 0 && v < bar->maximum() / 2; }));
+    QTRY_VERIFY(!window.IsProcessing());
+}
+
+// "0 file complete!" and why: the label's tooltip names each file of the drop
+// with what happened to it.
+TEST(WindowTest, TooltipSaysWhatHappenedToEachFileOfTheDrop)
+{
+    TempDir dir;
+    WriteFile(dir / "anim.gif", TwoFrameGif());
+    WriteFile(dir / "old.gif", TwoFrameGif());
+    fs::create_directory(dir / "old");
+    WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
+    WriteFile(dir / "blocked.gif", TwoFrameGif());
+    WriteFile(dir / "blocked", {1});  // a file where the frames' folder should go
+    MainWindow window(Q(dir / "framelot.ini"));
+    QSignalSpy finished(&window, &MainWindow::DropFinished);
+    ASSERT_TRUE(Drop(window, {dir / "anim.gif", dir / "old.gif", dir / "still.png", dir / "blocked.gif"}));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("1 file complete!"));
+    EXPECT_EQ(window.ResultToolTip().toStdString(),
+              "anim.gif: 2 frames written to anim\n"
+              "old.gif: skipped, output already exists: old\n"
+              "still.png: not converted, not an animated PNG\n"
+              "blocked.gif: failed: 2 frames could not be written (frame 0: cannot create folder: a file of that "
+              "name is in the way)");
+
+    // A long drop lists twenty files and says how many more.
+    std::vector<std::string> many;
+    for (int i = 0; i < 23; ++i) many.push_back(dir / ("missing" + std::to_string(i) + ".gif"));
+    ASSERT_TRUE(Drop(window, many));
+    ASSERT_TRUE(finished.wait(10000));
+    const QStringList lines = window.ResultToolTip().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 21);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("missing0.gif: cannot read the file: cannot open: ")));
+    EXPECT_EQ(lines[20], QStringLiteral("... and 3 more"));
+    QTRY_VERIFY(!window.IsProcessing());
+}
+
+TEST(WindowTest, CommandLineOptionsAndFilesAreReadAsTheyShouldBe)
+{
+    using Action = WindowArguments::Action;
+    EXPECT_EQ(ParseWindowArguments({"--help"}).Do, Action::Help);
+    EXPECT_EQ(ParseWindowArguments({"a.gif", "-h"}).Do, Action::Help);
+    EXPECT_EQ(ParseWindowArguments({"--version"}).Do, Action::Version);
+    const WindowArguments bad = ParseWindowArguments({"--fast"});
+    EXPECT_EQ(bad.Do, Action::Error);
+    EXPECT_EQ(bad.Error, "unknown option --fast");
+    const WindowArguments files = ParseWindowArguments({"a.gif", "-", "--", "--help", "-b.webp"});
+    EXPECT_EQ(files.Do, Action::Open);
+    EXPECT_EQ(files.Files, (std::vector<std::string>{"a.gif", "-", "--help", "-b.webp"}));
+}
+
+// What the desktop entry's %F and "Open With" hand over: converted as one drop
+// right after the window opens, counted as a drop counts them.
+TEST(WindowTest, FilesNamedOnTheCommandLineAreConvertedAsADrop)
+{
+    TempDir dir;
+    WriteFile(dir / "one.gif", TwoFrameGif());
+    WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
+    const std::string oneGif = dir / "one.gif", stillPng = dir / "still.png", missing = dir / "missing.gif";
+    const WindowArguments parsed = ParseWindowArguments({oneGif, stillPng, missing, "--", dir / "-two.gif"});
+    WriteFile(dir / "-two.gif", TwoFrameGif());
+    MainWindow window(Q(dir / "framelot.ini"));
+    QSignalSpy finished(&window, &MainWindow::DropFinished);
+    window.show();
+    window.ConvertFiles(parsed.Files);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("2 file complete!"));
+    EXPECT_TRUE(fs::exists(dir / "one/one_0001.png"));
+    EXPECT_TRUE(fs::exists(dir / "-two/-two_0001.png"));
+    QTRY_VERIFY(!window.IsProcessing());
+}
+
+// Where the setting lives: beside the program when it can be, else in the
+// user's configuration folder. Run as an unprivileged user, since root may
+// write anywhere.
+TEST(WindowTest, SettingStaysBesideTheProgramWhenItCanElseGoesToTheUsersConfiguration)
+{
+    TempDir dir;
+    fs::permissions(dir.Path, fs::perms::all);
+    for (const char* folder : {"writable", "readonly", "readonly-with-file", "config"}) fs::create_directory(dir / folder);
+    const std::string off = "[SystemSetting]\nfolder=OFF\n";
+    WriteFile(dir / "readonly-with-file/framelot.ini", Bytes(off.begin(), off.end()));
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(dir / "writable", fs::perms::all);
+    fs::permissions(dir / "config", fs::perms::all);
+    fs::permissions(dir / "readonly", readOnly);
+    fs::permissions(dir / "readonly-with-file", readOnly);
+    fs::permissions(dir / "readonly-with-file/framelot.ini", fs::perms::all);
+
+    const std::string result = InChild([&] {
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        std::string out;
+        for (const char* folder : {"writable", "readonly", "readonly-with-file"}) {
+            out += ChooseSettingsPath(Q(dir / folder + "/framelot")).toStdString() + "\n";
+        }
+        // The configuration folder is made when the setting is first written.
+        const QString xdg = ChooseSettingsPath(Q(dir / "readonly/framelot"));
+        out += WriteMakeFolder(xdg, false) && !ReadMakeFolder(xdg) ? "written\n" : "not written\n";
+        out += ReadMakeFolder(Q(dir / "readonly-with-file/framelot.ini")) ? "on\n" : "off\n";
+        // Nowhere to write: reported, nothing else touched.
+        out += WriteMakeFolder(Q(dir / "readonly/framelot.ini"), true) ? "written\n" : "not written\n";
+        return out;
+    }, true);
+    EXPECT_EQ(result, dir / "writable/framelot.ini" + "\n" + dir / "config/framelot/framelot.ini" + "\n" +
+                          dir / "readonly-with-file/framelot.ini" + "\nwritten\noff\nnot written\n");
+    EXPECT_EQ(ListFiles(dir / "readonly"), std::vector<std::string>{});
 }
 
 TEST(WindowTest, EscClosesTheLastWindowAndTheEventLoopEndsWithZero)

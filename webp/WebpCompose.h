@@ -14,6 +14,7 @@ struct WebpFrameHeader {
     bool DisposeBackground = false;
     bool NoBlend = false;
     bool HasAlpha = false;
+    int Duration = 0;  // display time, milliseconds
 };
 
 // State of one file's composition.

@@ -1,0 +1,130 @@
+#include "cli/Info.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "convert/Describe.h"
+#include "convert/Inspect.h"
+
+namespace framelot {
+namespace {
+
+// Viewers commonly stretch display times this short (browsers show a GIF
+// delay of 0 or 1 hundredth as 100 ms).
+constexpr double StretchedDelayMs = 10;
+
+std::string Number(double v)
+{
+    if (v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", v);
+    std::string s = text;
+    while (s.back() == '0') s.pop_back();
+    return s;
+}
+
+std::string JsonString(const std::string& s)
+{
+    std::string out = "\"";
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+const char* StatusName(ConvertStatus status)
+{
+    switch (status) {
+    case ConvertStatus::Converted: return "ok";
+    case ConvertStatus::Skipped: return "skipped";
+    case ConvertStatus::NotAnimation: return "not_animation";
+    case ConvertStatus::Unreadable: return "unreadable";
+    case ConvertStatus::Failed: return "failed";
+    }
+    return "failed";
+}
+
+std::string LoopsText(const AnimationInfo& info)
+{
+    if (!info.Loops) return "no loop count";
+    if (*info.Loops == 0) return "loops forever";
+    return "loop count " + std::to_string(*info.Loops);
+}
+
+void PrintText(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
+{
+    if (r.Status != ConvertStatus::Converted) {
+        std::printf("%s\n", DescribeResult(file, r).c_str());
+        return;
+    }
+    std::printf("%s: %s, canvas %lld x %lld (declared %lld x %lld), %s, %zu frames\n", file.c_str(),
+                info.Format.c_str(), static_cast<long long>(info.CanvasWidth), static_cast<long long>(info.CanvasHeight),
+                static_cast<long long>(info.DeclaredWidth), static_cast<long long>(info.DeclaredHeight),
+                LoopsText(info).c_str(), info.Frames.size());
+    std::printf("  %6s %6s %6s %6s %6s %10s  %-12s %-10s %s\n", "frame", "left", "top", "width", "height", "delay ms",
+                "stored", "dispose", "blend");
+    bool stretched = false;
+    for (std::size_t i = 0; i < info.Frames.size(); ++i) {
+        const FrameInfo& f = info.Frames[i];
+        const bool shortDelay = f.DelayMs <= StretchedDelayMs;
+        stretched = stretched || shortDelay;
+        std::printf("  %6zu %6d %6d %6d %6d %8s %s  %-12s %-10s %s\n", i, f.Bounds.Left, f.Bounds.Top, f.Bounds.Width,
+                    f.Bounds.Height, Number(f.DelayMs).c_str(), shortDelay ? "*" : " ", f.RawDelay.c_str(),
+                    f.Dispose.c_str(), f.Blend.c_str());
+    }
+    if (stretched) std::printf("  * 10 ms or less: viewers commonly show such a frame for about 100 ms\n");
+}
+
+std::string Json(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
+{
+    std::string out = "{\"file\": " + JsonString(file) + ", \"status\": \"" + StatusName(r.Status) + "\"";
+    if (r.Status != ConvertStatus::Converted) return out + ", \"reason\": " + JsonString(r.Reason) + "}";
+    out += ", \"format\": " + JsonString(info.Format);
+    out += ", \"canvas\": {\"width\": " + std::to_string(info.CanvasWidth) + ", \"height\": " +
+           std::to_string(info.CanvasHeight) + "}";
+    out += ", \"declared\": {\"width\": " + std::to_string(info.DeclaredWidth) + ", \"height\": " +
+           std::to_string(info.DeclaredHeight) + "}";
+    out += ", \"loops\": " + (info.Loops ? std::to_string(*info.Loops) : std::string("null"));
+    out += ", \"frames\": [";
+    for (std::size_t i = 0; i < info.Frames.size(); ++i) {
+        const FrameInfo& f = info.Frames[i];
+        out += std::string(i == 0 ? "\n    " : ",\n    ") + "{\"index\": " + std::to_string(i) +
+               ", \"left\": " + std::to_string(f.Bounds.Left) + ", \"top\": " + std::to_string(f.Bounds.Top) +
+               ", \"width\": " + std::to_string(f.Bounds.Width) + ", \"height\": " + std::to_string(f.Bounds.Height) +
+               ", \"delay_ms\": " + Number(f.DelayMs) + ", \"delay_raw\": " + JsonString(f.RawDelay) +
+               ", \"dispose\": " + JsonString(f.Dispose) + ", \"blend\": " + JsonString(f.Blend) + "}";
+    }
+    return out + "]}";
+}
+
+}  // namespace
+
+bool PrintInfo(const std::vector<std::string>& files, bool json)
+{
+    bool ok = true;
+    if (json) std::printf("[");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        AnimationInfo info;
+        const ConvertResult r = InspectFile(files[i], info);
+        ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable;
+        if (json) {
+            std::printf("%s\n  %s", i == 0 ? "" : ",", Json(files[i], r, info).c_str());
+        } else {
+            PrintText(files[i], r, info);
+        }
+    }
+    if (json) std::printf("\n]\n");
+    return ok;
+}
+
+}  // namespace framelot

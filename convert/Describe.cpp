@@ -1,0 +1,26 @@
+#include "convert/Describe.h"
+
+namespace framelot {
+
+std::string DescribeResult(const std::string& name, const ConvertResult& r)
+{
+    const auto frames = [](std::uint64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); };
+    switch (r.Status) {
+    case ConvertStatus::Converted: {
+        std::string line = name + ": " + frames(r.FramesWritten) + " written to " + r.Destination;
+        if (r.FramesExisting > 0) line += " (" + std::to_string(r.FramesExisting) + " already there, kept)";
+        return line;
+    }
+    case ConvertStatus::Skipped: return name + ": skipped, output already exists: " + r.Destination;
+    case ConvertStatus::NotAnimation: return name + ": not converted, " + r.Reason;
+    case ConvertStatus::Unreadable: return name + ": cannot read the file: " + r.Reason;
+    case ConvertStatus::Failed: {
+        std::string line = name + ": failed: " + r.Reason;
+        if (r.FramesWritten > 0) line += " (" + frames(r.FramesWritten) + " written)";
+        return line;
+    }
+    }
+    return name;
+}
+
+}  // namespace framelot

@@ -1,0 +1,15 @@
+// What happened to one file, in one line a user reads: the command line prints
+// it, the window lists it in its tooltip.
+#pragma once
+
+#include <string>
+
+#include "imaging/ConvertResult.h"
+
+namespace framelot {
+
+// "anim.gif: 24 frames written to anim", "old.gif: skipped, output already
+// exists: old", "broken.gif: not converted, ...", "photo.gif: failed: ...".
+std::string DescribeResult(const std::string& name, const ConvertResult& result);
+
+}  // namespace framelot

@@ -1,0 +1,16 @@
+// Describing a file's animation without converting it, for --info.
+#pragma once
+
+#include <string>
+
+#include "imaging/AnimationInfo.h"
+#include "imaging/ConvertResult.h"
+
+namespace framelot {
+
+// Reads the file and fills `info` by its extension's format. The status and
+// reason are those a conversion would give for a file that is not an
+// animation, cannot be read or is over a limit; Converted when `info` is filled.
+ConvertResult InspectFile(const std::string& path, AnimationInfo& info);
+
+}  // namespace framelot

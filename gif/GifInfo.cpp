@@ -1,0 +1,45 @@
+#include "gif/GifInfo.h"
+
+#include "gif/GifWalk.h"
+#include "imaging/ByteReader.h"
+
+namespace framelot {
+namespace {
+
+constexpr double MillisecondsPerHundredth = 10;
+
+const char* DisposalName(GifDisposal disposal)
+{
+    switch (disposal) {
+    case GifDisposal::Unspecified: return "none";
+    case GifDisposal::Keep: return "keep";
+    case GifDisposal::RestoreBackground: return "background";
+    case GifDisposal::RestorePrevious: return "previous";
+    }
+    return "none";
+}
+
+}  // namespace
+
+ConvertResult InspectGifData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+{
+    GifAnimation animation;
+    ConvertResult checked = IndexGifAnimation(bytes, animation);
+    if (checked.Status != ConvertStatus::Converted) return checked;
+    constexpr std::size_t ScreenSizeOffset = 6;
+    ByteReader screen{bytes, ScreenSizeOffset};
+    info.Format = "GIF";
+    info.DeclaredWidth = ReadU16Le(screen);
+    info.DeclaredHeight = ReadU16Le(screen);
+    info.CanvasWidth = animation.Right;
+    info.CanvasHeight = animation.Bottom;
+    if (const auto loops = GifLoopCount(bytes, animation.BlocksOffset)) info.Loops = *loops;
+    for (std::size_t i = 0; i < animation.Frames.size(); ++i) {
+        const GifFrameRecord& f = animation.Frames[i];
+        info.Frames.push_back({f.Bounds, f.Delay * MillisecondsPerHundredth, std::to_string(f.Delay) + "/100 s",
+                               DisposalName(f.Disposal), "over"});
+    }
+    return checked;
+}
+
+}  // namespace framelot

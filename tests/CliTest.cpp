@@ -1,0 +1,194 @@
+// framelot-cli as a user runs it: --info in text and JSON (the JSON parsed),
+// and the progress line, which only a terminal gets.
+#include <gtest/gtest.h>
+
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+struct CliRun {
+    int Status = -1;
+    std::string Output;
+};
+
+CliRun RunCli(const std::string& arguments)
+{
+    CliRun run;
+    FILE* pipe = ::popen((std::string(FRAMELOT_CLI) + " " + arguments + " 2>&1").c_str(), "r");
+    char buffer[512];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// One fixture of each format, with the delays, rectangles, methods and loop
+// counts the test expects back.
+struct Fixtures {
+    TempDir Dir;
+    Fixtures()
+    {
+        GifFrameSpec g0 = SolidGifFrame(0, 0, 4, 3, 1, 1), g1 = SolidGifFrame(1, 2, 2, 1, 2, 2),
+                     g2 = SolidGifFrame(3, 0, 1, 1, 3, 3);
+        g0.Delay = 0, g1.Delay = 7, g2.Delay = 150;
+        WriteFile(Dir / "a.gif", BuildGif({.ScreenWidth = 10, .ScreenHeight = 9, .Palette = FourColours(), .Loops = 3,
+                                           .Frames = {g0, g1, g2}}));
+        const ApngSpec apng{.Width = 6, .Height = 5, .Plays = 2,
+                            .Frames = {{.Width = 6, .Height = 5, .Pixels = SolidRgba(6, 5, 9, 9, 9, 255),
+                                        .DelayNumerator = 1, .DelayDenominator = 30},
+                                       {.Width = 2, .Height = 3, .X = 4, .Y = 1, .Dispose = 1, .Blend = 1,
+                                        .Pixels = SolidRgba(2, 3, 1, 2, 3, 200), .DelayNumerator = 5,
+                                        .DelayDenominator = 0}}};
+        WriteFile(Dir / "b.png", BuildApng(apng));
+        const WebpSpec webp{.CanvasWidth = 12, .CanvasHeight = 12, .Loops = 0,
+                            .Frames = {{.Width = 4, .Height = 4, .Rgba = SolidRgba(4, 4, 1, 1, 1, 255), .Duration = 40},
+                                       {.X = 6, .Y = 2, .Width = 2, .Height = 6, .Rgba = SolidRgba(2, 6, 2, 2, 2, 255),
+                                        .DisposeBackground = true, .NoBlend = true, .Duration = 10}}};
+        WriteFile(Dir / "c.webp", BuildAnimatedWebp(webp));
+        WriteFile(Dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
+        WriteFile(Dir / "cut.gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0});
+    }
+};
+
+QJsonObject Frame(const QJsonObject& file, int index)
+{
+    return file[QStringLiteral("frames")].toArray()[index].toObject();
+}
+
+TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
+{
+    Fixtures f;
+    const CliRun run = RunCli("--info --json " + f.Dir / "a.gif" + " " + f.Dir / "b.png" + " " + f.Dir / "c.webp" + " " +
+                           f.Dir / "still.png" + " " + f.Dir / "cut.gif");
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.Output), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << run.Output;
+    const QJsonArray files = doc.array();
+    ASSERT_EQ(files.size(), 5);
+
+    const QJsonObject gif = files[0].toObject();
+    EXPECT_EQ(gif["status"].toString(), "ok");
+    EXPECT_EQ(gif["format"].toString(), "GIF");
+    EXPECT_EQ(gif["canvas"].toObject()["width"].toInt(), 4);  // the farthest frame edge, not the screen
+    EXPECT_EQ(gif["declared"].toObject()["height"].toInt(), 9);
+    EXPECT_EQ(gif["loops"].toInt(), 3);
+    ASSERT_EQ(gif["frames"].toArray().size(), 3);
+    EXPECT_EQ(Frame(gif, 1)["left"].toInt(), 1);
+    EXPECT_EQ(Frame(gif, 1)["top"].toInt(), 2);
+    EXPECT_EQ(Frame(gif, 1)["width"].toInt(), 2);
+    EXPECT_EQ(Frame(gif, 1)["delay_ms"].toDouble(), 70);
+    EXPECT_EQ(Frame(gif, 2)["delay_ms"].toDouble(), 1500);
+    EXPECT_EQ(Frame(gif, 2)["delay_raw"].toString(), "150/100 s");
+    EXPECT_EQ(Frame(gif, 0)["dispose"].toString(), "keep");
+    EXPECT_EQ(Frame(gif, 1)["dispose"].toString(), "background");
+    EXPECT_EQ(Frame(gif, 2)["dispose"].toString(), "previous");
+
+    const QJsonObject apng = files[1].toObject();
+    EXPECT_EQ(apng["format"].toString(), "APNG");
+    EXPECT_EQ(apng["loops"].toInt(), 2);
+    EXPECT_NEAR(Frame(apng, 0)["delay_ms"].toDouble(), 33.333, 0.001);
+    EXPECT_EQ(Frame(apng, 1)["delay_ms"].toDouble(), 50);  // a denominator of 0 means hundredths
+    EXPECT_EQ(Frame(apng, 1)["delay_raw"].toString(), "5/0 s");
+    EXPECT_EQ(Frame(apng, 1)["left"].toInt(), 4);
+    EXPECT_EQ(Frame(apng, 1)["height"].toInt(), 3);
+    EXPECT_EQ(Frame(apng, 1)["dispose"].toString(), "background");
+    EXPECT_EQ(Frame(apng, 1)["blend"].toString(), "over");
+    EXPECT_EQ(Frame(apng, 0)["blend"].toString(), "source");
+
+    const QJsonObject webp = files[2].toObject();
+    EXPECT_EQ(webp["format"].toString(), "WebP");
+    EXPECT_EQ(webp["loops"].toInt(), 0);
+    EXPECT_EQ(webp["declared"].toObject()["width"].toInt(), 12);
+    EXPECT_EQ(webp["canvas"].toObject()["width"].toInt(), 8);
+    EXPECT_EQ(Frame(webp, 1)["delay_ms"].toDouble(), 10);
+    EXPECT_EQ(Frame(webp, 1)["left"].toInt(), 6);
+    EXPECT_EQ(Frame(webp, 1)["dispose"].toString(), "background");
+    EXPECT_EQ(Frame(webp, 1)["blend"].toString(), "source");
+
+    EXPECT_EQ(files[3].toObject()["status"].toString(), "not_animation");
+    EXPECT_EQ(files[3].toObject()["reason"].toString(), "not an animated PNG");
+    EXPECT_EQ(files[4].toObject()["reason"].toString(), "GIF without images");
+    EXPECT_TRUE(ListFiles(f.Dir.Path).size() == 5u) << "--info writes nothing";
+}
+
+TEST(CliTest, InfoAsTextIsATableThatMarksShortDelays)
+{
+    Fixtures f;
+    const CliRun run = RunCli("--info " + f.Dir / "a.gif" + " " + f.Dir / "still.png");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Output.find("a.gif: GIF, canvas 4 x 3 (declared 10 x 9), loop count 3, 3 frames"), std::string::npos)
+        << run.Output;
+    EXPECT_NE(run.Output.find("       1      1      2      2      1       70    7/100 s"), std::string::npos)
+        << run.Output;
+    EXPECT_NE(run.Output.find("       0 *  0/100 s"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("viewers commonly show such a frame for about 100 ms"), std::string::npos);
+    EXPECT_NE(run.Output.find("still.png: not converted, not an animated PNG"), std::string::npos);
+    EXPECT_EQ(RunCli("--json " + f.Dir / "a.gif").Status, 2);
+    EXPECT_EQ(RunCli("--info " + f.Dir / "missing.gif").Status, 1);
+}
+
+// A file that takes a few seconds: on a terminal its progress line shows and
+// is erased; redirected, nothing of it appears, and --quiet drops the file line.
+TEST(CliTest, ProgressLineOnlyOnATerminal)
+{
+    TempDir dir;
+    std::mt19937 rng(4);
+    std::vector<Rgb> palette;
+    for (int i = 0; i < 256; ++i) palette.push_back(Rgb{std::uint8_t(i), std::uint8_t(i * 7), std::uint8_t(i * 13)});
+    GifSpec spec{.ScreenWidth = 400, .ScreenHeight = 400, .Palette = palette};
+    for (int i = 0; i < 120; ++i) {
+        GifFrameSpec frame = SolidGifFrame(0, 0, 400, 400, 0, 1);
+        for (auto& v : frame.Indices) v = std::uint8_t(rng());
+        spec.Frames.push_back(frame);
+    }
+    WriteFile(dir / "slow.gif", BuildGif(spec));
+
+    int master = -1;
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::execl(FRAMELOT_CLI, FRAMELOT_CLI, "--jobs", "1", (dir / "slow.gif").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string screen;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    if (seconds > 1.0) {
+        EXPECT_NE(screen.find(" of 120 frames"), std::string::npos) << screen;
+        EXPECT_NE(screen.find("\r\033[K"), std::string::npos) << "the line is erased";
+    }
+    EXPECT_NE(screen.find("slow.gif: 120 frames written to"), std::string::npos) << screen;
+
+    fs::remove_all(dir / "slow");
+    const CliRun redirected = RunCli(dir / "slow.gif");
+    EXPECT_EQ(redirected.Output.find("of 120 frames"), std::string::npos);
+    EXPECT_EQ(redirected.Output.find('\033'), std::string::npos);
+    fs::remove_all(dir / "slow");
+    EXPECT_EQ(RunCli("--quiet " + dir / "slow.gif").Output, "1 file complete!\n");
+}
+
+}  // namespace
+}  // namespace framelot
