@@ -39,15 +39,16 @@ set(CPACK_PACKAGE_NAME framelot)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Framelot developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split animated GIF, PNG and WebP images into PNG frames")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "split animated GIF, PNG and WebP images into PNG frames
- Framelot writes every frame of an animated GIF, PNG (APNG) or WebP image as
- a numbered PNG file with transparency, each frame composed over what the
- earlier frames left by the format's own rules for disposing and blending.
- It never overwrites a file.
- .
- The package holds the desktop program framelot, a small window that takes
- dropped files or files opened with it from a file manager, and the command
- framelot-cli for terminals and scripts.")
+# The synopsis comes from the summary; CPack indents these lines and turns the
+# empty one into the paragraph separator.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Framelot writes every frame of an animated GIF, PNG (APNG) or WebP image as
+a numbered PNG file with transparency, each frame composed over what the
+earlier frames left by the format's own rules for disposing and blending.
+It never overwrites a file.
+
+The package holds the desktop program framelot, a small window that takes
+dropped files or files opened with it from a file manager, and the command
+framelot-cli for terminals and scripts.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Framelot developers <framelot@framelot.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
