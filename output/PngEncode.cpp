@@ -4,9 +4,12 @@
 // How a frame is filtered and how hard it is compressed depends on what it
 // holds, judged from every sixteenth row (measured on the benchmark's content,
 // bench/RESULTS.md):
-//  - smooth pictures (the mean Paeth residual is small): Paeth on every row.
-//    Few colours (at most 256, as every GIF frame has) take level 7, which
-//    costs them little more than 6; many colours take level 6.
+//  - flat graphics (a handful of colours, almost every residual 0): no filter,
+//    level 9. Long runs of equal pixels are what deflate matches best, and
+//    such frames cost it little at any level.
+//  - other smooth pictures (the mean Paeth residual is small): Paeth on every
+//    row. Few colours (at most 256, as every GIF frame has) take level 7,
+//    which costs them little more than 6; many colours take level 6.
 //  - noisy pictures with few colours (dithered GIFs): no filter, level 6.
 //    Prediction only spreads the dither.
 //  - noisy pictures with many colours (lossy photographs): the filter each row
@@ -33,6 +36,8 @@ constexpr std::size_t IdatChunkBytes = 256 * 1024;
 constexpr int SampleRowStep = 16;
 constexpr double NoisyResidual = 3.0;  // smooth frames measure below 0.5, noisy ones above 10
 constexpr std::size_t FewColours = 256;
+constexpr double FlatResidual = 0.2;  // flat graphics measure below 0.1
+constexpr std::size_t FlatColours = 16;
 
 enum class RowFilters { Paeth, None, Adaptive };
 
@@ -111,6 +116,9 @@ EncodePlan PlanFrame(const Bitmap& bitmap, EncoderState& state)
     }
     const bool noisy = static_cast<double>(residual) >= NoisyResidual * static_cast<double>(sampled);
     const bool few = colours.Count <= FewColours;
+    const bool flat = static_cast<double>(residual) < FlatResidual * static_cast<double>(sampled) &&
+                      colours.Count <= FlatColours;
+    if (flat) return {RowFilters::None, 9};
     if (!noisy) return {RowFilters::Paeth, few ? 7 : 6};
     if (few) return {RowFilters::None, 6};
     return {RowFilters::Adaptive, 8};

@@ -47,6 +47,7 @@ std::vector<std::pair<std::string, Bitmap>> Pictures()
     all.emplace_back("transparent", make(33, 17, [](int, int) { return P{0, 0, 0, 0}; }));
     all.emplace_back("opaque white", make(64, 9, [](int, int) { return P{255, 255, 255, 255}; }));
     all.emplace_back("smooth, translucent", make(257, 65, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), 90, std::uint8_t(x ^ y)}; }));
+    all.emplace_back("flat, four colours", make(90, 40, [](int x, int y) { return P{std::uint8_t(x < 45 ? 0 : 200), 30, std::uint8_t(y < 20 ? 90 : 10), 255}; }));
     all.emplace_back("few colours", make(131, 70, [](int x, int y) { return P{std::uint8_t((x / 10) * 40), 0, std::uint8_t((y / 10) * 60), 255}; }));
     all.emplace_back("noisy, few colours", make(99, 64, [&](int, int) { const std::uint8_t v = std::uint8_t(rng() % 6 * 51); return P{v, std::uint8_t(255 - v), v, 255}; }));
     all.emplace_back("noise", make(160, 48, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
