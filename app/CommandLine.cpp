@@ -5,8 +5,8 @@ namespace framelot {
 const char* const WindowUsage =
     "Usage: framelot [FILE...]\n"
     "\n"
-    "Opens the Framelot window. Drop animated GIF, PNG/APNG and WebP files on it to\n"
-    "split them into numbered PNG frames; files named here are converted as if\n"
+    "Opens the Framelot window. Drop animated GIF, PNG/APNG, WebP, AVIF and JPEG XL\n"
+    "files on it to split them into numbered PNG frames; files named here are converted as if\n"
     "dropped, right after the window opens. Right-click the window for the folder\n"
     "setting.\n"
     "\n"

@@ -1,8 +1,10 @@
 #include "convert/Dispatch.h"
 
 #include "apng/ApngConvert.h"
+#include "avif/AvifConvert.h"
 #include "convert/FileConversion.h"
 #include "gif/GifConvert.h"
+#include "jxl/JxlConvert.h"
 #include "output/FrameNaming.h"
 #include "webp/WebpConvert.h"
 
@@ -32,6 +34,9 @@ SourceKind KindOfPath(std::string_view path)
     if (EqualsIgnoringAsciiCase(extension, ".png")) return SourceKind::Apng;
     if (EqualsIgnoringAsciiCase(extension, ".apng")) return SourceKind::Apng;
     if (EqualsIgnoringAsciiCase(extension, ".webp")) return SourceKind::Webp;
+    if (EqualsIgnoringAsciiCase(extension, ".avif")) return SourceKind::Avif;
+    if (EqualsIgnoringAsciiCase(extension, ".avifs")) return SourceKind::Avif;
+    if (EqualsIgnoringAsciiCase(extension, ".jxl")) return SourceKind::Jxl;
     return SourceKind::None;
 }
 
@@ -41,6 +46,8 @@ ConvertBytesFunction ConverterFor(SourceKind kind)
     case SourceKind::Gif: return ConvertGifData;
     case SourceKind::Apng: return ConvertApngData;
     case SourceKind::Webp: return ConvertWebpData;
+    case SourceKind::Avif: return ConvertAvifData;
+    case SourceKind::Jxl: return ConvertJxlData;
     case SourceKind::None: break;
     }
     return nullptr;

@@ -11,15 +11,16 @@
 
 namespace framelot {
 
-enum class SourceKind { Gif, Apng, Webp, None };
+enum class SourceKind { Gif, Apng, Webp, Avif, Jxl, None };
 
 // ".gif" goes to the GIF converter, ".png" and ".apng" to the APNG converter,
-// ".webp" to the WebP converter, in any ASCII letter case; anything else, or
+// ".webp" to the WebP converter, ".avif" and ".avifs" to the AVIF converter,
+// ".jxl" to the JPEG XL converter, in any ASCII letter case; anything else, or
 // no extension, to none.
 SourceKind KindOfPath(std::string_view path);
 
 // Why a file of another extension is not converted.
-inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG or WebP file name";
+inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file name";
 
 // The bytes-to-frames function of a kind; null for None.
 ConvertBytesFunction ConverterFor(SourceKind kind);

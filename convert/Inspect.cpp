@@ -1,9 +1,11 @@
 #include "convert/Inspect.h"
 
 #include "apng/ApngInfo.h"
+#include "avif/AvifInfo.h"
 #include "convert/Dispatch.h"
 #include "convert/SourceFile.h"
 #include "gif/GifInfo.h"
+#include "jxl/JxlInfo.h"
 #include "webp/WebpInfo.h"
 
 namespace framelot {
@@ -16,6 +18,8 @@ ConvertResult InspectFile(const std::string& path, AnimationInfo& info)
     case SourceKind::Gif: inspect = InspectGifData; break;
     case SourceKind::Apng: inspect = InspectApngData; break;
     case SourceKind::Webp: inspect = InspectWebpData; break;
+    case SourceKind::Avif: inspect = InspectAvifData; break;
+    case SourceKind::Jxl: inspect = InspectJxlData; break;
     case SourceKind::None: return NotAnimation(NotAnAnimationName);
     }
     const SourceFile file = ReadSourceFile(path);

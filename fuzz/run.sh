@@ -18,17 +18,20 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
 cmake --build build-fuzz -j "$(nproc)" >/dev/null
 
 status=0
-for format in gif apng webp pngwriter; do
+for format in gif apng webp avif jxl pngwriter; do
   dict=(-dict="fuzz/$format.dict")
   case $format in
     gif) target=FuzzGif; seeds=(gif-pygif gif-peterdn/gifs image-rs-image/gif) ;;
     apng) target=FuzzApng; seeds=(pillow/apng image-rs-image/apng image-rs-image/apng/wpt) ;;
     webp) target=FuzzWebp; seeds=(pillow/webp image-rs-image/webp image-rs-image-webp/images sdwebimage-webpcoder/images) ;;
+    avif) target=FuzzAvif; seeds=(); dict=() ;;
+    jxl) target=FuzzJxl; seeds=(); dict=() ;;
     pngwriter) target=FuzzPngWriter; seeds=(); dict=() ;;
   esac
   mkdir -p "$WORK/$format/corpus" "$WORK/$format/crashes"
   dirs=("$WORK/$format/corpus")
   [ -d "tests/regressions/$format" ] && dirs+=("tests/regressions/$format")
+  [ -d "fuzz/seeds/$format" ] && dirs+=("fuzz/seeds/$format")
   for s in "${seeds[@]}"; do [ -d "$CORPUS/$s" ] && dirs+=("$CORPUS/$s"); done
   echo "== $target for ${SECONDS_EACH}s"
   if ! "build-fuzz/fuzz/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=1024 -timeout=5 \

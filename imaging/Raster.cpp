@@ -154,6 +154,36 @@ void RestoreRegion(Bitmap& dst, const Bitmap& saved, const Rect& savedRect)
     CopyBlock(dst, savedRect.Left, savedRect.Top, saved, savedRect.Width, savedRect.Height);
 }
 
+void TurnAnticlockwise(const Bitmap& b, Bitmap& turned)
+{
+    turned.Width = b.Height;
+    turned.Height = b.Width;
+    turned.Pixels.resize(b.Pixels.size());
+    // Source pixel (x, y) lands at (y, width - 1 - x).
+    for (int y = 0; y < b.Height; ++y) {
+        for (int x = 0; x < b.Width; ++x) {
+            std::memcpy(PixelAt(turned, y, b.Width - 1 - x), PixelAt(b, x, y), 4);
+        }
+    }
+}
+
+void FlipVertically(Bitmap& b)
+{
+    const std::size_t stride = static_cast<std::size_t>(b.Width) * 4;
+    for (int top = 0, bottom = b.Height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(PixelAt(b, 0, top), PixelAt(b, 0, top) + stride, PixelAt(b, 0, bottom));
+    }
+}
+
+void FlipHorizontally(Bitmap& b)
+{
+    for (int y = 0; y < b.Height; ++y) {
+        for (int left = 0, right = b.Width - 1; left < right; ++left, --right) {
+            std::swap_ranges(PixelAt(b, left, y), PixelAt(b, left, y) + 4, PixelAt(b, right, y));
+        }
+    }
+}
+
 void GrowBitmap(Bitmap& b, int width, int height)
 {
     width = std::max(width, b.Width);

@@ -41,4 +41,11 @@ void RestoreRegion(Bitmap& dst, const Bitmap& saved, const Rect& savedRect);
 // at the origin and the new area transparent black.
 void GrowBitmap(Bitmap& b, int width, int height);
 
+// `turned` becomes `b` turned a quarter anticlockwise (width and height swap).
+void TurnAnticlockwise(const Bitmap& b, Bitmap& turned);
+
+// Exchanges top and bottom rows, or left and right columns, in place.
+void FlipVertically(Bitmap& b);
+void FlipHorizontally(Bitmap& b);
+
 }  // namespace framelot

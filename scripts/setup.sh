@@ -5,7 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake make pkg-config
-  zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev
+  zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev libavif-dev libjxl-dev
+  libavif-bin libjxl-tools   # avifenc, avifdec and cjxl make and check the AVIF and JPEG XL fixtures
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it
   dpkg-dev desktop-file-utils appstream  # the package's dependencies, and checks of its desktop entry and metadata

@@ -80,6 +80,17 @@ std::string InChild(const std::function<std::string()>& work, bool dropPrivilege
     return out;
 }
 
+ProgramRun RunProgram(const std::string& commandLine)
+{
+    ProgramRun run;
+    FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+    char buffer[512];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 std::vector<std::string> ListFiles(const fs::path& folder)
 {
     std::vector<std::string> names;

@@ -46,6 +46,14 @@ std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
 // "nobody", so that file permissions apply to it.
 std::string InChild(const std::function<std::string()>& work, bool dropPrivileges);
 
+// A program run through the shell with its standard output and error
+// together, as a user would see them.
+struct ProgramRun {
+    int Status = -1;  // the exit status; -1 when it did not exit normally
+    std::string Output;
+};
+ProgramRun RunProgram(const std::string& commandLine);
+
 // A sink that keeps a copy of every frame.
 struct CollectedFrames {
     std::vector<Bitmap> Frames;

@@ -22,20 +22,9 @@ namespace {
 
 using namespace test;
 
-struct CliRun {
-    int Status = -1;
-    std::string Output;
-};
-
-CliRun RunCli(const std::string& arguments)
+ProgramRun RunCli(const std::string& arguments)
 {
-    CliRun run;
-    FILE* pipe = ::popen((std::string(FRAMELOT_CLI) + " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
-    const int status = pipe ? ::pclose(pipe) : -1;
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunProgram(std::string(FRAMELOT_CLI) + " " + arguments);
 }
 
 // One fixture of each format, with the delays, rectangles, methods and loop
@@ -74,7 +63,7 @@ QJsonObject Frame(const QJsonObject& file, int index)
 TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
 {
     Fixtures f;
-    const CliRun run = RunCli("--info --json " + f.Dir / "a.gif" + " " + f.Dir / "b.png" + " " + f.Dir / "c.webp" + " " +
+    const ProgramRun run = RunCli("--info --json " + f.Dir / "a.gif" + " " + f.Dir / "b.png" + " " + f.Dir / "c.webp" + " " +
                            f.Dir / "still.png" + " " + f.Dir / "cut.gif");
     EXPECT_EQ(run.Status, 0) << run.Output;
     QJsonParseError error;
@@ -131,7 +120,7 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
 TEST(CliTest, InfoAsTextIsATableThatMarksShortDelays)
 {
     Fixtures f;
-    const CliRun run = RunCli("--info " + f.Dir / "a.gif" + " " + f.Dir / "still.png");
+    const ProgramRun run = RunCli("--info " + f.Dir / "a.gif" + " " + f.Dir / "still.png");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Output.find("a.gif: GIF, canvas 4 x 3 (declared 10 x 9), loop count 3, 3 frames"), std::string::npos)
         << run.Output;
@@ -183,7 +172,7 @@ TEST(CliTest, ProgressLineOnlyOnATerminal)
     EXPECT_NE(screen.find("slow.gif: 120 frames written to"), std::string::npos) << screen;
 
     fs::remove_all(dir / "slow");
-    const CliRun redirected = RunCli(dir / "slow.gif");
+    const ProgramRun redirected = RunCli(dir / "slow.gif");
     EXPECT_EQ(redirected.Output.find("of 120 frames"), std::string::npos);
     EXPECT_EQ(redirected.Output.find('\033'), std::string::npos);
     fs::remove_all(dir / "slow");

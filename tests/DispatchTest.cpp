@@ -116,20 +116,9 @@ TEST(FileConversionTest, ProgressCountsEveryFrameInOrder)
     }
 }
 
-struct CliRun {
-    int Status = -1;
-    std::string Output;
-};
-
-CliRun RunCli(const std::string& arguments)
+ProgramRun RunCli(const std::string& arguments)
 {
-    CliRun run;
-    FILE* pipe = ::popen((std::string(FRAMELOT_CLI) + " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
-    const int status = pipe ? ::pclose(pipe) : -1;
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunProgram(std::string(FRAMELOT_CLI) + " " + arguments);
 }
 
 TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
@@ -137,7 +126,7 @@ TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
     TempDir dir;
     WriteFile(dir / "-dash anim.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
     WriteFile(dir / "text.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', '.', '.', '.', '.', '.'});
-    const CliRun run = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "' '" + (dir / "text.gif") + "'");
+    const ProgramRun run = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "' '" + (dir / "text.gif") + "'");
     EXPECT_EQ(run.Status, 0) << run.Output;
     EXPECT_NE(run.Output.find("2 frames written"), std::string::npos) << run.Output;
     EXPECT_NE(run.Output.find("not a GIF file"), std::string::npos) << run.Output;
@@ -145,7 +134,7 @@ TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
     EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"-dash anim.gif", "-dash anim_0000.png",
                                                              "-dash anim_0001.png", "text.gif"}));
 
-    const CliRun again = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "'");
+    const ProgramRun again = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "'");
     EXPECT_NE(again.Output.find("skipped"), std::string::npos);
     EXPECT_NE(again.Output.find("0 file complete!"), std::string::npos);
 }
@@ -165,7 +154,7 @@ TEST(CliTest, FilesSideBySideKeepTheirOrderAndSharedNamesStaySequential)
     WriteFile(dir / "anim.webp", BuildAnimatedWebp({.CanvasWidth = 2, .CanvasHeight = 2, .Frames = {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
                                                               {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
     arguments += " '" + (dir / "anim.gif") + "' '" + (dir / "anim.webp") + "'";
-    const CliRun run = RunCli(arguments);
+    const ProgramRun run = RunCli(arguments);
     EXPECT_EQ(run.Status, 0) << run.Output;
     std::size_t last = 0;
     for (int i = 0; i < 6; ++i) {
@@ -186,11 +175,11 @@ TEST(CliTest, ExitStatusSaysWhetherAnythingFailed)
     EXPECT_EQ(RunCli("'" + (dir / "missing.gif") + "'").Status, 1);
     EXPECT_EQ(RunCli("").Status, 2);
     EXPECT_EQ(RunCli("--bogus x.gif").Status, 2);
-    const CliRun help = RunCli("--help");
+    const ProgramRun help = RunCli("--help");
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Output.find("--no-folder"), std::string::npos);
     WriteFile(dir / "notes.txt", {'x'});
-    const CliRun other = RunCli("'" + (dir / "notes.txt") + "'");
+    const ProgramRun other = RunCli("'" + (dir / "notes.txt") + "'");
     EXPECT_EQ(other.Status, 0);
     EXPECT_NE(other.Output.find("0 file complete!"), std::string::npos);
 }

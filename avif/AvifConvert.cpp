@@ -1,0 +1,74 @@
+// Frames come out of libavif as YUV images of the sequence track's size; each
+// is converted to 8-bit BGRA with straight alpha (deeper samples rounded by
+// libavif), then turned by 'irot' and mirrored by 'imir', in that order, which
+// libavif reports but does not apply.
+#include "avif/AvifConvert.h"
+
+#include <string>
+
+#include "avif/AvifSequence.h"
+#include "imaging/Raster.h"
+
+namespace framelot {
+namespace {
+
+// The decoded image as straight BGRA, 8 bits a sample, into `out`.
+bool ToBgra(avifImage* image, Bitmap& out)
+{
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, image);
+    rgb.format = AVIF_RGB_FORMAT_BGRA;
+    rgb.depth = 8;
+    rgb.alphaPremultiplied = AVIF_FALSE;
+    out.Width = static_cast<int>(image->width);
+    out.Height = static_cast<int>(image->height);
+    out.Pixels.resize(static_cast<std::size_t>(image->width) * image->height * 4);
+    rgb.pixels = out.Pixels.data();
+    rgb.rowBytes = image->width * 4;
+    return avifImageYUVToRGB(image, &rgb) == AVIF_RESULT_OK;
+}
+
+// 'irot' turns anticlockwise by quarter turns; 'imir' mode 0 exchanges top
+// and bottom, mode 1 left and right.
+void Orient(const avifImage* image, Bitmap& frame, Bitmap& scratch)
+{
+    if (image->transformFlags & AVIF_TRANSFORM_IROT) {
+        for (int turn = 0; turn < (image->irot.angle & 3); ++turn) {
+            TurnAnticlockwise(frame, scratch);
+            std::swap(frame, scratch);
+        }
+    }
+    if (image->transformFlags & AVIF_TRANSFORM_IMIR) {
+        if (image->imir.mode == 0) {
+            FlipVertically(frame);
+        } else {
+            FlipHorizontally(frame);
+        }
+    }
+}
+
+}  // namespace
+
+ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    AvifDecoderPtr decoder;
+    if (ConvertResult opened = OpenAvifSequence(bytes, decoder); opened.Status != ConvertStatus::Converted) return opened;
+    const auto count = static_cast<std::uint32_t>(decoder->imageCount);
+    const std::uint32_t width = decoder->image->width, height = decoder->image->height;
+    if (announce) announce(count);
+    Bitmap frame, scratch;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const avifResult next = avifDecoderNextImage(decoder.get());
+        avifImage* image = decoder->image;
+        if (next != AVIF_RESULT_OK || image->width != width || image->height != height || !ToBgra(image, frame)) {
+            const std::string why = next != AVIF_RESULT_OK ? avifResultToString(next) : "its size or samples are wrong";
+            return Damaged("frame " + std::to_string(i) + " cannot be decoded: " + why);
+        }
+        Orient(image, frame, scratch);
+        sink(i, frame);
+    }
+    return Converted();
+}
+
+}  // namespace framelot

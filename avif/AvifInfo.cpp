@@ -1,0 +1,30 @@
+#include "avif/AvifInfo.h"
+
+#include <string>
+
+#include "avif/AvifSequence.h"
+
+namespace framelot {
+ConvertResult InspectAvifData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+{
+    AvifDecoderPtr decoder;
+    if (ConvertResult opened = OpenAvifSequence(bytes, decoder); opened.Status != ConvertStatus::Converted) return opened;
+    const avifImage* image = decoder->image;
+    const bool turned = (image->transformFlags & AVIF_TRANSFORM_IROT) && (image->irot.angle & 1);
+    info.Format = "AVIF";
+    info.DeclaredWidth = image->width;
+    info.DeclaredHeight = image->height;
+    info.CanvasWidth = turned ? image->height : image->width;
+    info.CanvasHeight = turned ? image->width : image->height;
+    const Rect whole{0, 0, static_cast<std::int32_t>(info.CanvasWidth), static_cast<std::int32_t>(info.CanvasHeight)};
+    for (int i = 0; i < decoder->imageCount; ++i) {
+        avifImageTiming timing{};
+        avifDecoderNthImageTiming(decoder.get(), static_cast<std::uint32_t>(i), &timing);
+        info.Frames.push_back({whole, timing.duration * 1000,
+                               std::to_string(timing.durationInTimescales) + "/" + std::to_string(timing.timescale) + " s",
+                               "none", "source"});
+    }
+    return Converted();
+}
+
+}  // namespace framelot

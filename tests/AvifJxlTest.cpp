@@ -1,0 +1,198 @@
+// Animated AVIF and JPEG XL, from files made by Debian's own encoders at test
+// time (avifenc, cjxl; scripts/setup.sh installs them): frames equal libavif's
+// own decoder (avifdec) or, for lossless JPEG XL, the frames of the animation
+// it was made from; turned and mirrored AVIFs come out as viewers show them;
+// stills write nothing; damaged files end with a reason.
+#include <gtest/gtest.h>
+
+#include "avif/AvifConvert.h"
+#include "convert/Dispatch.h"
+#include "gif/GifConvert.h"
+#include "jxl/JxlConvert.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+bool Have(const char* tool)
+{
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+#define REQUIRE_TOOLS(...)                                                            \
+    for (const char* tool : {__VA_ARGS__})                                            \
+        if (!Have(tool)) GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)"
+
+// Four frames of width x height with a moving bar, some translucent pixels.
+std::vector<std::string> WriteFrames(const TempDir& dir, int width, int height, bool alpha)
+{
+    std::vector<std::string> paths;
+    for (int f = 0; f < 4; ++f) {
+        Bytes rgba;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const bool bar = (x / 4 + f) % 5 == 0;
+                rgba.insert(rgba.end(), {std::uint8_t(bar ? 250 : x * 9), std::uint8_t(y * 11), std::uint8_t(60 + f * 40),
+                                         std::uint8_t(alpha && y < height / 2 ? 90 + x : 255)});
+            }
+        paths.push_back(dir / ("f" + std::to_string(f) + ".png"));
+        WriteFile(paths.back(), BuildPlainPng(std::uint32_t(width), std::uint32_t(height), rgba));
+    }
+    return paths;
+}
+
+std::vector<Bitmap> Convert(ConvertBytesFunction convert, const std::string& path, ConvertResult* result = nullptr)
+{
+    CollectedFrames frames;
+    const ConvertResult r = convert(ReadFile(path), frames.Sink(), {});
+    if (result) *result = r;
+    EXPECT_TRUE(result || r.Status == ConvertStatus::Converted) << r.Reason;
+    return frames.Frames;
+}
+
+std::string Joined(const std::vector<std::string>& paths)
+{
+    std::string all;
+    for (const auto& p : paths) all += " " + p;
+    return all;
+}
+
+TEST(AvifTest, SequencesEqualLibavifsOwnDecoderForEachKind)
+{
+    REQUIRE_TOOLS("avifenc", "avifdec");
+    TempDir dir;
+    struct Kind { const char* Name; const char* Options; bool Alpha; };
+    const Kind kinds[] = {{"lossless", "-l", false}, {"lossless with alpha", "-l", true},
+                          {"lossy", "--min 20 --max 30", false}, {"lossy 10-bit with alpha", "-d 10 --min 10 --max 20", true}};
+    for (const Kind& kind : kinds) {
+        const auto frames = WriteFrames(dir, 21, 13, kind.Alpha);
+        const std::string avif = dir / "anim.avif";
+        std::filesystem::remove(avif);
+        ASSERT_EQ(RunProgram(std::string("avifenc -s 8 ") + kind.Options + Joined(frames) + " " + avif).Status, 0) << kind.Name;
+        const auto ours = Convert(ConvertAvifData, avif);
+        ASSERT_EQ(ours.size(), 4u) << kind.Name;
+        for (int i = 0; i < 4; ++i) {
+            const std::string reference = dir / "ref.png";
+            ASSERT_EQ(RunProgram("avifdec --depth 8 --index " + std::to_string(i) + " " + avif + " " + reference).Status, 0);
+            const Bitmap expected = ReadPng(reference);
+            EXPECT_EQ(ours[i].Width, expected.Width) << kind.Name;
+            EXPECT_TRUE(ours[i].Pixels == expected.Pixels) << kind.Name << ", frame " << i;
+        }
+    }
+}
+
+TEST(AvifTest, TurnedAndMirroredSequencesComeOutAsViewersShowThem)
+{
+    REQUIRE_TOOLS("avifenc");
+    TempDir dir;
+    const auto frames = WriteFrames(dir, 6, 4, false);
+    const Bitmap source = ReadPng(frames[1]);
+    const std::string plain = dir / "plain.avif", turned = dir / "turned.avif";
+    ASSERT_EQ(RunProgram("avifenc -s 8 -l" + Joined(frames) + " " + plain).Status, 0);
+    ASSERT_EQ(RunProgram("avifenc -s 8 -l --irot 1 --imir 1" + Joined(frames) + " " + turned).Status, 0);
+    const Bitmap upright = Convert(ConvertAvifData, plain)[1];
+    const auto out = Convert(ConvertAvifData, turned);
+    ASSERT_EQ(out.size(), 4u);
+    // A quarter turn anticlockwise, then left and right exchanged: the source's
+    // pixel (x, y) lands at (height - 1 - y, width - 1 - x).
+    ASSERT_EQ(out[1].Width, 4);
+    ASSERT_EQ(out[1].Height, 6);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(out[1], 3 - y, 5 - x), PixelAt(upright, x, y)) << x << "," << y;
+    EXPECT_EQ(upright.Width, source.Width);
+}
+
+TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
+{
+    REQUIRE_TOOLS("avifenc");
+    TempDir dir;
+    const auto frames = WriteFrames(dir, 8, 8, true);
+    ASSERT_EQ(RunProgram("avifenc -s 8 " + frames[0] + " " + dir / "still.avif").Status, 0);
+    ASSERT_EQ(RunProgram("avifenc -s 8" + Joined(frames) + " " + dir / "anim.avif").Status, 0);
+    const ConvertResult still = ConvertDroppedFile(dir / "still.avif", true);
+    EXPECT_EQ(still.Status, ConvertStatus::NotAnimation);
+    EXPECT_EQ(still.Reason, "a still AVIF image, not an animation");
+    EXPECT_FALSE(fs::exists(dir / "still"));
+
+    const Bytes whole = ReadFile(dir / "anim.avif");
+    for (std::size_t n = 0; n < whole.size(); n += 7) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+        const ConvertResult r = ConvertAvifData(cut, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); }, {});
+        if (r.Status != ConvertStatus::Converted) {
+            EXPECT_FALSE(r.Reason.empty()) << n;
+        }
+    }
+    Bytes corrupt = whole;
+    for (std::size_t i = corrupt.size() / 2; i < corrupt.size(); i += 3) corrupt[i] ^= 0x5A;
+    std::uint64_t handed = 0;
+    const ConvertResult r = ConvertAvifData(corrupt, [&](std::uint64_t, const Bitmap&) { ++handed; }, {});
+    if (r.Status != ConvertStatus::Converted) {
+        EXPECT_FALSE(r.Reason.empty());
+    }
+}
+
+// An animated GIF made into lossless JPEG XL: the decoder's composed frames
+// are the GIF's frames exactly; lossy, they are close.
+TEST(JxlTest, LosslessFramesEqualTheAnimationTheyWereMadeFrom)
+{
+    REQUIRE_TOOLS("cjxl");
+    TempDir dir;
+    GifSpec gif{.ScreenWidth = 36, .ScreenHeight = 24, .Palette = FourColours()};
+    for (int f = 0; f < 5; ++f) {
+        GifFrameSpec frame = SolidGifFrame(0, 0, 36, 24, 0, 1);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 36; ++x) frame.Indices[std::size_t(y) * 36 + x] = std::uint8_t((x / 12 + y / 12 + f) % 4);
+        frame.Delay = 10;
+        gif.Frames.push_back(frame);
+    }
+    WriteFile(dir / "a.gif", BuildGif(gif));
+    const auto expected = Convert(ConvertGifData, dir / "a.gif");
+    ASSERT_EQ(RunProgram("cjxl -d 0 " + dir / "a.gif" + " " + dir / "a.jxl").Status, 0);
+    ASSERT_EQ(RunProgram("cjxl -d 1 " + dir / "a.gif" + " " + dir / "lossy.jxl").Status, 0);
+    const auto lossless = Convert(ConvertJxlData, dir / "a.jxl");
+    const auto lossy = Convert(ConvertJxlData, dir / "lossy.jxl");
+    ASSERT_EQ(lossless.size(), expected.size());
+    ASSERT_EQ(lossy.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(lossless[i].Pixels == expected[i].Pixels) << i;
+        std::uint64_t error = 0;
+        for (std::size_t b = 0; b < expected[i].Pixels.size(); ++b) {
+            error += static_cast<std::uint64_t>(std::abs(int(lossy[i].Pixels[b]) - int(expected[i].Pixels[b])));
+        }
+        EXPECT_LE(error / expected[i].Pixels.size(), 6u) << i;  // mean error a sample
+    }
+}
+
+TEST(JxlTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
+{
+    REQUIRE_TOOLS("cjxl");
+    TempDir dir;
+    WriteFile(dir / "s.png", BuildPlainPng(3, 3, SolidRgba(3, 3, 10, 20, 30, 255)));
+    ASSERT_EQ(RunProgram("cjxl -d 0 " + dir / "s.png" + " " + dir / "still.jxl").Status, 0);
+    const ConvertResult still = ConvertDroppedFile(dir / "still.jxl", true);
+    EXPECT_EQ(still.Status, ConvertStatus::NotAnimation);
+    EXPECT_EQ(still.Reason, "a still JPEG XL image, not an animation");
+    EXPECT_FALSE(fs::exists(dir / "still"));
+
+    GifSpec gif{.ScreenWidth = 4, .ScreenHeight = 4, .Palette = FourColours()};
+    for (int f = 0; f < 3; ++f) {
+        GifFrameSpec frame = SolidGifFrame(0, 0, 4, 4, std::uint8_t(f + 1), 1);
+        frame.Delay = 5;
+        gif.Frames.push_back(frame);
+    }
+    WriteFile(dir / "a.gif", BuildGif(gif));
+    ASSERT_EQ(RunProgram("cjxl -d 0 " + dir / "a.gif" + " " + dir / "a.jxl").Status, 0);
+    const Bytes whole = ReadFile(dir / "a.jxl");
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+        const ConvertResult r = ConvertJxlData(cut, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); }, {});
+        EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
+        EXPECT_FALSE(r.Reason.empty()) << n;
+    }
+}
+
+}  // namespace
+}  // namespace framelot
