@@ -3,8 +3,12 @@
 // transparency and offsets; a lossy WebP with noisy full frames; a few-colour
 // GIF as an optimizer writes it; a dithered photograph-like GIF; and an APNG
 // with a sprite drawn as an assembler writes it.
+#include <avif/avif.h>
+#include <jxl/encode.h>
+
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -236,6 +240,102 @@ Bytes MakeEncoderApng()
     return BuildApng(apng);
 }
 
+// The smooth scene, whole frames, with a translucent band: what the newer
+// formats are used for.
+Bytes SceneRgba(int t)
+{
+    Bytes rgba;
+    rgba.reserve(Side * Side * 4);
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x) {
+            auto c = Scene(x, y, t);
+            if (y > 440) c[3] = std::uint8_t(255 - (y - 440) * 3);
+            rgba.insert(rgba.end(), {c[0], c[1], c[2], c[3]});
+        }
+    return rgba;
+}
+
+// An AV1 image sequence, lossy with alpha, at a fast speed.
+Bytes MakeAvif()
+{
+    avifEncoder* encoder = avifEncoderCreate();
+    encoder->speed = 8;  // the fastest speeds use a real-time mode that libaom 3.6 asserts on here
+    encoder->maxThreads = 2;
+    encoder->minQuantizer = 20;
+    encoder->maxQuantizer = 30;
+    encoder->minQuantizerAlpha = 10;
+    encoder->maxQuantizerAlpha = 20;
+    encoder->timescale = 25;
+    for (int t = 0; t < Frames; ++t) {
+        Bytes rgba = SceneRgba(t);
+        avifImage* image = avifImageCreate(Side, Side, 8, AVIF_PIXEL_FORMAT_YUV420);
+        avifRGBImage rgb;
+        avifRGBImageSetDefaults(&rgb, image);
+        rgb.pixels = rgba.data();
+        rgb.rowBytes = Side * 4;
+        if (avifImageRGBToYUV(image, &rgb) != AVIF_RESULT_OK ||
+            avifEncoderAddImage(encoder, image, 1, AVIF_ADD_IMAGE_FLAG_NONE) != AVIF_RESULT_OK) {
+            throw std::runtime_error("avif encoding");
+        }
+        avifImageDestroy(image);
+    }
+    avifRWData out = AVIF_DATA_EMPTY;
+    if (avifEncoderFinish(encoder, &out) != AVIF_RESULT_OK) throw std::runtime_error("avif encoding");
+    Bytes bytes(out.data, out.data + out.size);
+    avifRWDataFree(&out);
+    avifEncoderDestroy(encoder);
+    return bytes;
+}
+
+// A JPEG XL animation, lossy with alpha, at a low effort.
+Bytes MakeJxl()
+{
+    JxlEncoder* encoder = JxlEncoderCreate(nullptr);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = info.ysize = Side;
+    info.bits_per_sample = 8;
+    info.alpha_bits = 8;
+    info.num_extra_channels = 1;
+    info.have_animation = JXL_TRUE;
+    info.animation.tps_numerator = 25;
+    info.animation.tps_denominator = 1;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    if (JxlEncoderSetBasicInfo(encoder, &info) != JXL_ENC_SUCCESS ||
+        JxlEncoderSetColorEncoding(encoder, &srgb) != JXL_ENC_SUCCESS) {
+        throw std::runtime_error("jxl encoding");
+    }
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
+    JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 3);
+    JxlEncoderSetFrameDistance(settings, 1.0f);
+    const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    for (int t = 0; t < Frames; ++t) {
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.duration = 1;
+        const Bytes rgba = SceneRgba(t);
+        if (JxlEncoderSetFrameHeader(settings, &header) != JXL_ENC_SUCCESS ||
+            JxlEncoderAddImageFrame(settings, &format, rgba.data(), rgba.size()) != JXL_ENC_SUCCESS) {
+            throw std::runtime_error("jxl encoding");
+        }
+    }
+    JxlEncoderCloseInput(encoder);
+    Bytes out(1 << 20);
+    std::uint8_t* next = out.data();
+    std::size_t left = out.size();
+    for (JxlEncoderStatus status; (status = JxlEncoderProcessOutput(encoder, &next, &left)) != JXL_ENC_SUCCESS;) {
+        if (status != JXL_ENC_NEED_MORE_OUTPUT) throw std::runtime_error("jxl encoding");
+        const std::size_t used = static_cast<std::size_t>(next - out.data());
+        out.resize(out.size() * 2);
+        next = out.data() + used;
+        left = out.size() - used;
+    }
+    out.resize(static_cast<std::size_t>(next - out.data()));
+    JxlEncoderDestroy(encoder);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -253,5 +353,7 @@ int main(int argc, char** argv)
     WriteFile(folder + "/flat.gif", MakeOptimizedGif());
     WriteFile(folder + "/photo.gif", MakeDitheredGif());
     WriteFile(folder + "/sprite.png", MakeEncoderApng());
+    WriteFile(folder + "/scene.avif", MakeAvif());
+    WriteFile(folder + "/scene.jxl", MakeJxl());
     return 0;
 }

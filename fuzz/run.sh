@@ -17,6 +17,18 @@ cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWith
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-fuzz -j "$(nproc)" >/dev/null
 
+# Seeds for the newer formats, made with Debian's encoders from a two-frame
+# GIF split by framelot-cli itself (the suites have none of these formats).
+seeds_made=$WORK/made
+if command -v avifenc >/dev/null && command -v cjxl >/dev/null; then
+  mkdir -p "$seeds_made/avif" "$seeds_made/jxl" "$seeds_made/frames"
+  printf 'GIF89a\002\000\002\000\200\000\000\000\000\000\377\000\000!\371\004\004\012\000\000\000,\000\000\000\000\002\000\002\000\000\002\002D\001\000!\371\004\004\012\000\000\000,\000\000\000\000\002\000\002\000\000\002\002L\001\000;' \
+    > "$seeds_made/frames/two.gif"
+  build-fuzz/framelot-cli --no-folder "$seeds_made/frames/two.gif" >/dev/null 2>&1 || true
+  avifenc -s 10 "$seeds_made"/frames/two_000*.png "$seeds_made/avif/two.avif" >/dev/null 2>&1 || true
+  cjxl -d 0 "$seeds_made/frames/two.gif" "$seeds_made/jxl/two.jxl" >/dev/null 2>&1 || true
+fi
+
 status=0
 for format in gif apng webp avif jxl pngwriter; do
   dict=(-dict="fuzz/$format.dict")
@@ -31,7 +43,7 @@ for format in gif apng webp avif jxl pngwriter; do
   mkdir -p "$WORK/$format/corpus" "$WORK/$format/crashes"
   dirs=("$WORK/$format/corpus")
   [ -d "tests/regressions/$format" ] && dirs+=("tests/regressions/$format")
-  [ -d "fuzz/seeds/$format" ] && dirs+=("fuzz/seeds/$format")
+  [ -d "$seeds_made/$format" ] && dirs+=("$seeds_made/$format")
   for s in "${seeds[@]}"; do [ -d "$CORPUS/$s" ] && dirs+=("$CORPUS/$s"); done
   echo "== $target for ${SECONDS_EACH}s"
   if ! "build-fuzz/fuzz/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=1024 -timeout=5 \
