@@ -9,9 +9,10 @@
 //    such frames cost it little at any level.
 //  - other smooth pictures (the mean Paeth residual is small): Paeth on every
 //    row. Few colours (at most 256, as every GIF frame has) take level 7,
-//    which costs them little more than 6; many colours take level 6, or 4
+//    which costs them little more than 6; many colours take level 6, or 3
 //    when the residuals show fine texture (decoded lossy video, such as AV1
-//    frames), where level 6 costs half as much again for 4% fewer bytes.
+//    frames), where level 6 costs three quarters as much again for 4% fewer
+//    bytes.
 //  - noisy pictures with few colours (dithered GIFs): no filter, level 6.
 //    Prediction only spreads the dither.
 //  - noisy pictures with many colours (lossy photographs): the filter each row
@@ -123,7 +124,7 @@ EncodePlan PlanFrame(const Bitmap& bitmap, EncoderState& state)
                       colours.Count <= FlatColours;
     if (flat) return {RowFilters::None, 9};
     const bool textured = static_cast<double>(residual) >= TexturedResidual * static_cast<double>(sampled);
-    if (!noisy) return {RowFilters::Paeth, few ? 7 : textured ? 4 : 6};
+    if (!noisy) return {RowFilters::Paeth, few ? 7 : textured ? 3 : 6};
     if (few) return {RowFilters::None, 6};
     return {RowFilters::Adaptive, 8};
 }
