@@ -20,7 +20,7 @@ const char* DisposeName(ApngDispose dispose)
 
 }  // namespace
 
-ConvertResult InspectApngData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+ConvertResult ReadApngInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     const ApngIndex index = IndexApng(bytes, MaxFrames + 1);
     ConvertResult checked = CheckApngAnimation(index);

@@ -5,7 +5,7 @@
 #include "avif/AvifSequence.h"
 
 namespace framelot {
-ConvertResult InspectAvifData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     AvifDecoderPtr decoder;
     if (ConvertResult opened = OpenAvifSequence(bytes, decoder); opened.Status != ConvertStatus::Converted) return opened;

@@ -11,6 +11,6 @@ namespace framelot {
 
 // Fills `info` from the sequence track. Converted when the file is an animation
 // the converter would take; otherwise the same status and reason it gives.
-ConvertResult InspectAvifData(std::span<const std::uint8_t> bytes, AnimationInfo& info);
+ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info);
 
 }  // namespace framelot

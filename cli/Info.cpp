@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "convert/Describe.h"
-#include "convert/Inspect.h"
+#include "convert/FileInfo.h"
 
 namespace framelot {
 namespace {
@@ -115,7 +115,7 @@ bool PrintInfo(const std::vector<std::string>& files, bool json)
     if (json) std::printf("[");
     for (std::size_t i = 0; i < files.size(); ++i) {
         AnimationInfo info;
-        const ConvertResult r = InspectFile(files[i], info);
+        const ConvertResult r = ReadFileInfo(files[i], info);
         ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable;
         if (json) {
             std::printf("%s\n  %s", i == 0 ? "" : ",", Json(files[i], r, info).c_str());

@@ -66,7 +66,7 @@ void DisposeGifFrame(GifComposer& composer, const GifFrameRecord& record, std::s
     switch (EffectiveGifDisposal(record, index)) {  // G5
     case GifDisposal::RestoreBackground: FillRect(composer.Canvas, record.Bounds, TransparentWhite); break;
     case GifDisposal::RestorePrevious: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
-    case GifDisposal::Unspecified:
+    case GifDisposal::None:
     case GifDisposal::Keep: break;
     }
 }

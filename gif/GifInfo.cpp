@@ -11,7 +11,7 @@ constexpr double MillisecondsPerHundredth = 10;
 const char* DisposalName(GifDisposal disposal)
 {
     switch (disposal) {
-    case GifDisposal::Unspecified: return "none";
+    case GifDisposal::None: return "none";
     case GifDisposal::Keep: return "keep";
     case GifDisposal::RestoreBackground: return "background";
     case GifDisposal::RestorePrevious: return "previous";
@@ -21,7 +21,7 @@ const char* DisposalName(GifDisposal disposal)
 
 }  // namespace
 
-ConvertResult InspectGifData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+ConvertResult ReadGifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     GifAnimation animation;
     ConvertResult checked = IndexGifAnimation(bytes, animation);

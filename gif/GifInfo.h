@@ -11,6 +11,6 @@ namespace framelot {
 
 // Fills `info` from the file's blocks. Converted when the file is an animation
 // the converter would take; otherwise the same status and reason it gives.
-ConvertResult InspectGifData(std::span<const std::uint8_t> bytes, AnimationInfo& info);
+ConvertResult ReadGifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info);
 
 }  // namespace framelot

@@ -130,7 +130,7 @@ GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset)
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames)
 {
     std::vector<GifFrameRecord> frames;
-    GifDisposal disposal = GifDisposal::Unspecified;
+    GifDisposal disposal = GifDisposal::None;
     std::uint16_t delay = 0;
     std::size_t controlsBegin = blocksOffset;
     for (std::size_t p = blocksOffset; frames.size() < maxFrames;) {

@@ -20,7 +20,7 @@ enum class GifBlockKind { Image, Control, OtherExtension, End };
 // The disposal method of a graphic control extension, as stored in bits 2-3 of
 // its flags (the field's third bit is not read, so 4-7 count as 0-3).
 enum class GifDisposal : std::uint8_t {
-    Unspecified = 0,
+    None = 0,
     Keep = 1,
     RestoreBackground = 2,
     RestorePrevious = 3,
@@ -53,14 +53,14 @@ struct GifFrameRecord {
     std::size_t ControlsBegin = 0;  // after the previous image (or at the blocks offset)
     std::size_t ImageBegin = 0;
     std::size_t ImageEnd = 0;
-    GifDisposal Disposal = GifDisposal::Unspecified;  // of the last control extension before the image
+    GifDisposal Disposal = GifDisposal::None;  // of the last control extension before the image
     Rect Bounds;
     std::uint16_t Delay = 0;  // hundredths of a second, from the frame's own control extension (0 without one)
 };
 
 // One pass over the stream, at most `maxFrames` records (the walk stops there).
 // A frame without its own control extension inherits the disposal method of
-// the last one before it; Unspecified when there is none.
+// the last one before it; None when there is none.
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames);
 
 // A GIF's frames as the converter takes them, and the canvas they end on.

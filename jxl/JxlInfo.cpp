@@ -9,7 +9,7 @@
 
 namespace framelot {
 
-ConvertResult InspectJxlData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+ConvertResult ReadJxlInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     const JxlSignature signature = JxlSignatureCheck(bytes.data(), bytes.size());
     if (signature != JXL_SIG_CODESTREAM && signature != JXL_SIG_CONTAINER) return NotAnimation("not a JPEG XL file");

@@ -11,6 +11,6 @@ namespace framelot {
 
 // Fills `info` from the frame headers. Converted when the file is an animation
 // the converter would take; otherwise the same status and reason it gives.
-ConvertResult InspectJxlData(std::span<const std::uint8_t> bytes, AnimationInfo& info);
+ConvertResult ReadJxlInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info);
 
 }  // namespace framelot

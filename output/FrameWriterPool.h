@@ -30,7 +30,7 @@ public:
     FrameWriterPool& operator=(const FrameWriterPool&) = delete;
 
     // Queues the frame, taking its pixels: `frame` is left holding storage of
-    // an earlier frame to reuse, its content unspecified. Waits while the
+    // an earlier frame to reuse, its content undefined. Waits while the
     // queue is full.
     void Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame);
 

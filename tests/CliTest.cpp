@@ -141,13 +141,13 @@ TEST(CliTest, ProgressLineOnlyOnATerminal)
     std::mt19937 rng(4);
     std::vector<Rgb> palette;
     for (int i = 0; i < 256; ++i) palette.push_back(Rgb{std::uint8_t(i), std::uint8_t(i * 7), std::uint8_t(i * 13)});
-    GifSpec spec{.ScreenWidth = 400, .ScreenHeight = 400, .Palette = palette};
+    GifSpec fixture{.ScreenWidth = 400, .ScreenHeight = 400, .Palette = palette};
     for (int i = 0; i < 120; ++i) {
         GifFrameSpec frame = SolidGifFrame(0, 0, 400, 400, 0, 1);
         for (auto& v : frame.Indices) v = std::uint8_t(rng());
-        spec.Frames.push_back(frame);
+        fixture.Frames.push_back(frame);
     }
-    WriteFile(dir / "slow.gif", BuildGif(spec));
+    WriteFile(dir / "slow.gif", BuildGif(fixture));
 
     int master = -1;
     const auto started = std::chrono::steady_clock::now();

@@ -77,11 +77,11 @@ TEST(GifWalkTest, DisposalComesFromBitsTwoAndThree)
                                                           {0x0C, GifDisposal::RestorePrevious},
                                                           {0x04, GifDisposal::Keep},
                                                           {0x1C, GifDisposal::RestorePrevious},
-                                                          {0x10, GifDisposal::Unspecified}};
+                                                          {0x10, GifDisposal::None}};
     for (auto [flags, disposal] : cases) {
         EXPECT_EQ(Index(Stream({Control(flags), Image(0, 0, 1, 1)}))[0].Disposal, disposal) << int(flags);
     }
-    EXPECT_EQ(Index(Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)}))[1].Disposal, GifDisposal::Unspecified);
+    EXPECT_EQ(Index(Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)}))[1].Disposal, GifDisposal::None);
 }
 
 TEST(GifWalkTest, LocalTablesAndLargeFieldsAreReadRight)

@@ -83,7 +83,7 @@ TEST(WebpOracleTest, SeededRandomAnimationsAgreeWithLibwebp)
     std::mt19937 rng(7);
     for (int file = 0; file < 24; ++file) {
         const int side = 8 + static_cast<int>(rng() % 24) * 2;
-        WebpSpec spec{.CanvasWidth = side, .CanvasHeight = side, .Background = static_cast<std::uint32_t>(rng())};
+        WebpSpec animation{.CanvasWidth = side, .CanvasHeight = side, .Background = static_cast<std::uint32_t>(rng())};
         const int frames = 2 + static_cast<int>(rng() % 6);
         for (int f = 0; f < frames; ++f) {
             const int x = static_cast<int>(rng() % (side / 2)) * 2, y = static_cast<int>(rng() % (side / 2)) * 2;
@@ -96,11 +96,11 @@ TEST(WebpOracleTest, SeededRandomAnimationsAgreeWithLibwebp)
                                                                               : static_cast<std::uint8_t>(rng());
                 rgba.insert(rgba.end(), {std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), a});
             }
-            spec.Frames.push_back({.X = x, .Y = y, .Width = w, .Height = h, .Rgba = rgba,
+            animation.Frames.push_back({.X = x, .Y = y, .Width = w, .Height = h, .Rgba = rgba,
                                    .DisposeBackground = rng() % 3 == 0, .NoBlend = rng() % 3 == 0,
                                    .Lossy = alphaKind == 0 && rng() % 4 == 0});
         }
-        EXPECT_TRUE(AgreesWithOracle(BuildAnimatedWebp(spec))) << "file " << file;
+        EXPECT_TRUE(AgreesWithOracle(BuildAnimatedWebp(animation))) << "file " << file;
     }
 }
 

@@ -4,7 +4,7 @@
 
 namespace framelot {
 
-ConvertResult InspectWebpData(std::span<const std::uint8_t> bytes, AnimationInfo& info)
+ConvertResult ReadWebpInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     WebpAnimation animation;
     ConvertResult checked = ReadWebpAnimation(bytes, animation);

@@ -11,6 +11,6 @@ namespace framelot {
 
 // Fills `info` from the file's frame headers. Converted when the file is an animation
 // the converter would take; otherwise the same status and reason it gives.
-ConvertResult InspectWebpData(std::span<const std::uint8_t> bytes, AnimationInfo& info);
+ConvertResult ReadWebpInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info);
 
 }  // namespace framelot

@@ -11,6 +11,6 @@ namespace framelot {
 // Reads the file and fills `info` by its extension's format. The status and
 // reason are those a conversion would give for a file that is not an
 // animation, cannot be read or is over a limit; Converted when `info` is filled.
-ConvertResult InspectFile(const std::string& path, AnimationInfo& info);
+ConvertResult ReadFileInfo(const std::string& path, AnimationInfo& info);
 
 }  // namespace framelot
