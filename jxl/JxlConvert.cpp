@@ -13,15 +13,11 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/ChannelOrder.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
 namespace {
-
-void RgbaToBgra(Bitmap& b)
-{
-    for (std::size_t i = 0; i + 4 <= b.Pixels.size(); i += 4) std::swap(b.Pixels[i], b.Pixels[i + 2]);
-}
 
 JxlColorEncoding Srgb(bool grey)
 {
@@ -56,6 +52,11 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
     JxlBasicInfo info{};
     Bitmap held, frame;  // frame 0, held until frame 1 comes; the frame being decoded
     std::uint64_t frames = 0;
+    // Frame 0, once a second frame (or damage after it) shows an animation.
+    const auto handOnHeld = [&] {
+        if (announce) announce(0);  // the count is not known ahead
+        sink(0, held);
+    };
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(dec);
         switch (status) {
@@ -93,14 +94,11 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
             break;
         }
         case JXL_DEC_FULL_IMAGE:
-            RgbaToBgra(frame);
+            SwapRedAndBlue(frame.Pixels.data(), frame.Pixels.size(), frame.Pixels.data());
             if (frames == 0) {
                 std::swap(held, frame);
             } else {
-                if (frames == 1) {
-                    if (announce) announce(0);  // the count is not known ahead
-                    sink(0, held);
-                }
+                if (frames == 1) handOnHeld();
                 sink(frames, frame);
             }
             ++frames;
@@ -114,10 +112,7 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
             // Damaged or cut short: a file not yet known to be an animation is
             // not one; in an animation the frames before the damage stay.
             if (!info.have_animation) return NotAnimation("not a JPEG XL file, or a damaged one");
-            if (frames == 1) {
-                if (announce) announce(0);
-                sink(0, held);
-            }
+            if (frames == 1) handOnHeld();
             return Damaged("frame " + std::to_string(frames) + " cannot be decoded");
         }
     }

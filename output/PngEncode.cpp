@@ -25,6 +25,7 @@
 #include <array>
 #include <cstring>
 
+#include "imaging/ChannelOrder.h"
 #include "output/PngFilter.h"
 
 namespace framelot {
@@ -107,8 +108,8 @@ EncodePlan PlanFrame(const Bitmap& bitmap, EncoderState& state)
     ColourCounter colours;
     for (int y = 1; y < bitmap.Height; y += SampleRowStep) {
         const std::uint8_t* source = bitmap.Pixels.data() + static_cast<std::size_t>(y) * stride;
-        SwapToRgba(source - stride, stride, state.Rows.data());
-        SwapToRgba(source, stride, state.Rows.data() + stride);
+        SwapRedAndBlue(source - stride, stride, state.Rows.data());
+        SwapRedAndBlue(source, stride, state.Rows.data() + stride);
         FilterRow(PngFilter::Paeth, state.Rows.data() + stride, state.Rows.data(), stride, state.Scratch.data());
         residual += FilteredCost(state.Scratch.data(), stride);
         sampled += stride;
@@ -142,15 +143,15 @@ void FilterImage(const Bitmap& bitmap, RowFilters filters, EncoderState& state)
         switch (filters) {
         case RowFilters::None:
             out[0] = static_cast<std::uint8_t>(PngFilter::None);
-            SwapToRgba(bitmap.Pixels.data() + y * stride, stride, out + 1);
+            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, out + 1);
             break;
         case RowFilters::Paeth:
-            SwapToRgba(bitmap.Pixels.data() + y * stride, stride, row);
+            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, row);
             out[0] = static_cast<std::uint8_t>(PngFilter::Paeth);
             FilterRow(PngFilter::Paeth, row, prior, stride, out + 1);
             break;
         case RowFilters::Adaptive:
-            SwapToRgba(bitmap.Pixels.data() + y * stride, stride, row);
+            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, row);
             FilterRowAdaptively(row, prior, stride, state.Scratch.data(), out);
             break;
         }

@@ -67,16 +67,6 @@ std::uint64_t FilteredCost(const std::uint8_t* bytes, std::size_t length)
     return sum;
 }
 
-void SwapToRgba(const std::uint8_t* bgra, std::size_t length, std::uint8_t* rgba)
-{
-    for (std::size_t i = 0; i + PngPixelBytes <= length; i += PngPixelBytes) {
-        std::uint32_t v;
-        std::memcpy(&v, bgra + i, sizeof v);
-        v = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);  // swap bytes 0 and 2
-        std::memcpy(rgba + i, &v, sizeof v);
-    }
-}
-
 void FilterRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t* prior, std::size_t length,
                std::uint8_t* out)
 {

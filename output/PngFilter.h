@@ -12,9 +12,6 @@ enum class PngFilter : std::uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Pa
 inline constexpr int PngFilterCount = 5;
 inline constexpr std::size_t PngPixelBytes = 4;
 
-// Blue, green, red, alpha to red, green, blue, alpha, `length` bytes.
-void SwapToRgba(const std::uint8_t* bgra, std::size_t length, std::uint8_t* rgba);
-
 // Writes `length` filtered bytes of `row` to `out` by `filter`. `prior` is the
 // unfiltered row above (all zero for the first row). Byte arithmetic wraps
 // modulo 256, as the format defines it.
