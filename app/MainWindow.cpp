@@ -15,12 +15,9 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "app/Settings.h"
-#include "convert/Describe.h"
 #include "convert/Dispatch.h"
 
 // The icons live in this static library's resources, which the linker would
@@ -44,19 +41,6 @@ std::vector<std::string> LocalFiles(const QMimeData* mime)
     return files;
 }
 
-// Each file's outcome, a line each: the first MaxOutcomeLines, then how many
-// more there were.
-QString OutcomeList(const std::vector<std::string>& outcomes)
-{
-    constexpr std::size_t MaxOutcomeLines = 20;
-    QStringList lines;
-    for (std::size_t i = 0; i < outcomes.size() && i < MaxOutcomeLines; ++i) lines << QString::fromStdString(outcomes[i]);
-    if (outcomes.size() > MaxOutcomeLines) {
-        lines << QStringLiteral("... and %1 more").arg(outcomes.size() - MaxOutcomeLines);
-    }
-    return lines.join(QLatin1Char('\n'));
-}
-
 bool AskForceExit(QWidget* parent)
 {
     return QMessageBox::question(parent, QStringLiteral("Framelot"), QStringLiteral("Now processing...\nForce exit?"),
@@ -67,10 +51,7 @@ bool AskForceExit(QWidget* parent)
 
 MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFunction askForceExit)
     : settingsPath_(std::move(settingsPath)),
-      convert_(convert ? std::move(convert)
-                       : ConvertFunction([](const std::string& path, bool makeFolder, const ProgressFunction& progress) {
-                             return ConvertDroppedFile(path, makeFolder, DefaultEncodeThreads(), progress);
-                         })),
+      convert_(std::move(convert)),
       askForceExit_(askForceExit ? std::move(askForceExit) : QuestionFunction(AskForceExit))
 {
     LoadWindowResources();
@@ -108,13 +89,45 @@ MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFu
 
     makeFolder_ = ReadMakeFolder(settingsPath_);
     folderAction_->setChecked(makeFolder_);
+
+    // The runner's events come on its thread; each is handed to the window
+    // thread as a queued call, so they arrive there in the order told.
+    BatchEvents events;
+    events.DropStarted = [this](std::size_t files) {
+        shownStep_ = 0;
+        QMetaObject::invokeMethod(this, [this, files] { StartDrop(files); }, Qt::QueuedConnection);
+    };
+    events.Progress = [this](const DropProgress& p) {
+        if (p.Steps == shownStep_) return;  // one update a step at most
+        shownStep_ = p.Steps;
+        QMetaObject::invokeMethod(
+            this, [this, value = static_cast<int>(p.Steps)] { progress_->setValue(value); }, Qt::QueuedConnection);
+    };
+    events.DropDone = [this](const DropReport& report) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, count = report.Converted, outcomes = QString::fromStdString(report.OutcomeText)] {
+                FinishDrop(count, outcomes);
+            },
+            Qt::QueuedConnection);
+    };
+    events.Idle = [this](bool aborted) {
+        QMetaObject::invokeMethod(this, [this, aborted] { FinishAll(aborted); }, Qt::QueuedConnection);
+    };
+    BatchConvertFunction converter;  // empty: the runner's own dispatch
+    if (convert_) {
+        converter = [this](const std::string& path, bool makeFolder, unsigned, const ProgressFunction& progress) {
+            return convert_(path, makeFolder, progress);
+        };
+    }
+    runner_ = std::make_unique<BatchRunner>(BatchSettings{1, [this] { return makeFolder_.load(); }, converter},
+                                            std::move(events));
 }
 
 MainWindow::~MainWindow()
 {
     // A file being converted is finished, nothing further is started.
-    abortRequested_ = true;
-    if (worker_.joinable()) worker_.join();
+    runner_.reset();
 }
 
 QString MainWindow::ResultLabelText() const
@@ -153,100 +166,40 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::ConvertFiles(std::vector<std::string> files)
 {
-    if (files.empty() || closing_) return;
-    {
-        std::lock_guard lock(mutex_);
-        drops_.push_back(std::move(files));
+    if (files.empty() || closing_ || runner_->AbortRequested()) return;
+    if (!processing_) {
+        processing_ = true;
+        setCursor(Qt::BusyCursor);
+        progress_->setRange(0, 0);
+        progress_->show();
     }
-    StartWorkerIfIdle();
+    ++pendingDrops_;
+    runner_->Submit(std::move(files));
 }
 
-void MainWindow::StartWorkerIfIdle()
+void MainWindow::StartDrop(std::size_t files)
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (workerRunning_) return;
-        workerRunning_ = true;
-    }
-    if (worker_.joinable()) worker_.join();  // the previous worker has already left its loop
-    processing_ = true;
-    setCursor(Qt::BusyCursor);
-    progress_->setRange(0, 0);
-    progress_->show();
-    worker_ = std::thread([this] { WorkerLoop(); });
-}
-
-void MainWindow::WorkerLoop()
-{
-    for (;;) {
-        std::vector<std::string> drop;
-        {
-            std::lock_guard lock(mutex_);
-            if (drops_.empty() || abortRequested_) {
-                drops_.clear();
-                workerRunning_ = false;
-                break;
-            }
-            drop = std::move(drops_.front());
-            drops_.pop_front();
-        }
-        const int total = static_cast<int>(drop.size());
-        QMetaObject::invokeMethod(
-            this, [this, total] { progress_->setRange(0, total * ProgressSteps), progress_->setValue(0); },
-            Qt::QueuedConnection);
-        int count = 0;
-        bool aborted = false;
-        std::vector<std::string> outcomes;
-        for (int i = 0; i < total; ++i) {
-            // The bar moves with the frames of the file: files done plus the
-            // share of this one, one update a step at most.
-            int shown = -1;
-            const ProgressFunction progress = [this, i, &shown](std::uint64_t done, std::uint64_t frames) {
-                const int step = frames == 0 ? 0 : static_cast<int>(std::min(done, frames) * ProgressSteps / frames);
-                if (step == shown) return;
-                shown = step;
-                QMetaObject::invokeMethod(
-                    this, [this, value = i * ProgressSteps + step] { progress_->setValue(value); },
-                    Qt::QueuedConnection);
-            };
-            // The switch is read at the start of each file.
-            const std::string& path = drop[static_cast<std::size_t>(i)];
-            ConvertResult result = convert_(path, makeFolder_.load(), progress);
-            if (abortRequested_) {
-                aborted = true;
-                break;
-            }
-            if (result.Status == ConvertStatus::Converted) ++count;
-            result.Destination = std::filesystem::path(result.Destination).filename().string();
-            outcomes.push_back(DescribeResult(std::filesystem::path(path).filename().string(), result));
-            QMetaObject::invokeMethod(this, [this, i] { progress_->setValue((i + 1) * ProgressSteps); },
-                                      Qt::QueuedConnection);
-        }
-        if (aborted) continue;  // the loop head sees the abort and stops
-        QMetaObject::invokeMethod(
-            this, [this, count, list = OutcomeList(outcomes)] { FinishDrop(count, list); }, Qt::QueuedConnection);
-    }
-    QMetaObject::invokeMethod(this, [this] { FinishAll(); }, Qt::QueuedConnection);
+    progress_->setRange(0, static_cast<int>(files * ProgressStepsPerFile));
+    progress_->setValue(0);
 }
 
 void MainWindow::FinishDrop(int count, const QString& outcomes)
 {
+    --pendingDrops_;
     progress_->setValue(progress_->maximum());
     label_->setText(QString::fromStdString(ResultText(count)));
     label_->setToolTip(outcomes);
     emit DropFinished(count);
 }
 
-void MainWindow::FinishAll()
+void MainWindow::FinishAll(bool aborted)
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (workerRunning_) return;  // a new drop has started another worker
-    }
+    if (aborted) pendingDrops_ = 0;
+    if (pendingDrops_ > 0) return;  // a drop submitted since is still to come
     processing_ = false;
     unsetCursor();
     progress_->hide();
-    if (abortRequested_) close();
+    if (aborted) close();
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event)
@@ -269,7 +222,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!processing_ || abortRequested_) {
+    if (!processing_ || runner_->AbortRequested()) {
         closing_ = true;
         if (!WriteMakeFolder(settingsPath_, makeFolder_)) {
             std::fprintf(stderr, "framelot: cannot save the setting to %s\n", settingsPath_.toLocal8Bit().constData());
@@ -278,7 +231,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    if (askForceExit_(this)) abortRequested_ = true;
+    if (askForceExit_(this)) runner_->RequestAbort();
 }
 
 }  // namespace framelot

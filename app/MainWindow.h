@@ -1,18 +1,18 @@
 // The Framelot window: files dropped on it are converted one after another on
-// a worker thread, and the count of converted files is shown when a drop is done.
+// the batch runner's worker thread, and the count of converted files is shown
+// when a drop is done. The window's own members belong to the window thread;
+// the runner's events reach it as queued calls.
 #pragma once
 
 #include <QWidget>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "convert/BatchRunner.h"
 #include "convert/FileConversion.h"
 #include "imaging/ConvertResult.h"
 
@@ -42,7 +42,7 @@ public:
 
     bool MakeFolder() const { return makeFolder_.load(); }
     bool IsProcessing() const { return processing_; }
-    bool AbortRequested() const { return abortRequested_.load(); }
+    bool AbortRequested() const { return runner_->AbortRequested(); }
     QString ResultLabelText() const;
     QString ResultToolTip() const;
     QProgressBar* ProgressBar() const { return progress_; }
@@ -62,12 +62,9 @@ protected:
 
 private:
     void ToggleMakeFolder();
-    void StartWorkerIfIdle();
-    void WorkerLoop();
+    void StartDrop(std::size_t files);
     void FinishDrop(int count, const QString& outcomes);
-
-    static constexpr int ProgressSteps = 1000;  // a file's share of the bar
-    void FinishAll();
+    void FinishAll(bool aborted);
 
     QString settingsPath_;
     ConvertFunction convert_;
@@ -77,15 +74,12 @@ private:
     QMenu* popup_ = nullptr;
     QAction* folderAction_ = nullptr;
 
-    std::atomic<bool> makeFolder_{true};
-    std::atomic<bool> abortRequested_{false};
-    bool processing_ = false;  // window thread only
+    std::atomic<bool> makeFolder_{true};  // read by the runner at the start of each file
+    std::atomic<std::uint64_t> shownStep_{0};  // the bar's step last sent, on the runner's thread
+    int pendingDrops_ = 0;  // submitted and not yet finished
+    bool processing_ = false;
     bool closing_ = false;
-    bool workerRunning_ = false;  // guarded by mutex_
-
-    std::mutex mutex_;
-    std::deque<std::vector<std::string>> drops_;  // waiting drops, in order
-    std::thread worker_;
+    std::unique_ptr<BatchRunner> runner_;  // last member: stopped first
 };
 
 }  // namespace framelot

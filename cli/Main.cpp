@@ -1,23 +1,20 @@
 // framelot-cli: the command-line front end. Each file goes through the same
 // dispatch as a file dropped on the window.
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/Console.h"
 #include "cli/Info.h"
+#include "convert/BatchRunner.h"
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
 
@@ -71,12 +68,13 @@ struct Options {
 
 // The options, or the exit status when the program is to stop at once (help
 // printed, or a usage error reported).
-std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
+std::optional<Options> ParseArguments(const std::vector<std::string>& arguments, int& exitStatus)
 {
     Options options;
     bool optionsDone = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
+    const std::size_t argc = arguments.size();
+    for (std::size_t i = 0; i < argc; ++i) {
+        const char* a = arguments[i].c_str();
         const bool option = !optionsDone && a[0] == '-' && a[1] != '\0';
         if (!option) {
             options.Files.emplace_back(a);
@@ -94,7 +92,7 @@ std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
             options.Quiet = true;
         } else if (std::strcmp(a, "--jobs") == 0) {
             char* end = nullptr;
-            const long n = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+            const long n = i + 1 < argc ? std::strtol(arguments[i + 1].c_str(), &end, 10) : 0;
             if (n < 1 || n > MaxJobs || end == nullptr || *end != '\0') {
                 std::fprintf(stderr, "framelot-cli: --jobs takes a number from 1 to %ld\n\n%s", MaxJobs, Usage);
                 exitStatus = ExitUsage;
@@ -129,21 +127,6 @@ std::optional<Options> ParseArguments(int argc, char** argv, int& exitStatus)
     return options;
 }
 
-// Groups of file positions. Files whose frames would share names stay in one
-// group, converted in the given order, so the later one is skipped exactly as
-// it is when files are converted one by one.
-std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files)
-{
-    std::vector<std::vector<std::size_t>> groups;
-    std::map<std::string, std::size_t> groupOf;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto [it, added] = groupOf.try_emplace(framelot::OutputGroupKey(files[i]), groups.size());
-        if (added) groups.emplace_back();
-        groups[it->second].push_back(i);
-    }
-    return groups;
-}
-
 // How a file that takes a while is shown on a terminal: a line of its own on
 // standard error, redrawn as frames are written and erased before the next
 // result line is printed.
@@ -173,97 +156,84 @@ private:
     bool shown_ = false;
 };
 
-// Converts every file, up to `jobs` groups side by side, and prints each result
-// as soon as it and every one before it are done, in the order given. On a
-// terminal, the first file not yet done shows its progress once it has taken
-// half a second.
-std::vector<ConvertResult> ConvertAll(const Options& options)
+// Converts every file as one drop on the batch runner, up to `jobs` side by
+// side, printing each result in the order given as soon as it and every one
+// before it are done. On a terminal, the first file not yet done shows its
+// progress once it has taken half a second.
+framelot::DropReport ConvertAll(const Options& options)
 {
     using Clock = std::chrono::steady_clock;
     constexpr auto ProgressDelay = std::chrono::milliseconds(500);
     constexpr auto RedrawEvery = std::chrono::milliseconds(100);
 
-    const std::vector<std::string>& files = options.Files;
-    const auto groups = GroupBySharedOutput(files);
-    const unsigned jobs = std::min<unsigned>(options.Jobs, static_cast<unsigned>(groups.size()));
-    const unsigned encodeThreads = std::max(1u, framelot::DefaultEncodeThreads() / jobs);
-
     struct FileState {
-        bool Done = false;
         std::uint64_t Frames = 0, Total = 0;
         Clock::time_point Started;
     };
-    std::vector<ConvertResult> results(files.size());
+    const std::vector<std::string>& files = options.Files;
     std::vector<FileState> state(files.size());
+    std::size_t printed = 0;  // files whose line is out
+    bool finished = false;
+    framelot::DropReport report;
+    ProgressLine line(options.ShowProgress);
     std::mutex mutex;
     std::condition_variable changed;
-    std::atomic<std::size_t> nextGroup{0};
-    auto work = [&] {
-        for (std::size_t g; (g = nextGroup++) < groups.size();) {
-            for (std::size_t i : groups[g]) {
-                {
-                    std::lock_guard lock(mutex);
-                    state[i].Started = Clock::now();
-                }
-                const framelot::ProgressFunction progress = [&, i](std::uint64_t done, std::uint64_t total) {
-                    std::lock_guard lock(mutex);
-                    state[i].Frames = done;
-                    state[i].Total = total;
-                };
-                ConvertResult r = framelot::ConvertDroppedFile(files[i], options.MakeFolder, encodeThreads, progress);
-                std::lock_guard lock(mutex);
-                results[i] = std::move(r);
-                state[i].Done = true;
-                changed.notify_all();
-            }
-        }
+
+    framelot::BatchEvents events;
+    events.FileStarted = [&](std::size_t i, const std::string&) {
+        std::lock_guard lock(mutex);
+        state[i].Started = Clock::now();
     };
-    std::vector<std::thread> workers;
-    for (unsigned j = 1; j < jobs; ++j) workers.emplace_back(work);
-    std::thread printer([&] {
-        ProgressLine line(options.ShowProgress);
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            std::unique_lock lock(mutex);
-            while (!changed.wait_for(lock, RedrawEvery, [&] { return state[i].Done; })) {
-                const FileState& s = state[i];
-                if (s.Started != Clock::time_point{} && Clock::now() - s.Started >= ProgressDelay && s.Total > 0) {
-                    line.Show(files[i], s.Frames, s.Total);
-                }
-            }
-            line.Erase();
-            if (!options.Quiet) {
-                std::printf("%s\n", framelot::DescribeResult(files[i], results[i]).c_str());
-                std::fflush(stdout);
-            }
+    events.Progress = [&](const framelot::DropProgress& p) {
+        std::lock_guard lock(mutex);
+        state[p.File].Frames = p.FileFrames;
+        state[p.File].Total = p.FileFramesTotal;
+    };
+    events.FileDone = [&](const framelot::BatchFile& file) {
+        std::lock_guard lock(mutex);
+        line.Erase();
+        if (!options.Quiet) {
+            std::printf("%s\n", framelot::DescribeResult(file.Path, file.Result).c_str());
+            std::fflush(stdout);
         }
-    });
-    work();
-    for (std::thread& w : workers) w.join();
-    printer.join();
-    return results;
+        printed = file.Index + 1;
+    };
+    events.DropDone = [&](const framelot::DropReport& r) {
+        std::lock_guard lock(mutex);
+        report = r;
+    };
+    events.Idle = [&](bool) {
+        std::lock_guard lock(mutex);
+        finished = true;
+        changed.notify_all();
+    };
+    framelot::BatchRunner runner({options.Jobs, [&] { return options.MakeFolder; }, {}}, std::move(events));
+    runner.Submit(files);
+
+    std::unique_lock lock(mutex);
+    while (!changed.wait_for(lock, RedrawEvery, [&] { return finished; })) {
+        if (printed >= files.size()) continue;
+        const FileState& s = state[printed];
+        if (s.Started != Clock::time_point{} && Clock::now() - s.Started >= ProgressDelay && s.Total > 0) {
+            line.Show(files[printed], s.Frames, s.Total);
+        }
+    }
+    line.Erase();
+    return report;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
+int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool standardErrorIsTerminal)
 {
-    // A full disk or a file size limit must come back as a write error with a
-    // reason, not end the process.
-    std::signal(SIGXFSZ, SIG_IGN);
-
     int exitStatus = ExitOk;
-    std::optional<Options> options = ParseArguments(argc, argv, exitStatus);
+    std::optional<Options> options = ParseArguments(arguments, exitStatus);
     if (!options) return exitStatus;
-    options->ShowProgress = ::isatty(STDERR_FILENO) == 1;
+    options->ShowProgress = standardErrorIsTerminal;
 
     if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
 
-    int converted = 0;
-    bool anyFailed = false;
-    for (const ConvertResult& r : ConvertAll(*options)) {
-        if (r.Status == ConvertStatus::Converted) ++converted;
-        if (r.Status == ConvertStatus::Failed || r.Status == ConvertStatus::Unreadable) anyFailed = true;
-    }
-    std::printf("%s\n", framelot::ResultText(converted).c_str());
-    return anyFailed ? ExitFileFailed : ExitOk;
+    const framelot::DropReport report = ConvertAll(*options);
+    std::printf("%s\n", report.ResultText.c_str());
+    return report.AnyFailed ? ExitFileFailed : ExitOk;
 }

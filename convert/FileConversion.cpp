@@ -1,14 +1,13 @@
 #include "convert/FileConversion.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 #include "convert/SourceFile.h"
 #include "output/FrameNaming.h"
 #include "output/FrameWriterPool.h"
+#include "output/PathText.h"
 #include "output/SavePng.h"
 
 namespace framelot {
@@ -66,14 +65,13 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
         if (makeFolder && !folderTried) {
             folderTried = true;
-            const std::string folder = OutputFolderPath(source);
-            if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-                folderError = std::string("cannot create folder: ") + std::strerror(errno);
-            } else {
-                struct stat st;
-                if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-                    folderError = "cannot create folder: a file of that name is in the way";
-                }
+            const std::filesystem::path folder = PathFromUtf8(OutputFolderPath(source));
+            std::error_code error;
+            std::filesystem::create_directory(folder, error);
+            if (error == std::errc::file_exists || (!error && !std::filesystem::is_directory(folder, error))) {
+                folderError = "cannot create folder: a file of that name is in the way";
+            } else if (error) {
+                folderError = "cannot create folder: " + error.message();
             }
         }
         if (!folderError.empty()) {

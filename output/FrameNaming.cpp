@@ -1,9 +1,11 @@
 #include "output/FrameNaming.h"
 
-#include <sys/stat.h>
-
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "output/PathText.h"
 
 namespace framelot {
 
@@ -13,7 +15,7 @@ std::size_t FindExtension(std::string_view path)
     for (std::size_t i = 0; i < path.size(); ++i) {
         if (path[i] == '.') {
             found = i;
-        } else if (path[i] == '/' || path[i] == ' ') {
+        } else if (IsPathSeparator(path[i]) || path[i] == ' ') {
             found = std::string_view::npos;
         }
     }
@@ -34,9 +36,7 @@ std::string FrameFilePath(std::string_view source, bool makeFolder, std::uint64_
 {
     std::string stem = StripExtension(source);
     if (makeFolder) {
-        const auto slash = stem.rfind('/');
-        const std::string name = slash == std::string::npos ? stem : stem.substr(slash + 1);
-        stem = stem + "/" + name;
+        stem = stem + "/" + FileNameOf(stem);
     }
     char number[32];
     std::snprintf(number, sizeof number, "_%04" PRIu64 ".png", index);
@@ -45,13 +45,10 @@ std::string FrameFilePath(std::string_view source, bool makeFolder, std::uint64_
 
 bool OutputExists(std::string_view source, bool makeFolder)
 {
-    struct stat st;
-    if (makeFolder) {
-        const std::string folder = OutputFolderPath(source);
-        return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-    const std::string first = FrameFilePath(source, false, 0);
-    return ::lstat(first.c_str(), &st) == 0;
+    std::error_code error;
+    if (makeFolder) return std::filesystem::is_directory(PathFromUtf8(OutputFolderPath(source)), error);
+    // Anything at all counts, a dangling link too.
+    return std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(FrameFilePath(source, false, 0)), error));
 }
 
 }  // namespace framelot

@@ -8,8 +8,8 @@
 
 namespace framelot {
 
-// Position of the path's extension: the last "." after which no "/" and no
-// space follows. npos when there is none.
+// Position of the path's extension: the last "." after which no separator
+// (IsPathSeparator) and no space follows. npos when there is none.
 std::size_t FindExtension(std::string_view path);
 
 // The path without its extension.

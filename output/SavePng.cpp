@@ -1,7 +1,5 @@
 #include "output/SavePng.h"
 
-#include <sys/stat.h>
-
 #include "output/NewFile.h"
 #include "output/PngEncode.h"
 
@@ -10,8 +8,7 @@ namespace framelot {
 SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded)
 {
     // Anything already at the path stays as it is; nothing is encoded for it.
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) return {SaveStatus::AlreadyExists, {}};
+    if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
 
     if (encoded.empty() && !EncodePng(bitmap, encoded)) {
         encoded.clear();

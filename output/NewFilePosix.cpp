@@ -73,10 +73,15 @@ SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const 
 
 }  // namespace
 
-SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes)
+bool PathTaken(const std::string& path)
 {
     struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) return {SaveStatus::AlreadyExists, {}};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
 
     const std::string folder = ParentFolder(path);
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);

@@ -1,0 +1,191 @@
+#include "convert/BatchRunner.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "convert/Describe.h"
+#include "convert/Dispatch.h"
+#include "output/FrameWriterPool.h"
+#include "output/PathText.h"
+
+namespace framelot {
+
+BatchRunner::BatchRunner(BatchSettings settings, BatchEvents events)
+    : settings_(std::move(settings)), events_(std::move(events))
+{
+    settings_.Jobs = std::max(1u, settings_.Jobs);
+    if (!settings_.Convert) settings_.Convert = ConvertDroppedFile;
+    worker_ = std::thread([this] { Work(); });
+}
+
+BatchRunner::~BatchRunner()
+{
+    abort_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+void BatchRunner::Submit(std::vector<std::string> files)
+{
+    if (files.empty() || abort_) return;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(files));
+        busy_ = true;
+    }
+    changed_.notify_all();
+}
+
+void BatchRunner::RequestAbort()
+{
+    abort_ = true;
+}
+
+bool BatchRunner::Busy() const
+{
+    std::lock_guard lock(mutex_);
+    return busy_;
+}
+
+void BatchRunner::Wait()
+{
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !busy_; });
+}
+
+void BatchRunner::Work()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) return;
+        const std::vector<std::string> drop = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+
+        bool aborted = abort_;
+        DropReport report;
+        if (!aborted) report = RunDrop(drop, aborted);
+        if (!aborted && events_.DropDone) {
+            std::lock_guard events(eventMutex_);
+            events_.DropDone(report);
+        }
+
+        lock.lock();
+        if (aborted) queue_.clear();
+        if (!queue_.empty()) continue;
+        lock.unlock();
+        if (events_.Idle) {
+            std::lock_guard events(eventMutex_);
+            events_.Idle(aborted);
+        }
+        lock.lock();
+        if (queue_.empty()) {
+            busy_ = false;
+            idle_.notify_all();
+        }
+    }
+}
+
+DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& aborted)
+{
+    const auto groups = GroupBySharedOutput(files);
+    const unsigned jobs = std::min<unsigned>(settings_.Jobs, static_cast<unsigned>(groups.size()));
+    const unsigned encodeThreads = std::max(1u, DefaultEncodeThreads() / jobs);
+
+    DropReport report;
+    report.Files.resize(files.size());
+    std::vector<bool> done(files.size(), false);
+    std::vector<std::uint64_t> steps(files.size(), 0);  // guarded by eventMutex_
+    std::uint64_t stepsSum = 0;
+    std::size_t nextToReport = 0;
+    std::atomic<std::size_t> nextGroup{0};
+
+    if (events_.DropStarted) {
+        std::lock_guard events(eventMutex_);
+        events_.DropStarted(files.size());
+    }
+    const std::uint64_t stepsTotal = files.size() * ProgressStepsPerFile;
+    // Called with eventMutex_ held.
+    auto setSteps = [&](std::size_t i, std::uint64_t value, std::uint64_t frames, std::uint64_t total) {
+        stepsSum += value - steps[i];
+        steps[i] = value;
+        if (events_.Progress) events_.Progress({i, frames, total, stepsSum, stepsTotal});
+    };
+    auto work = [&] {
+        for (std::size_t g; (g = nextGroup++) < groups.size();) {
+            for (std::size_t i : groups[g]) {
+                if (abort_) return;  // looked at between files only
+                const bool makeFolder = settings_.MakeFolder ? settings_.MakeFolder() : true;
+                if (events_.FileStarted) {
+                    std::lock_guard events(eventMutex_);
+                    events_.FileStarted(i, files[i]);
+                }
+                const ProgressFunction progress = [&, i](std::uint64_t frames, std::uint64_t total) {
+                    const std::uint64_t share = total == 0 ? 0 : std::min(frames, total) * ProgressStepsPerFile / total;
+                    std::lock_guard events(eventMutex_);
+                    if (share > steps[i]) setSteps(i, share, frames, total);
+                };
+                ConvertResult result = settings_.Convert(files[i], makeFolder, encodeThreads, progress);
+
+                std::lock_guard events(eventMutex_);
+                report.Files[i] = {i, files[i], std::move(result)};
+                done[i] = true;
+                if (steps[i] < ProgressStepsPerFile) setSteps(i, ProgressStepsPerFile, 0, 0);
+                // Results are told in the drop's order: this one and every
+                // finished one after it, once all before them are told.
+                for (; nextToReport < files.size() && done[nextToReport]; ++nextToReport) {
+                    if (events_.FileDone) events_.FileDone(report.Files[nextToReport]);
+                }
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned j = 1; j < jobs; ++j) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+
+    aborted = abort_;
+    if (aborted) return report;
+    for (const BatchFile& file : report.Files) {
+        if (file.Result.Status == ConvertStatus::Converted) ++report.Converted;
+        if (file.Result.Status == ConvertStatus::Failed || file.Result.Status == ConvertStatus::Unreadable) {
+            report.AnyFailed = true;
+        }
+    }
+    report.ResultText = ResultText(report.Converted);
+    report.OutcomeText = OutcomeText(report.Files);
+    return report;
+}
+
+std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files)
+{
+    std::vector<std::vector<std::size_t>> groups;
+    std::map<std::string, std::size_t> groupOf;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto [it, added] = groupOf.try_emplace(OutputGroupKey(files[i]), groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(i);
+    }
+    return groups;
+}
+
+std::string OutcomeText(const std::vector<BatchFile>& files)
+{
+    std::string text;
+    for (std::size_t i = 0; i < files.size() && i < MaxOutcomeLines; ++i) {
+        ConvertResult result = files[i].Result;
+        result.Destination = FileNameOf(result.Destination);
+        if (!text.empty()) text += '\n';
+        text += DescribeResult(FileNameOf(files[i].Path), result);
+    }
+    if (files.size() > MaxOutcomeLines) text += "\n... and " + std::to_string(files.size() - MaxOutcomeLines) + " more";
+    return text;
+}
+
+}  // namespace framelot

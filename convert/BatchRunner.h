@@ -1,0 +1,131 @@
+// Converts drops of files on a worker thread of its own: the one loop behind
+// the Qt window, the Windows window and the command line. Drops wait in a
+// queue and are converted in order; inside a drop, files start in the order
+// given, one at a time or several side by side, and their results are reported
+// in that order. Front ends only submit drops and render what it reports.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/FileConversion.h"
+#include "imaging/ConvertResult.h"
+
+namespace framelot {
+
+// Converts one file: the dispatch of a drop (ConvertDroppedFile) unless a
+// caller puts another in its place.
+using BatchConvertFunction = std::function<ConvertResult(const std::string& path, bool makeFolder,
+                                                         unsigned encodeThreads, const ProgressFunction& progress)>;
+
+struct BatchFile {
+    std::size_t Index = 0;  // position in the drop
+    std::string Path;
+    ConvertResult Result;
+};
+
+// What a finished drop comes to.
+struct DropReport {
+    std::vector<BatchFile> Files;  // every file of the drop, in the drop's order
+    int Converted = 0;             // files whose status is Converted
+    bool AnyFailed = false;        // a file was Failed or Unreadable
+    std::string ResultText;        // "N file complete!"
+    std::string OutcomeText;       // one line a file by its name (DescribeResult), see OutcomeText below
+};
+
+// How far a drop is. Each file counts ProgressStepsPerFile steps: a file that
+// is done (whatever its outcome) all of them, a file being converted its
+// share of frames written, so Steps only grows and reaches StepsTotal.
+struct DropProgress {
+    std::size_t File = 0;                    // the file whose frame was just written
+    std::uint64_t FileFrames = 0;            // its frames done
+    std::uint64_t FileFramesTotal = 0;       // its frame count, 0 until known
+    std::uint64_t Steps = 0, StepsTotal = 0;  // the whole drop
+};
+inline constexpr std::uint64_t ProgressStepsPerFile = 1000;
+
+// Told on the runner's threads, one call at a time (the runner holds a lock of
+// its own around each), in this order for each drop: DropStarted, then for each
+// file FileStarted and Progress calls, FileDone in the drop's order, then
+// DropDone, or Idle(true) alone if the drop was aborted. Idle comes when the
+// queue is empty. Any of them may be left empty. A callback must not wait for
+// the runner (Wait, the destructor); Submit and RequestAbort may be called.
+struct BatchEvents {
+    std::function<void(std::size_t files)> DropStarted;
+    std::function<void(std::size_t file, const std::string& path)> FileStarted;
+    std::function<void(const DropProgress& progress)> Progress;
+    std::function<void(const BatchFile& file)> FileDone;
+    std::function<void(const DropReport& report)> DropDone;
+    std::function<void(bool aborted)> Idle;
+};
+
+struct BatchSettings {
+    unsigned Jobs = 1;                // files converted side by side (at least 1)
+    std::function<bool()> MakeFolder;  // the placement switch, read at the start of each file; empty: on
+    BatchConvertFunction Convert;      // empty: ConvertDroppedFile
+};
+
+// Owns one worker thread for its whole life; all its calls may be made from
+// any thread.
+class BatchRunner {
+public:
+    BatchRunner(BatchSettings settings, BatchEvents events);
+    // Requests an abort and waits for the files being converted to finish.
+    ~BatchRunner();
+    BatchRunner(const BatchRunner&) = delete;
+    BatchRunner& operator=(const BatchRunner&) = delete;
+
+    // Queues a drop behind any drop still waiting and starts the worker if it
+    // is idle. An empty drop, or one submitted after an abort, is ignored.
+    void Submit(std::vector<std::string> files);
+
+    // No file starts after this; files being converted finish, and the drop
+    // they belong to reports Idle(true) instead of DropDone. Never undone.
+    void RequestAbort();
+    bool AbortRequested() const { return abort_.load(); }
+
+    // True from Submit until the Idle event of the last drop has been told.
+    bool Busy() const;
+
+    // Waits until the runner is idle.
+    void Wait();
+
+private:
+    void Work();
+    DropReport RunDrop(const std::vector<std::string>& files, bool& aborted);
+
+    BatchSettings settings_;
+    BatchEvents events_;
+    std::atomic<bool> abort_{false};
+    mutable std::mutex mutex_;  // guards queue_, busy_, stopping_
+    std::condition_variable changed_;  // a drop queued, or stopping
+    std::condition_variable idle_;
+    std::deque<std::vector<std::string>> queue_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::mutex eventMutex_;  // one event at a time
+    std::thread worker_;     // lives as long as the runner, waiting for drops
+};
+
+// Files with the same key write frames under the same names (anim.gif and
+// anim.webp both write anim_0000.png): inside a drop they are converted one
+// after the other in the drop's order, so the later one is skipped exactly as
+// it would be one file at a time. Groups are listed in the order of their
+// first file.
+std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files);
+
+// Each file's outcome in the command line's words, named by its file name (the
+// destination too), a line each: the first MaxOutcomeLines files, then
+// "... and N more".
+inline constexpr std::size_t MaxOutcomeLines = 20;
+std::string OutcomeText(const std::vector<BatchFile>& files);
+
+}  // namespace framelot

@@ -1,0 +1,15 @@
+#include "output/PathText.h"
+
+namespace framelot {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8)
+{
+    return std::filesystem::path(std::string(utf8));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    return path.native();
+}
+
+}  // namespace framelot

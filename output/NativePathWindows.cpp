@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "output/PathText.h"
+#include "output/WindowsText.h"
+
+namespace framelot {
+namespace {
+
+// Longest full path the classic calls take (for a folder, room is left for a
+// file name of 8.3 characters).
+constexpr std::size_t MaxClassicPath = MAX_PATH - 12;
+constexpr std::wstring_view ExtendedPrefix = L"\\\\?\\";
+constexpr std::wstring_view ExtendedUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::wstring_view UncPrefix = L"\\\\";
+
+}  // namespace
+
+std::wstring WideFromUtf8(std::string_view utf8)
+{
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(std::min<std::size_t>(utf8.size(), INT_MAX));
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view wide)
+{
+    if (wide.empty()) return {};
+    const int size = static_cast<int>(std::min<std::size_t>(wide.size(), INT_MAX));
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
+std::string WindowsErrorText(unsigned long code)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) return "error " + std::to_string(code);
+    return Utf8FromWide(text);
+}
+
+std::filesystem::path PathFromUtf8(std::string_view utf8)
+{
+    std::wstring wide = WideFromUtf8(utf8);
+    if (wide.empty() || wide.starts_with(ExtendedPrefix)) return std::filesystem::path(wide);
+    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0 || needed < MaxClassicPath) return std::filesystem::path(wide);
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return std::filesystem::path(wide);
+    full.resize(length);
+    if (full.starts_with(UncPrefix)) return std::filesystem::path(std::wstring(ExtendedUncPrefix) + full.substr(2));
+    return std::filesystem::path(std::wstring(ExtendedPrefix) + full);
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    return Utf8FromWide(path.native());
+}
+
+}  // namespace framelot

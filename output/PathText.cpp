@@ -1,0 +1,19 @@
+#include "output/PathText.h"
+
+namespace framelot {
+
+std::size_t LastSeparator(std::string_view path)
+{
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsPathSeparator(path[i - 1])) return i - 1;
+    }
+    return std::string_view::npos;
+}
+
+std::string FileNameOf(std::string_view path)
+{
+    const std::size_t slash = LastSeparator(path);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace framelot

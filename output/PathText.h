@@ -1,0 +1,38 @@
+// Paths as the core holds them: UTF-8 text, with "/" (and on Windows also
+// "\") between the parts. Converted to the platform's own form only where a
+// file is opened.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace framelot {
+
+#ifdef _WIN32
+inline constexpr bool BackslashSeparates = true;
+#else
+inline constexpr bool BackslashSeparates = false;
+#endif
+
+// True for a character that separates the parts of a path here.
+constexpr bool IsPathSeparator(char c)
+{
+    return c == '/' || (BackslashSeparates && c == '\\');
+}
+
+// The platform's path for UTF-8 text, and back (NativePathPosix.cpp,
+// NativePathWindows.cpp). POSIX: the same bytes. Windows: UTF-16, invalid
+// UTF-8 replaced by U+FFFD; a path whose full form reaches MAX_PATH comes back
+// in its extended form ("\?\C:\..."), so every call that takes it works at
+// any length. Costs a copy of the text (and on Windows a full-path lookup).
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// The last part of the path: the text after its last separator.
+std::string FileNameOf(std::string_view path);
+
+// Position of the last separator, npos when there is none.
+std::size_t LastSeparator(std::string_view path);
+
+}  // namespace framelot

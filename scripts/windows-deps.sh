@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# Builds the libraries the Windows build links statically (zlib, libpng,
+# giflib, libwebp, libdeflate, dav1d, libavif, highway, brotli, lcms2, libjxl)
+# with the mingw-w64 toolchain, from the Debian source packages named in
+# scripts/windows-deps.lock, and prints the folder they are installed in.
+#
+# The archives come from the Debian mirror this machine's apt already uses,
+# read through a private apt state folder: the system's apt sources are never
+# touched. Each archive must have the SHA-256 of the lock file. The result is
+# kept in a cache outside the checkout, named after the hash of the lock file
+# and of this script, so a second run (or CI on the same machine) only prints
+# the folder.
+#
+#   scripts/windows-deps.sh            build when missing, print the prefix
+#   FRAMELOT_CACHE=/path ...           cache root (default ~/.cache/framelot)
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(dirname "$here")"
+lock="$here/windows-deps.lock"
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+jobs="$(nproc)"
+
+cache_root="${FRAMELOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/framelot}"
+lock_hash="$(cat "$lock" "$0" | sha256sum | cut -c1-16)"
+prefix="$cache_root/windows-$lock_hash"
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+log() { echo "windows-deps: $*" >&2; }
+fail_with_log() {
+  tail -40 "$1" >&2
+  log "failed; the whole log is $1"
+  exit 1
+}
+
+work="$cache_root/work-$lock_hash"
+archives="$cache_root/archives"
+rm -rf "$work" "$prefix"
+mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src" "$archives" \
+  "$prefix/lib/pkgconfig" "$prefix/include"
+
+# The Debian mirror of this machine's own apt configuration: the repository
+# that serves the installed release.
+codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+mirror="$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(LABEL)' 'Identifier: Packages' |
+  awk -v c="$codename" '$2 == c && $3 == "Debian" { print $1; exit }')"
+if [ -z "$mirror" ]; then
+  log "no Debian repository for $codename in the apt configuration (run apt-get update first)"
+  exit 1
+fi
+suites="$(grep -v '^#' "$lock" | awk 'NF { print $3 }' | sort -u | tr '\n' ' ')"
+for s in $suites; do echo "deb-src $mirror $s main"; done >"$work/apt/sources.list"
+apt_opts=(-o "Dir::State=$work/apt" -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
+  -o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=/dev/null"
+  -o "APT::Sandbox::User=root")
+source_lists_read=false
+
+# Each original archive is downloaded through apt and checked against the
+# lock's hash; one downloaded before is checked again and reused.
+while read -r package version suite archive sha256; do
+  case "$package" in '#'* | '') continue ;; esac
+  if ! echo "$sha256  $archives/$archive" | sha256sum --check --status 2>/dev/null; then
+    if ! $source_lists_read; then
+      log "reading the source lists of: $suites"
+      apt-get "${apt_opts[@]}" -qq update
+      source_lists_read=true
+    fi
+    uri="$(apt-get "${apt_opts[@]}" --print-uris source "$package=$version" 2>/dev/null |
+      awk -v a="$archive" '$2 == a { gsub("\047", "", $1); print $1 }')"
+    if [ -z "$uri" ]; then
+      log "$package $version: $archive is not in the $suite source list"
+      exit 1
+    fi
+    log "downloading $archive"
+    if ! /usr/lib/apt/apt-helper -o APT::Sandbox::User=root download-file "$uri" "$archives/$archive" \
+      "SHA256:$sha256" >/dev/null; then
+      rm -f "$archives/$archive"
+      log "$archive: download failed or its SHA-256 is not $sha256"
+      exit 1
+    fi
+  fi
+  mkdir -p "$work/src/$package"
+  tar -xf "$archives/$archive" -C "$work/src/$package" --strip-components=1
+done <"$lock"
+
+src() { echo "$work/src/$1"; }
+
+cmake_lib() {  # cmake_lib PACKAGE [cmake options...]
+  local package="$1"
+  shift
+  log "building $package"
+  {
+    cmake -S "$(src "$package")" -B "$work/build/$package" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+      -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -Wno-dev "$@" &&
+      cmake --build "$work/build/$package" -j "$jobs" && cmake --install "$work/build/$package"
+  } >"$work/$package.log" 2>&1 || fail_with_log "$work/$package.log"
+}
+
+# Plain C libraries whose own build does not cross-compile as shipped:
+# compiled file by file into one static library.
+c_lib() {  # c_lib PACKAGE LIBNAME CFLAGS SOURCES...
+  local package="$1" name="$2" cflags="$3"
+  shift 3
+  log "building $package"
+  mkdir -p "$work/build/$package"
+  (
+    cd "$work/build/$package"
+    for f in "$@"; do
+      # shellcheck disable=SC2086
+      x86_64-w64-mingw32-gcc-posix -O2 $cflags -c "$(src "$package")/$f" -o "$(basename "$f" .c).o"
+    done
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/lib$name.a" ./*.o
+  ) >"$work/$package.log" 2>&1 || fail_with_log "$work/$package.log"
+}
+
+export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
+export PKG_CONFIG_PATH=""
+
+c_lib zlib z "" adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c gzread.c gzwrite.c infback.c inffast.c \
+  inflate.c inftrees.c trees.c uncompr.c zutil.c
+cp "$(src zlib)/zlib.h" "$(src zlib)/zconf.h" "$prefix/include/"
+
+cmake_lib libpng1.6 -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_TOOLS=OFF -DPNG_EXECUTABLES=OFF \
+  -DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include"
+
+c_lib giflib gif "" dgif_lib.c egif_lib.c gifalloc.c gif_err.c gif_font.c gif_hash.c openbsd-reallocarray.c quantize.c
+cp "$(src giflib)/gif_lib.h" "$prefix/include/"
+
+cmake_lib libwebp -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
+  -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF \
+  -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_USE_THREAD=ON
+
+cmake_lib libdeflate -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF
+
+log "building dav1d"
+cat >"$work/meson-cross.txt" <<EOF
+[binaries]
+c = 'x86_64-w64-mingw32-gcc-posix'
+ar = 'x86_64-w64-mingw32-ar'
+strip = 'x86_64-w64-mingw32-strip'
+windres = 'x86_64-w64-mingw32-windres'
+nasm = 'nasm'
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+{
+  meson setup "$work/build/dav1d" "$(src dav1d)" --cross-file "$work/meson-cross.txt" --prefix "$prefix" \
+    --libdir lib --buildtype release --default-library static -Denable_tools=false -Denable_tests=false \
+    -Denable_examples=false -Denable_docs=false &&
+    ninja -C "$work/build/dav1d" -j "$jobs" && ninja -C "$work/build/dav1d" install
+} >"$work/dav1d.log" 2>&1 || fail_with_log "$work/dav1d.log"
+
+cmake_lib libavif -DAVIF_CODEC_DAV1D=SYSTEM -DAVIF_LIBYUV=OFF -DAVIF_LIBSHARPYUV=OFF -DAVIF_LIBXML2=OFF \
+  -DAVIF_BUILD_APPS=OFF -DAVIF_BUILD_TESTS=OFF -DAVIF_BUILD_EXAMPLES=OFF -DAVIF_ZLIBPNG=OFF -DAVIF_JPEG=OFF
+
+cmake_lib highway -DHWY_ENABLE_TESTS=OFF -DHWY_ENABLE_EXAMPLES=OFF -DHWY_ENABLE_CONTRIB=OFF -DHWY_ENABLE_INSTALL=ON \
+  -DHWY_FORCE_STATIC_LIBS=ON
+cmake_lib brotli -DBROTLI_DISABLE_TESTS=ON -DBROTLI_BUILD_TOOLS=OFF
+
+# shellcheck disable=SC2046
+c_lib lcms2 lcms2 "-I$(src lcms2)/include" $(cd "$(src lcms2)" && ls src/*.c)
+cp "$(src lcms2)"/include/lcms2*.h "$prefix/include/"
+cat >"$prefix/lib/pkgconfig/lcms2.pc" <<EOF
+prefix=$prefix
+Name: lcms2
+Description: LCMS Color Management Library
+Version: 2.16
+Libs: -L\${prefix}/lib -llcms2
+Cflags: -I\${prefix}/include
+EOF
+
+cmake_lib jpeg-xl -DJPEGXL_FORCE_SYSTEM_BROTLI=ON -DJPEGXL_FORCE_SYSTEM_HWY=ON -DJPEGXL_FORCE_SYSTEM_LCMS2=ON \
+  -DJPEGXL_ENABLE_SKCMS=OFF -DJPEGXL_ENABLE_TOOLS=OFF -DJPEGXL_ENABLE_JPEGLI=OFF -DJPEGXL_ENABLE_SJPEG=OFF \
+  -DJPEGXL_ENABLE_OPENEXR=OFF -DJPEGXL_ENABLE_BENCHMARK=OFF -DJPEGXL_ENABLE_EXAMPLES=OFF -DJPEGXL_ENABLE_MANPAGES=OFF \
+  -DJPEGXL_ENABLE_DOXYGEN=OFF -DJPEGXL_ENABLE_JNI=OFF -DJPEGXL_ENABLE_PLUGINS=OFF -DJPEGXL_ENABLE_VIEWERS=OFF \
+  -DJPEGXL_ENABLE_FUZZERS=OFF -DJPEGXL_ENABLE_DEVTOOLS=OFF -DJPEGXL_BUNDLE_LIBPNG=OFF -DJPEGXL_ENABLE_TCMALLOC=OFF \
+  -DJPEGXL_ENABLE_TRANSCODE_JPEG=OFF -DJPEGXL_STATIC=OFF
+
+rm -rf "$work"
+touch "$prefix/.complete"
+echo "$prefix"
