@@ -19,6 +19,12 @@ if [ "${1:-}" = "--bench" ]; then
   PACKAGES+=(imagemagick ffmpeg python3-pil time)
 fi
 
+# `setup.sh --windows` also installs the cross toolchain and what builds the
+# Windows libraries (scripts/windows-deps.sh) and runs their tests.
+if [ "${1:-}" = "--windows" ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix ninja-build meson nasm wine64 nsis xvfb)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
