@@ -39,7 +39,14 @@ void Orient(const avifImage* image, Bitmap& frame, Bitmap& scratch)
         }
     }
     if (image->transformFlags & AVIF_TRANSFORM_IMIR) {
-        if (image->imir.mode == 0) {
+        // The mirror's axis: 0 mirrors top and bottom, 1 left and right
+        // (named `mode` before libavif 1.0).
+#if AVIF_VERSION_MAJOR >= 1
+        const int axis = image->imir.axis;
+#else
+        const int axis = image->imir.mode;
+#endif
+        if (axis == 0) {
             FlipVertically(frame);
         } else {
             FlipHorizontally(frame);

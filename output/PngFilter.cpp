@@ -32,8 +32,14 @@ void FilterAverage(const std::uint8_t* row, const std::uint8_t* prior, std::size
 // The Paeth predictor without branches, in 16-bit lanes: a (left), b (above)
 // or c (upper left), whichever is nearest to p = a + b - c, ties going to a,
 // then b. |p - a| = |b - c|, |p - b| = |a - c|, |p - c| = |(b - c) + (a - c)|.
-// Built twice, for AVX2 and for the baseline, the processor picking at load time.
-__attribute__((target_clones("avx2", "default"))) void FilterPaeth(const std::uint8_t* row, const std::uint8_t* prior,
+// Built twice, for AVX2 and for the baseline, the processor picking at load
+// time, where the loader can pick (ELF's ifunc; not on Windows).
+#if defined(__ELF__)
+#define FRAMELOT_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define FRAMELOT_AVX2_CLONES
+#endif
+FRAMELOT_AVX2_CLONES void FilterPaeth(const std::uint8_t* row, const std::uint8_t* prior,
                                                                    std::size_t length, std::uint8_t* out)
 {
     const std::size_t head = length < PngPixelBytes ? length : PngPixelBytes;
