@@ -24,6 +24,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "imaging/ChannelOrder.h"
 #include "output/PngFilter.h"
@@ -75,6 +77,47 @@ struct EncoderState {
         if (Compressors[level] == nullptr) Compressors[level] = libdeflate_alloc_compressor(level);
         return Compressors[level];
     }
+};
+
+// Encoder states not in use. Each encode borrows one (making one when none is
+// free) and gives it back, so there are as many as encodes ever ran at once,
+// each used by one thread at a time. (A thread_local state is not safe with
+// mingw-w64, which frees a thread's emulated TLS block before that thread's
+// thread_local destructors run.)
+class BorrowedState {
+public:
+    BorrowedState()
+    {
+        const std::lock_guard<std::mutex> lock(FreeMutex());
+        std::vector<std::unique_ptr<EncoderState>>& free = FreeStates();
+        if (free.empty()) {
+            state_ = std::make_unique<EncoderState>();
+        } else {
+            state_ = std::move(free.back());
+            free.pop_back();
+        }
+    }
+    ~BorrowedState()
+    {
+        const std::lock_guard<std::mutex> lock(FreeMutex());
+        FreeStates().push_back(std::move(state_));
+    }
+    BorrowedState(const BorrowedState&) = delete;
+    BorrowedState& operator=(const BorrowedState&) = delete;
+    EncoderState& operator*() { return *state_; }
+
+private:
+    static std::mutex& FreeMutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::vector<std::unique_ptr<EncoderState>>& FreeStates()
+    {
+        static std::vector<std::unique_ptr<EncoderState>> states;
+        return states;
+    }
+    std::unique_ptr<EncoderState> state_;
 };
 
 // Counts distinct pixel values up to a limit, in a small open-addressed table.
@@ -180,7 +223,8 @@ bool EncodePng(const Bitmap& bitmap, std::vector<std::uint8_t>& out)
 {
     if (bitmap.Width <= 0 || bitmap.Height <= 0) return false;
     if (bitmap.Pixels.size() != static_cast<std::size_t>(bitmap.Width) * bitmap.Height * PngPixelBytes) return false;
-    thread_local EncoderState state;
+    BorrowedState borrowed;
+    EncoderState& state = *borrowed;
     const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
     state.Rows.resize(2 * stride);
     state.Scratch.resize(PngFilterCount * stride);

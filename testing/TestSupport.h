@@ -22,7 +22,8 @@ struct TempDir {
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     fs::path Path;
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
+    // The UTF-8 path of `name` inside the folder.
+    std::string operator/(const std::string& name) const;
 };
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
@@ -43,11 +44,19 @@ std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
 
 // Runs `work` in a child process and returns what it returned. With
 // `dropPrivileges`, a root parent's child runs as the unprivileged user
-// "nobody", so that file permissions apply to it.
+// "nobody", so that file permissions apply to it. POSIX only.
 std::string InChild(const std::function<std::string()>& work, bool dropPrivileges);
 
+// The system's words for a missing file and for a missing folder on the way
+// to one.
+std::string MissingFileText();
+std::string MissingFolderText();
+
+// One argument quoted for the shell RunProgram uses (sh, or cmd on Windows).
+std::string Quoted(const std::string& argument);
+
 // A program run through the shell with its standard output and error
-// together, as a user would see them.
+// together, as a user would see them (lines end in \n on every system).
 struct ProgramRun {
     int Status = -1;  // the exit status; -1 when it did not exit normally
     std::string Output;

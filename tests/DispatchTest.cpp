@@ -118,7 +118,7 @@ TEST(FileConversionTest, ProgressCountsEveryFrameInOrder)
 
 ProgramRun RunCli(const std::string& arguments)
 {
-    return RunProgram(std::string(FRAMELOT_CLI) + " " + arguments);
+    return RunProgram(Quoted(FRAMELOT_CLI) + " " + arguments);
 }
 
 TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
@@ -126,7 +126,7 @@ TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
     TempDir dir;
     WriteFile(dir / "-dash anim.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
     WriteFile(dir / "text.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', '.', '.', '.', '.', '.'});
-    const ProgramRun run = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "' '" + (dir / "text.gif") + "'");
+    const ProgramRun run = RunCli("--no-folder -- " + Quoted(dir / "-dash anim.gif") + " " + Quoted(dir / "text.gif"));
     EXPECT_EQ(run.Status, 0) << run.Output;
     EXPECT_NE(run.Output.find("2 frames written"), std::string::npos) << run.Output;
     EXPECT_NE(run.Output.find("not a GIF file"), std::string::npos) << run.Output;
@@ -134,7 +134,7 @@ TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
     EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"-dash anim.gif", "-dash anim_0000.png",
                                                              "-dash anim_0001.png", "text.gif"}));
 
-    const ProgramRun again = RunCli("--no-folder -- '" + (dir / "-dash anim.gif") + "'");
+    const ProgramRun again = RunCli("--no-folder -- " + Quoted(dir / "-dash anim.gif"));
     EXPECT_NE(again.Output.find("skipped"), std::string::npos);
     EXPECT_NE(again.Output.find("0 file complete!"), std::string::npos);
 }
@@ -146,14 +146,14 @@ TEST(CliTest, FilesSideBySideKeepTheirOrderAndSharedNamesStaySequential)
     for (int i = 0; i < 6; ++i) {
         const std::string name = dir / ("f" + std::to_string(i) + ".gif");
         WriteFile(name, BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, std::uint8_t(1 + i % 3))}}));
-        arguments += " '" + name + "'";
+        arguments += " " + Quoted(name);
     }
     // anim.gif and anim.webp share their frame names: the second is skipped,
     // as in a one-by-one conversion, however many jobs run.
     WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
     WriteFile(dir / "anim.webp", BuildAnimatedWebp({.CanvasWidth = 2, .CanvasHeight = 2, .Frames = {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
                                                               {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
-    arguments += " '" + (dir / "anim.gif") + "' '" + (dir / "anim.webp") + "'";
+    arguments += " " + Quoted(dir / "anim.gif") + " " + Quoted(dir / "anim.webp");
     const ProgramRun run = RunCli(arguments);
     EXPECT_EQ(run.Status, 0) << run.Output;
     std::size_t last = 0;
@@ -172,14 +172,14 @@ TEST(CliTest, FilesSideBySideKeepTheirOrderAndSharedNamesStaySequential)
 TEST(CliTest, ExitStatusSaysWhetherAnythingFailed)
 {
     TempDir dir;
-    EXPECT_EQ(RunCli("'" + (dir / "missing.gif") + "'").Status, 1);
+    EXPECT_EQ(RunCli(Quoted(dir / "missing.gif")).Status, 1);
     EXPECT_EQ(RunCli("").Status, 2);
     EXPECT_EQ(RunCli("--bogus x.gif").Status, 2);
     const ProgramRun help = RunCli("--help");
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Output.find("--no-folder"), std::string::npos);
     WriteFile(dir / "notes.txt", {'x'});
-    const ProgramRun other = RunCli("'" + (dir / "notes.txt") + "'");
+    const ProgramRun other = RunCli(Quoted(dir / "notes.txt"));
     EXPECT_EQ(other.Status, 0);
     EXPECT_NE(other.Output.find("0 file complete!"), std::string::npos);
 }

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "convert/Dispatch.h"
+#include "output/SavePng.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 
@@ -67,6 +68,11 @@ TEST(FileSystemFaultTest, FolderThatCannotBeWrittenFailsWithAReason)
         EXPECT_EQ(result.rfind("4:", 0), 0u) << result;
         EXPECT_NE(result.find("Permission denied"), std::string::npos) << result;
     }
+    const std::string single = InChild([&] {
+        std::vector<std::uint8_t> encoded;
+        return SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png", encoded).Reason;
+    }, true);
+    EXPECT_NE(single.find("Permission denied"), std::string::npos) << single;
     EXPECT_EQ(ListFiles(dir / "ro"), std::vector<std::string>{"anim.gif"});
 }
 

@@ -60,7 +60,7 @@ TEST(OutputNamingTest, ReadSourceFileReportsWhyItCannotRead)
 
     const SourceFile missing = ReadSourceFile(dir / "b.gif");
     EXPECT_FALSE(missing.Ok);
-    EXPECT_NE(missing.Error.find("No such file"), std::string::npos);
+    EXPECT_NE(missing.Error.find(MissingFileText()), std::string::npos) << missing.Error;
 
     fs::create_directory(dir / "c.gif");
     EXPECT_EQ(ReadSourceFile(dir / "c.gif").Error, "not a regular file");

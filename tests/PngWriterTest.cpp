@@ -1,7 +1,5 @@
 // Writing frames: exact bytes, never overwriting, never a partial or stray file.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -179,20 +177,10 @@ TEST(PngWriterTest, FailuresAreReportedAndLeaveNothingBehind)
     TempDir dir;
     const SaveOutcome missing = Save(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "no/such/folder/f.png");
     EXPECT_EQ(missing.Status, SaveStatus::Failed);
-    EXPECT_NE(missing.Reason.find("No such file"), std::string::npos) << missing.Reason;
+    EXPECT_NE(missing.Reason.find(MissingFolderText()), std::string::npos) << missing.Reason;
 
     EXPECT_EQ(Save(Bitmap{}, dir / "empty.png").Status, SaveStatus::Failed);
     EXPECT_TRUE(ListFiles(dir.Path).empty());
-
-    // A folder without write permission, tried as an unprivileged user (root
-    // may write anywhere).
-    fs::permissions(dir.Path, fs::perms::all);
-    fs::create_directory(dir / "ro");
-    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const std::string readOnly = InChild([&] { return Save(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png").Reason; }, true);
-    EXPECT_NE(readOnly.find("Permission denied"), std::string::npos) << readOnly;
-    EXPECT_TRUE(ListFiles(dir / "ro").empty());
 }
 
 TEST(PngWriterTest, NewFileLeavesNoTemporaryAfterSuccessOrClash)
