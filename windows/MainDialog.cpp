@@ -1,0 +1,308 @@
+#include "windows/MainDialog.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "output/WindowsText.h"
+#include "windows/DropFiles.h"
+#include "windows/Resources.h"
+#include "windows/Settings.h"
+
+namespace framelot {
+namespace {
+
+// The runner's events, posted to the window.
+enum RunnerMessage : UINT {
+    DropStartedMessage = WM_APP + 1,  // wParam: files in the drop
+    ProgressMessage,                  // wParam: steps done
+    DropDoneMessage,                  // a report waits in WindowState::Reports
+    IdleMessage,                      // wParam: 1 when the drop was aborted
+};
+
+constexpr UINT ToolId = 1;
+constexpr int ToolTipWidth = 600;  // pixels before a tooltip line wraps
+constexpr RECT ProgressUnits = {7, 46, 7 + 61, 46 + 4};  // dialog units, below the result text
+
+struct FinishedDrop {
+    std::wstring ResultText;
+    std::wstring OutcomeText;
+};
+
+struct WindowState {
+    MainWindowOptions Options;
+    HMENU Menu = nullptr;
+    HMENU Popup = nullptr;
+    HWND Progress = nullptr;
+    HWND ToolTip = nullptr;
+    std::wstring ToolTipText;
+    std::atomic<bool> MakeFolder{true};  // read by the runner at the start of each file
+    std::atomic<std::uint64_t> ShownStep{0};  // the bar's step last posted, on the runner's thread
+    int PendingDrops = 0;  // submitted and not yet finished
+    bool Processing = false;
+    bool Closing = false;
+    std::mutex ReportsMutex;
+    std::deque<FinishedDrop> Reports;  // filled on the runner's thread, emptied on the window's
+    std::unique_ptr<BatchRunner> Runner;
+};
+
+WindowState* StateOf(HWND window)
+{
+    return reinterpret_cast<WindowState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+bool AskForceExit(HWND window)
+{
+    return ::MessageBoxW(window, L"Now processing...\nForce exit?", L"Framelot", MB_YESNO) == IDYES;
+}
+
+void ShowMakeFolder(const WindowState& state)
+{
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_STATE;
+    item.fState = state.MakeFolder ? MFS_CHECKED : 0;
+    ::SetMenuItemInfoW(state.Popup, IDM_MAKE_FOLDER, FALSE, &item);
+}
+
+void StartRunner(HWND window, WindowState& state)
+{
+    BatchEvents events;
+    events.DropStarted = [window, &state](std::size_t files) {
+        state.ShownStep = 0;
+        ::PostMessageW(window, DropStartedMessage, files, 0);
+    };
+    events.Progress = [window, &state](const DropProgress& p) {
+        if (p.Steps == state.ShownStep) return;  // one message a step at most
+        state.ShownStep = p.Steps;
+        ::PostMessageW(window, ProgressMessage, static_cast<WPARAM>(p.Steps), 0);
+    };
+    events.DropDone = [window, &state](const DropReport& report) {
+        {
+            const std::lock_guard<std::mutex> lock(state.ReportsMutex);
+            state.Reports.push_back({WideFromUtf8(report.ResultText), WideFromUtf8(report.OutcomeText)});
+        }
+        ::PostMessageW(window, DropDoneMessage, 0, 0);
+    };
+    events.Idle = [window](bool aborted) { ::PostMessageW(window, IdleMessage, aborted ? 1 : 0, 0); };
+    state.Runner = std::make_unique<BatchRunner>(
+        BatchSettings{1, [&state] { return state.MakeFolder.load(); }, state.Options.Convert}, std::move(events));
+}
+
+// The progress bar below the result text, and the result text's tooltip.
+void AddControls(HWND window, WindowState& state)
+{
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    RECT bar = ProgressUnits;
+    ::MapDialogRect(window, &bar);
+    state.Progress = ::CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD, bar.left, bar.top, bar.right - bar.left,
+                                       bar.bottom - bar.top, window, nullptr, instance, nullptr);
+
+    state.ToolTip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                      instance, nullptr);
+    // The text takes no mouse input, so the tool is its rectangle on the window.
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = window;
+    tool.uId = ToolId;
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    const HWND text = ::GetDlgItem(window, IDC_RESULT);
+    ::GetWindowRect(text, &tool.rect);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&tool.rect), 2);
+    ::SendMessageW(state.ToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(state.ToolTip, TTM_SETMAXTIPWIDTH, 0, ToolTipWidth);
+}
+
+void SetToolTip(HWND window, WindowState& state, std::wstring text)
+{
+    state.ToolTipText = std::move(text);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = ToolId;
+    tool.lpszText = state.ToolTipText.data();
+    ::SendMessageW(state.ToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void BeginProcessing(WindowState& state)
+{
+    state.Processing = true;
+    ::SendMessageW(state.Progress, PBM_SETPOS, 0, 0);
+    ::ShowWindow(state.Progress, SW_SHOW);
+}
+
+void FinishAll(HWND window, WindowState& state, bool aborted)
+{
+    if (aborted) state.PendingDrops = 0;
+    if (state.PendingDrops > 0) return;  // a drop submitted since is still to come
+    state.Processing = false;
+    ::ShowWindow(state.Progress, SW_HIDE);
+    if (aborted) ::SendMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void Close(HWND window, WindowState& state)
+{
+    if (!state.Processing || state.Runner->AbortRequested()) {
+        state.Closing = true;
+        WriteMakeFolder(state.Options.SettingsPath, state.MakeFolder);
+        ::DestroyWindow(window);
+        return;
+    }
+    if (state.Options.AskForceExit(window)) state.Runner->RequestAbort();
+}
+
+INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wParam)
+{
+    switch (message) {
+    case DropStartedMessage:
+        ::SendMessageW(state.Progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(wParam * ProgressStepsPerFile));
+        ::SendMessageW(state.Progress, PBM_SETPOS, 0, 0);
+        return TRUE;
+    case ProgressMessage:
+        ::SendMessageW(state.Progress, PBM_SETPOS, wParam, 0);
+        return TRUE;
+    case DropDoneMessage: {
+        FinishedDrop done;
+        {
+            const std::lock_guard<std::mutex> lock(state.ReportsMutex);
+            if (state.Reports.empty()) return TRUE;
+            done = std::move(state.Reports.front());
+            state.Reports.pop_front();
+        }
+        --state.PendingDrops;
+        const LPARAM top = ::SendMessageW(state.Progress, PBM_GETRANGE, FALSE, 0);
+        ::SendMessageW(state.Progress, PBM_SETPOS, static_cast<WPARAM>(top), 0);
+        ::SetDlgItemTextW(window, IDC_RESULT, done.ResultText.c_str());
+        SetToolTip(window, state, std::move(done.OutcomeText));
+        return TRUE;
+    }
+    case IdleMessage:
+        FinishAll(window, state, wParam != 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* state = reinterpret_cast<WindowState*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+        ::DragAcceptFiles(window, TRUE);
+        const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
+        state->Menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
+        state->Popup = ::GetSubMenu(state->Menu, 0);
+        state->MakeFolder = ReadMakeFolder(state->Options.SettingsPath);
+        ShowMakeFolder(*state);
+        AddControls(window, *state);
+        StartRunner(window, *state);
+        return FALSE;  // the focus is not set
+    }
+    WindowState* state = StateOf(window);
+    if (state == nullptr) return FALSE;
+    switch (message) {
+    case WM_CLOSE:
+        Close(window, *state);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDM_ESCAPE) {
+            ::SendMessageW(window, WM_CLOSE, 0, 0);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDM_MAKE_FOLDER) {
+            state->MakeFolder = !state->MakeFolder;
+            ShowMakeFolder(*state);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_RBUTTONUP: {
+        POINT at = {static_cast<LONG>(LOWORD(lParam)), static_cast<LONG>(HIWORD(lParam))};
+        ::ClientToScreen(window, &at);
+        ::TrackPopupMenu(state->Popup, 0, at.x, at.y, 0, window, nullptr);
+        return TRUE;
+    }
+    case WM_DROPFILES: {
+        const HDROP drop = reinterpret_cast<HDROP>(wParam);
+        std::vector<std::string> files = DroppedFiles(drop);
+        ::DragFinish(drop);
+        ConvertFiles(window, std::move(files));
+        return TRUE;
+    }
+    case WM_SETCURSOR:
+        if (!state->Processing) return FALSE;
+        ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));  // working, and still answering
+        ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_DESTROY:
+        state->Runner.reset();  // idle by now, or aborted with its last file done
+        ::DestroyMenu(state->Menu);
+        ::PostQuitMessage(0);
+        return TRUE;
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        delete state;
+        return TRUE;
+    default:
+        return OnRunnerMessage(window, *state, message, wParam);
+    }
+}
+
+}  // namespace
+
+HWND CreateMainWindow(HINSTANCE instance, MainWindowOptions options)
+{
+    auto state = std::make_unique<WindowState>();
+    state->Options = std::move(options);
+    if (!state->Options.AskForceExit) state->Options.AskForceExit = AskForceExit;
+    const HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc,
+                                             reinterpret_cast<LPARAM>(state.get()));
+    if (window == nullptr) return nullptr;
+    state.release();  // the window owns it now, until WM_NCDESTROY
+    ::SetWindowTextW(window, L"Framelot");
+    const auto icon = [instance](int id, int size) {
+        return reinterpret_cast<LPARAM>(
+            ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
+    };
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, icon(IDI_APP, ::GetSystemMetrics(SM_CXICON)));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, icon(IDI_APP_SMALL, ::GetSystemMetrics(SM_CXSMICON)));
+    return window;
+}
+
+void ConvertFiles(HWND window, std::vector<std::string> files)
+{
+    WindowState* state = StateOf(window);
+    if (state == nullptr || files.empty() || state->Closing || state->Runner->AbortRequested()) return;
+    if (!state->Processing) BeginProcessing(*state);
+    ++state->PendingDrops;
+    state->Runner->Submit(std::move(files));
+}
+
+int RunMessageLoop(HWND window)
+{
+    ACCEL escape = {FVIRTKEY, VK_ESCAPE, IDM_ESCAPE};
+    const HACCEL accelerators = ::CreateAcceleratorTableW(&escape, 1);
+    MSG message;
+    int code = 0;
+    for (;;) {
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            code = static_cast<int>(message.wParam);
+            break;
+        }
+        if (got == -1) break;
+        if (::IsWindow(window) && ::TranslateAcceleratorW(window, accelerators, &message)) continue;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    ::DestroyAcceleratorTable(accelerators);
+    return code;
+}
+
+}  // namespace framelot
