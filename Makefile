@@ -45,7 +45,7 @@ test-sanitize: setup
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz $(WINDOWS_BUILD)
 
 # Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target;
 # `make test` runs a short smoke of each.
@@ -73,6 +73,8 @@ windows:
 	  cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DFRAMELOT_WINDOWS_DEPS="$$deps" >/dev/null
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cd $(WINDOWS_BUILD) && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null
+	@ls $(WINDOWS_BUILD)/framelot-*-win64*
 
 # A private Wine prefix without the .NET and browser installers, and without
 # the debugger, which would wait for a user on a crash.

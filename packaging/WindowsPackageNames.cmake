@@ -1,0 +1,4 @@
+# Read by CPack for each generator: the installer is named -setup.exe.
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  set(CPACK_PACKAGE_FILE_NAME "${CPACK_PACKAGE_FILE_NAME}-setup")
+endif()
