@@ -22,7 +22,8 @@ fi
 # `setup.sh --windows` also installs the cross toolchain and what builds the
 # Windows libraries (scripts/windows-deps.sh) and runs their tests.
 if [ "${1:-}" = "--windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix ninja-build meson nasm wine64 nsis xvfb)
+  PACKAGES+=(g++-mingw-w64-x86-64-posix ninja-build meson nasm wine64 nsis xvfb unzip
+    xdotool libx11-dev)  # the desktop test drags files with an X11 program of its own
 fi
 
 missing=()
