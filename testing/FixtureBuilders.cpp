@@ -77,6 +77,12 @@ std::vector<Rgb> FourColours()
     return {Rgb{0, 0, 0}, Rgb{255, 0, 0}, Rgb{0, 255, 0}, Rgb{0, 0, 255}};
 }
 
+Bytes TwoFrameGif()
+{
+    return BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(),
+                     .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}});
+}
+
 GifFrameSpec SolidGifFrame(int left, int top, int width, int height, std::uint8_t index, int disposal)
 {
     GifFrameSpec f;

@@ -40,6 +40,9 @@ GifFrameSpec SolidGifFrame(int left, int top, int width, int height, std::uint8_
 // The usual four-colour palette: 0 black, 1 red, 2 green, 3 blue.
 std::vector<Rgb> FourColours();
 
+// A 2 x 1 GIF of two frames: red, then its right pixel green.
+Bytes TwoFrameGif();
+
 // ---- APNG, written chunk by chunk with zlib ----
 struct ApngFrameSpec {
     std::uint32_t Width = 0, Height = 0, X = 0, Y = 0;

@@ -124,7 +124,7 @@ ProgramRun RunCli(const std::string& arguments)
 TEST(CliTest, ConvertsReportsAndPrintsTheWindowsResultText)
 {
     TempDir dir;
-    WriteFile(dir / "-dash anim.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}}));
+    WriteFile(dir / "-dash anim.gif", TwoFrameGif());
     WriteFile(dir / "text.gif", {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', '.', '.', '.', '.', '.'});
     const ProgramRun run = RunCli("--no-folder -- " + Quoted(dir / "-dash anim.gif") + " " + Quoted(dir / "text.gif"));
     EXPECT_EQ(run.Status, 0) << run.Output;

@@ -51,7 +51,7 @@ bool Drop(QWidget& window, const std::vector<std::string>& paths, const QList<QU
     return accepted;
 }
 
-Bytes TwoFrameGif()
+Bytes OnePixelTwoFrameGif()
 {
     return BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}});
 }
@@ -73,7 +73,7 @@ TEST(WindowTest, DropConvertsInOrderAndCountsOnlyConvertedFiles)
 {
     TempDir dir;
     for (const char* name : {"ANIM.GIF", "anim2.Gif", "done.gif", "anim.gif.txt", "anim", "anim.gi f"}) {
-        WriteFile(dir / name, TwoFrameGif());
+        WriteFile(dir / name, OnePixelTwoFrameGif());
     }
     WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
     fs::create_directory(dir / "done");  // its output is already there
@@ -273,11 +273,11 @@ TEST(WindowTest, ProgressBarMovesWithTheFramesAndEndsFull)
 TEST(WindowTest, TooltipSaysWhatHappenedToEachFileOfTheDrop)
 {
     TempDir dir;
-    WriteFile(dir / "anim.gif", TwoFrameGif());
-    WriteFile(dir / "old.gif", TwoFrameGif());
+    WriteFile(dir / "anim.gif", OnePixelTwoFrameGif());
+    WriteFile(dir / "old.gif", OnePixelTwoFrameGif());
     fs::create_directory(dir / "old");
     WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
-    WriteFile(dir / "blocked.gif", TwoFrameGif());
+    WriteFile(dir / "blocked.gif", OnePixelTwoFrameGif());
     WriteFile(dir / "blocked", {1});  // a file where the frames' folder should go
     MainWindow window(Q(dir / "framelot.ini"));
     QSignalSpy finished(&window, &MainWindow::DropFinished);
@@ -322,11 +322,11 @@ TEST(WindowTest, CommandLineOptionsAndFilesAreReadAsTheyShouldBe)
 TEST(WindowTest, FilesNamedOnTheCommandLineAreConvertedAsADrop)
 {
     TempDir dir;
-    WriteFile(dir / "one.gif", TwoFrameGif());
+    WriteFile(dir / "one.gif", OnePixelTwoFrameGif());
     WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
     const std::string oneGif = dir / "one.gif", stillPng = dir / "still.png", missing = dir / "missing.gif";
     const WindowArguments parsed = ParseWindowArguments({oneGif, stillPng, missing, "--", dir / "-two.gif"});
-    WriteFile(dir / "-two.gif", TwoFrameGif());
+    WriteFile(dir / "-two.gif", OnePixelTwoFrameGif());
     MainWindow window(Q(dir / "framelot.ini"));
     QSignalSpy finished(&window, &MainWindow::DropFinished);
     window.show();

@@ -18,12 +18,6 @@ namespace {
 
 using namespace test;
 
-Bytes TwoFrameGif()
-{
-    return BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(),
-                     .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}});
-}
-
 // The C runtime's folder listing that std::filesystem uses stops at 260
 // characters, so a deep tree is removed with the system's own calls.
 void RemoveTree(const std::wstring& folder)

@@ -25,12 +25,6 @@ namespace {
 
 using namespace test;
 
-Bytes TwoFrameGif()
-{
-    return BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(),
-                     .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(1, 0, 1, 1, 2)}});
-}
-
 // A drop as the shell makes it: DROPFILES, then the wide paths, each ended by
 // a null, and a null after the last.
 HDROP MakeDrop(const std::vector<std::string>& files)
