@@ -24,12 +24,6 @@
 
 namespace framelot {
 
-ApngDispose EffectiveApngDispose(const ApngFrameRecord& frame, std::size_t index)
-{
-    if (index == 0 && frame.Dispose == ApngDispose::Previous) return ApngDispose::Background;  // A5
-    return frame.Dispose;
-}
-
 ApngComposer StartApngComposer(int width, int height)
 {
     ApngComposer composer;
@@ -41,12 +35,12 @@ void ComposeApngFrame(ApngComposer& composer, Bitmap* frame, const ApngFrameReco
 {
     Bitmap& canvas = composer.Canvas;
     const Rect& r = record.Bounds;
-    if (EffectiveApngDispose(record, index) == ApngDispose::Previous) {
+    if (EffectiveDispose(record.Dispose, index) == DisposeMethod::Previous) {
         SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
     }
     if (frame != nullptr) {  // A3
         PremultiplyAlpha(*frame);
-        if (record.BlendOver) {
+        if (record.Blend == BlendMethod::Over) {
             BlendBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
         } else {
             CopyBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
@@ -58,10 +52,11 @@ void ComposeApngFrame(ApngComposer& composer, Bitmap* frame, const ApngFrameReco
 
 void DisposeApngFrame(ApngComposer& composer, const ApngFrameRecord& record, std::size_t index)
 {
-    switch (EffectiveApngDispose(record, index)) {  // A5
-    case ApngDispose::Background: FillRect(composer.Canvas, record.Bounds, 0); break;
-    case ApngDispose::Previous: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
-    case ApngDispose::None: break;
+    switch (EffectiveDispose(record.Dispose, index)) {  // A5
+    case DisposeMethod::Background: FillRect(composer.Canvas, record.Bounds, 0); break;
+    case DisposeMethod::Previous: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
+    case DisposeMethod::None:
+    case DisposeMethod::Keep: break;
     }
 }
 

@@ -13,9 +13,6 @@ struct ApngComposer {
     Rect SavedRect;
 };
 
-// The dispose operation the composer applies to frame `index`.
-ApngDispose EffectiveApngDispose(const ApngFrameRecord& frame, std::size_t index);
-
 // A transparent canvas of frame 0's size.
 ApngComposer StartApngComposer(int width, int height);
 

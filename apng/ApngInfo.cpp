@@ -8,16 +8,6 @@ namespace {
 
 constexpr std::uint16_t DefaultDenominator = 100;  // what a denominator of 0 stands for
 
-const char* DisposeName(ApngDispose dispose)
-{
-    switch (dispose) {
-    case ApngDispose::None: return "none";
-    case ApngDispose::Background: return "background";
-    case ApngDispose::Previous: return "previous";
-    }
-    return "none";
-}
-
 }  // namespace
 
 ConvertResult ReadApngInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
@@ -38,7 +28,7 @@ ConvertResult ReadApngInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
         const std::uint16_t denominator = record->DelayDenominator == 0 ? DefaultDenominator : record->DelayDenominator;
         info.Frames.push_back({record->Bounds, 1000.0 * record->DelayNumerator / denominator,
                                std::to_string(record->DelayNumerator) + "/" + std::to_string(record->DelayDenominator) + " s",
-                               DisposeName(record->Dispose), record->BlendOver ? "over" : "source"});
+                               record->Dispose, record->Blend});
     }
     return checked;
 }

@@ -20,12 +20,12 @@ constexpr std::uint8_t BlendOpOver = 1;
 // acTL data: num_frames, num_plays.
 constexpr std::uint32_t ActlLength = 8;
 
-ApngDispose ReadDisposeOp(std::uint8_t op)
+DisposeMethod ReadDisposeOp(std::uint8_t op)
 {
     switch (op) {
-    case DisposeOpBackground: return ApngDispose::Background;
-    case DisposeOpPrevious: return ApngDispose::Previous;
-    default: return ApngDispose::None;
+    case DisposeOpBackground: return DisposeMethod::Background;
+    case DisposeOpPrevious: return DisposeMethod::Previous;
+    default: return DisposeMethod::None;
     }
 }
 
@@ -89,7 +89,7 @@ ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
             frame.DelayNumerator = ReadU16Be(f);
             frame.DelayDenominator = ReadU16Be(f);
             frame.Dispose = ReadDisposeOp(ReadU8(f));
-            frame.BlendOver = ReadU8(f) == BlendOpOver;
+            frame.Blend = ReadU8(f) == BlendOpOver ? BlendMethod::Over : BlendMethod::Source;
             frame.DataInIdat = !sawIdat;
             frame.Bounds = Rect{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
                                 static_cast<std::int32_t>(frame.Width), static_cast<std::int32_t>(frame.Height)};

@@ -9,6 +9,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/ConvertResult.h"
+#include "imaging/FrameMethods.h"
 
 namespace framelot {
 
@@ -21,17 +22,13 @@ struct ChunkRef {
     bool IsFdat = false;  // fdAT (data after a 4-byte sequence number) or IDAT
 };
 
-// What is done to a frame's rectangle after the frame is shown. A dispose_op
-// outside the format's three values reads as None.
-enum class ApngDispose : std::uint8_t { None, Background, Previous };
-
 // One frame, as its fcTL describes it.
 struct ApngFrameRecord {
     Rect Bounds;
     std::uint32_t Width = 0, Height = 0;  // the fcTL's unsigned size fields
     std::size_t FctlOffset = 0;           // start of the fcTL's data
-    ApngDispose Dispose = ApngDispose::None;
-    bool BlendOver = false;   // blend_op 1; any other value is source
+    DisposeMethod Dispose = DisposeMethod::None;  // a dispose_op outside the three values reads as None
+    BlendMethod Blend = BlendMethod::Source;  // blend_op 1 is Over; any other value is Source
     bool DataInIdat = false;  // the fcTL stands before the first IDAT: the IDAT image is this frame
     std::uint16_t DelayNumerator = 0, DelayDenominator = 0;  // seconds, as stored (a denominator of 0 means 100)
     std::vector<ChunkRef> Data;  // IDAT and fdAT chunks after the fcTL

@@ -22,7 +22,7 @@ ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
         avifDecoderNthImageTiming(decoder.get(), static_cast<std::uint32_t>(i), &timing);
         info.Frames.push_back({whole, timing.duration * 1000,
                                std::to_string(timing.durationInTimescales) + "/" + std::to_string(timing.timescale) + " s",
-                               "none", "source"});
+                               DisposeMethod::None, BlendMethod::Source});
     }
     return Converted();
 }

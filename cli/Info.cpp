@@ -80,7 +80,7 @@ void PrintText(const std::string& file, const ConvertResult& r, const AnimationI
         stretched = stretched || shortDelay;
         std::printf("  %6zu %6d %6d %6d %6d %8s %s  %-12s %-10s %s\n", i, f.Bounds.Left, f.Bounds.Top, f.Bounds.Width,
                     f.Bounds.Height, Number(f.DelayMs).c_str(), shortDelay ? "*" : " ", f.RawDelay.c_str(),
-                    f.Dispose.c_str(), f.Blend.c_str());
+                    DisposeName(f.Dispose), BlendName(f.Blend));
     }
     if (stretched) std::printf("  * 10 ms or less: viewers commonly show such a frame for about 100 ms\n");
 }
@@ -102,7 +102,8 @@ std::string Json(const std::string& file, const ConvertResult& r, const Animatio
                ", \"left\": " + std::to_string(f.Bounds.Left) + ", \"top\": " + std::to_string(f.Bounds.Top) +
                ", \"width\": " + std::to_string(f.Bounds.Width) + ", \"height\": " + std::to_string(f.Bounds.Height) +
                ", \"delay_ms\": " + Number(f.DelayMs) + ", \"delay_raw\": " + JsonString(f.RawDelay) +
-               ", \"dispose\": " + JsonString(f.Dispose) + ", \"blend\": " + JsonString(f.Blend) + "}";
+               ", \"dispose\": " + JsonString(DisposeName(f.Dispose)) +
+               ", \"blend\": " + JsonString(BlendName(f.Blend)) + "}";
     }
     return out + "]}";
 }

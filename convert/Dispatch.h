@@ -6,21 +6,15 @@
 #include <string_view>
 
 #include "convert/FileConversion.h"
+#include "convert/SourceFormats.h"
 #include "imaging/ConvertResult.h"
 #include "output/FrameWriterPool.h"
 
 namespace framelot {
 
-enum class SourceKind { Gif, Apng, Webp, Avif, Jxl, None };
-
-// ".gif" goes to the GIF converter, ".png" and ".apng" to the APNG converter,
-// ".webp" to the WebP converter, ".avif" and ".avifs" to the AVIF converter,
-// ".jxl" to the JPEG XL converter, in any ASCII letter case; anything else, or
-// no extension, to none.
+// The kind of format a path's extension names (SourceKind::None for any
+// other), as the table of formats says.
 SourceKind KindOfPath(std::string_view path);
-
-// Why a file of another extension is not converted.
-inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file name";
 
 // The bytes-to-frames function of a kind; null for None.
 ConvertBytesFunction ConverterFor(SourceKind kind);

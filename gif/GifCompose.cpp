@@ -28,17 +28,11 @@
 
 namespace framelot {
 
-GifDisposal EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index)
-{
-    if (index == 0 && frame.Disposal == GifDisposal::RestorePrevious) return GifDisposal::RestoreBackground;  // G7
-    return frame.Disposal;
-}
-
 GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first)
 {
     GifComposer composer;
     composer.Canvas = MakeBitmap(first.Bounds.Width, first.Bounds.Height);  // G1
-    if (EffectiveGifDisposal(first, 0) == GifDisposal::RestoreBackground) {
+    if (EffectiveDispose(first.Disposal, 0) == DisposeMethod::Background) {
         composer.FillColour = GifBackgroundColour(gif, blocksOffset);
     }
     return composer;
@@ -50,7 +44,7 @@ void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord&
     Bitmap& canvas = composer.Canvas;
     GrowBitmap(canvas, std::max(canvas.Width, r.Left + r.Width), std::max(canvas.Height, r.Top + r.Height));  // G1
 
-    if (EffectiveGifDisposal(record, index) == GifDisposal::RestorePrevious) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
+    if (EffectiveDispose(record.Disposal, index) == DisposeMethod::Previous) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
     if (frame != nullptr) PremultiplyAlpha(*frame);
 
     if (index == 0) {  // G2
@@ -63,11 +57,11 @@ void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord&
 
 void DisposeGifFrame(GifComposer& composer, const GifFrameRecord& record, std::size_t index)
 {
-    switch (EffectiveGifDisposal(record, index)) {  // G5
-    case GifDisposal::RestoreBackground: FillRect(composer.Canvas, record.Bounds, TransparentWhite); break;
-    case GifDisposal::RestorePrevious: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
-    case GifDisposal::None:
-    case GifDisposal::Keep: break;
+    switch (EffectiveDispose(record.Disposal, index)) {  // G5
+    case DisposeMethod::Background: FillRect(composer.Canvas, record.Bounds, TransparentWhite); break;
+    case DisposeMethod::Previous: RestoreRegion(composer.Canvas, composer.Saved, composer.SavedRect); break;
+    case DisposeMethod::None:
+    case DisposeMethod::Keep: break;
     }
 }
 

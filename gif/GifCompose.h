@@ -16,9 +16,6 @@ struct GifComposer {
     Rect SavedRect;
 };
 
-// The disposal method the composer applies to frame `index`.
-GifDisposal EffectiveGifDisposal(const GifFrameRecord& frame, std::size_t index);
-
 GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first);
 
 // Draws frame `index` (its decoded straight-alpha bitmap, or null when it could

@@ -8,17 +8,6 @@ namespace {
 
 constexpr double MillisecondsPerHundredth = 10;
 
-const char* DisposalName(GifDisposal disposal)
-{
-    switch (disposal) {
-    case GifDisposal::None: return "none";
-    case GifDisposal::Keep: return "keep";
-    case GifDisposal::RestoreBackground: return "background";
-    case GifDisposal::RestorePrevious: return "previous";
-    }
-    return "none";
-}
-
 }  // namespace
 
 ConvertResult ReadGifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
@@ -37,7 +26,7 @@ ConvertResult ReadGifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& in
     for (std::size_t i = 0; i < animation.Frames.size(); ++i) {
         const GifFrameRecord& f = animation.Frames[i];
         info.Frames.push_back({f.Bounds, f.Delay * MillisecondsPerHundredth, std::to_string(f.Delay) + "/100 s",
-                               DisposalName(f.Disposal), "over"});
+                               f.Disposal, BlendMethod::Over});
     }
     return checked;
 }

@@ -121,16 +121,16 @@ Rect GifImageBounds(GifBytes gif, std::size_t offset)
     return bounds;
 }
 
-GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset)
+DisposeMethod GifControlDisposal(GifBytes gif, std::size_t offset)
 {
     ByteReader r{gif, offset + ControlFlagsOffset};
-    return static_cast<GifDisposal>((ReadU8(r) >> DisposalShift) & DisposalMask);
+    return static_cast<DisposeMethod>((ReadU8(r) >> DisposalShift) & DisposalMask);
 }
 
 std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames)
 {
     std::vector<GifFrameRecord> frames;
-    GifDisposal disposal = GifDisposal::None;
+    DisposeMethod disposal = DisposeMethod::None;
     std::uint16_t delay = 0;
     std::size_t controlsBegin = blocksOffset;
     for (std::size_t p = blocksOffset; frames.size() < maxFrames;) {

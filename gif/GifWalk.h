@@ -10,21 +10,13 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/ConvertResult.h"
+#include "imaging/FrameMethods.h"
 
 namespace framelot {
 
 using GifBytes = std::span<const std::uint8_t>;
 
 enum class GifBlockKind { Image, Control, OtherExtension, End };
-
-// The disposal method of a graphic control extension, as stored in bits 2-3 of
-// its flags (the field's third bit is not read, so 4-7 count as 0-3).
-enum class GifDisposal : std::uint8_t {
-    None = 0,
-    Keep = 1,
-    RestoreBackground = 2,
-    RestorePrevious = 3,
-};
 
 // One block of the stream: its kind, and where the next block starts (for an
 // image, the offset after its data chain's 0 byte).
@@ -53,7 +45,7 @@ struct GifFrameRecord {
     std::size_t ControlsBegin = 0;  // after the previous image (or at the blocks offset)
     std::size_t ImageBegin = 0;
     std::size_t ImageEnd = 0;
-    GifDisposal Disposal = GifDisposal::None;  // of the last control extension before the image
+    DisposeMethod Disposal = DisposeMethod::None;  // of the last control extension before the image
     Rect Bounds;
     std::uint16_t Delay = 0;  // hundredths of a second, from the frame's own control extension (0 without one)
 };
@@ -82,7 +74,9 @@ Rect GifImageBounds(GifBytes gif, std::size_t offset);
 // before the first image: 0 means forever. Nothing when there is none.
 std::optional<std::uint16_t> GifLoopCount(GifBytes gif, std::uint32_t blocksOffset);
 
-// The disposal method in a control extension at `offset`.
-GifDisposal GifControlDisposal(GifBytes gif, std::size_t offset);
+// The disposal method in a control extension at `offset`: bits 2-3 of its
+// flags, whose values are those of DisposeMethod (the field's third bit is not
+// read, so 4-7 count as 0-3).
+DisposeMethod GifControlDisposal(GifBytes gif, std::size_t offset);
 
 }  // namespace framelot

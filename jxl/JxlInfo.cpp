@@ -47,7 +47,7 @@ ConvertResult ReadJxlInfo(std::span<const std::uint8_t> bytes, AnimationInfo& in
                  header.duration * tick,
                  std::to_string(header.duration) + " ticks of " + std::to_string(basic.animation.tps_denominator) +
                      "/" + std::to_string(basic.animation.tps_numerator) + " s",
-                 "none", "source"});
+                 DisposeMethod::None, BlendMethod::Source});
             break;
         }
         case JXL_DEC_SUCCESS:

@@ -48,8 +48,8 @@ TEST(ApngTest, OutOfRangeOperationsReadAsTheDefaultsWithoutTouchingEachOther)
                                           Frame(1, 1, 0, 0, 0, 1, SolidRgba(1, 1, 0, 0, 0, 0))}};
         const auto index = IndexApng(BuildApng(fixture), 10);
         ASSERT_EQ(index.Frames.size(), 3u);
-        EXPECT_EQ(index.Frames[1].Dispose, ApngDispose::None) << int(dispose);
-        EXPECT_FALSE(index.Frames[1].BlendOver) << int(dispose);
+        EXPECT_EQ(index.Frames[1].Dispose, DisposeMethod::None) << int(dispose);
+        EXPECT_EQ(index.Frames[1].Blend, BlendMethod::Source) << int(dispose);
         const auto out = Compose(BuildApng(fixture));
         ASSERT_EQ(out.size(), 3u);
         EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 128})) << int(dispose);  // source: replaced
@@ -61,8 +61,8 @@ TEST(ApngTest, OutOfRangeOperationsReadAsTheDefaultsWithoutTouchingEachOther)
                                           Frame(1, 1, 0, 0, 1, blend, half),
                                           Frame(1, 1, 0, 0, 0, 1, SolidRgba(1, 1, 0, 0, 0, 0))}};
         const auto index = IndexApng(BuildApng(fixture), 10);
-        EXPECT_EQ(index.Frames[1].Dispose, ApngDispose::Background) << int(blend);
-        EXPECT_FALSE(index.Frames[1].BlendOver) << int(blend);
+        EXPECT_EQ(index.Frames[1].Dispose, DisposeMethod::Background) << int(blend);
+        EXPECT_EQ(index.Frames[1].Blend, BlendMethod::Source) << int(blend);
         const auto out = Compose(BuildApng(fixture));
         ASSERT_EQ(out.size(), 3u);
         EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 128})) << int(blend);

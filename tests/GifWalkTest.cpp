@@ -67,21 +67,21 @@ TEST(GifWalkTest, ExtensionsNeitherCountNorShiftFrames)
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[1].Bounds.Left, 5);
     EXPECT_EQ(frames[1].Bounds.Height, 8);
-    EXPECT_EQ(frames[1].Disposal, GifDisposal::RestoreBackground);  // inherited from frame 0's control extension
+    EXPECT_EQ(frames[1].Disposal, DisposeMethod::Background);  // inherited from frame 0's control extension
     EXPECT_EQ(Index(gif, 1).size(), 1u);
 }
 
 TEST(GifWalkTest, DisposalComesFromBitsTwoAndThree)
 {
-    const std::pair<std::uint8_t, GifDisposal> cases[] = {{0x08, GifDisposal::RestoreBackground},
-                                                          {0x0C, GifDisposal::RestorePrevious},
-                                                          {0x04, GifDisposal::Keep},
-                                                          {0x1C, GifDisposal::RestorePrevious},
-                                                          {0x10, GifDisposal::None}};
+    const std::pair<std::uint8_t, DisposeMethod> cases[] = {{0x08, DisposeMethod::Background},
+                                                          {0x0C, DisposeMethod::Previous},
+                                                          {0x04, DisposeMethod::Keep},
+                                                          {0x1C, DisposeMethod::Previous},
+                                                          {0x10, DisposeMethod::None}};
     for (auto [flags, disposal] : cases) {
         EXPECT_EQ(Index(Stream({Control(flags), Image(0, 0, 1, 1)}))[0].Disposal, disposal) << int(flags);
     }
-    EXPECT_EQ(Index(Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)}))[1].Disposal, GifDisposal::None);
+    EXPECT_EQ(Index(Stream({Image(0, 0, 1, 1), Image(0, 0, 1, 1)}))[1].Disposal, DisposeMethod::None);
 }
 
 TEST(GifWalkTest, LocalTablesAndLargeFieldsAreReadRight)

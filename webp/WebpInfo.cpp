@@ -17,7 +17,8 @@ ConvertResult ReadWebpInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
     info.Loops = animation.Loops;
     for (const WebpFrameHeader& h : animation.Frames) {
         info.Frames.push_back({h.Bounds, static_cast<double>(h.Duration), std::to_string(h.Duration) + " ms",
-                               h.DisposeBackground ? "background" : "none", h.NoBlend ? "source" : "over"});
+                               h.DisposeBackground ? DisposeMethod::Background : DisposeMethod::None,
+                               h.NoBlend ? BlendMethod::Source : BlendMethod::Over});
     }
     return checked;
 }
