@@ -1,61 +1,31 @@
 #include "jxl/JxlInfo.h"
 
-#include <jxl/decode.h>
-#include <jxl/decode_cxx.h>
-
 #include <string>
 
-#include "imaging/Limits.h"
+#include "jxl/JxlIndex.h"
 
 namespace framelot {
 
 ConvertResult ReadJxlInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
-    const JxlSignature signature = JxlSignatureCheck(bytes.data(), bytes.size());
-    if (signature != JXL_SIG_CODESTREAM && signature != JXL_SIG_CONTAINER) return NotAnimation("not a JPEG XL file");
-    JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
-    JxlDecoder* dec = decoder.get();
-    if (!decoder || JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_FRAME) != JXL_DEC_SUCCESS ||
-        JxlDecoderSetInput(dec, bytes.data(), bytes.size()) != JXL_DEC_SUCCESS) {
-        return Damaged("cannot start the JPEG XL decoder");
+    JxlAnimation animation;
+    if (ConvertResult indexed = IndexJxl(bytes, animation); indexed.Status != ConvertStatus::Converted) return indexed;
+    // Conversion writes the frames before the damage, then fails at it.
+    if (animation.Damaged) return Damaged(JxlFrameDamage(animation.Durations.size()));
+    info.Format = "JPEG XL";
+    info.DeclaredWidth = animation.DeclaredWidth;
+    info.DeclaredHeight = animation.DeclaredHeight;
+    info.CanvasWidth = animation.Width;
+    info.CanvasHeight = animation.Height;
+    info.Loops = animation.Loops;
+    const Rect whole{0, 0, static_cast<std::int32_t>(animation.Width), static_cast<std::int32_t>(animation.Height)};
+    const std::string tick = std::to_string(animation.TicksPerSecondDenominator) + "/" +
+                             std::to_string(animation.TicksPerSecondNumerator) + " s";
+    for (const std::uint32_t ticks : animation.Durations) {
+        info.Frames.push_back({whole, JxlDurationMs(animation, ticks), std::to_string(ticks) + " ticks of " + tick,
+                               DisposeMethod::None, BlendMethod::Source});
     }
-    JxlDecoderCloseInput(dec);
-    JxlBasicInfo basic{};
-    for (;;) {
-        switch (JxlDecoderProcessInput(dec)) {
-        case JXL_DEC_BASIC_INFO: {
-            if (JxlDecoderGetBasicInfo(dec, &basic) != JXL_DEC_SUCCESS) return Damaged("unreadable JPEG XL header");
-            if (!basic.have_animation) return NotAnimation("a still JPEG XL image, not an animation");
-            const bool transposed = basic.orientation >= JXL_ORIENT_TRANSPOSE;
-            info.Format = "JPEG XL";
-            info.DeclaredWidth = basic.xsize;
-            info.DeclaredHeight = basic.ysize;
-            info.CanvasWidth = transposed ? basic.ysize : basic.xsize;
-            info.CanvasHeight = transposed ? basic.xsize : basic.ysize;
-            info.Loops = basic.animation.num_loops;
-            break;
-        }
-        case JXL_DEC_FRAME: {
-            if (info.Frames.size() >= MaxFrames) return OverLimit(AnimationOverLimits(MaxFrames + 1, 0, 0));
-            JxlFrameHeader header{};
-            JxlDecoderGetFrameHeader(dec, &header);
-            const double tick = basic.animation.tps_numerator == 0
-                                    ? 0
-                                    : 1000.0 * basic.animation.tps_denominator / basic.animation.tps_numerator;
-            info.Frames.push_back(
-                {Rect{0, 0, static_cast<std::int32_t>(info.CanvasWidth), static_cast<std::int32_t>(info.CanvasHeight)},
-                 header.duration * tick,
-                 std::to_string(header.duration) + " ticks of " + std::to_string(basic.animation.tps_denominator) +
-                     "/" + std::to_string(basic.animation.tps_numerator) + " s",
-                 DisposeMethod::None, BlendMethod::Source});
-            break;
-        }
-        case JXL_DEC_SUCCESS:
-            if (info.Frames.size() < 2) return NotAnimation("a JPEG XL animation of one frame");
-            return Converted();
-        default: return NotAnimation("not a JPEG XL file, or a damaged one");
-        }
-    }
+    return Converted();
 }
 
 }  // namespace framelot

@@ -5,10 +5,16 @@
 // stills write nothing; damaged files end with a reason.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <jxl/encode.h>
+#include <jxl/encode_cxx.h>
+
 #include "avif/AvifConvert.h"
 #include "convert/Dispatch.h"
 #include "gif/GifConvert.h"
+#include "imaging/Limits.h"
 #include "jxl/JxlConvert.h"
+#include "jxl/JxlInfo.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 
@@ -166,7 +172,84 @@ TEST(JxlTest, LosslessFramesEqualTheAnimationTheyWereMadeFrom)
     }
 }
 
-TEST(JxlTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
+// `frames` opaque 1 x 1 frames of 3 ticks of 1/25 s, each cropped to a
+// pixel of a canvas x canvas image: a small file with a large canvas.
+Bytes CroppedJxl(std::uint32_t canvas, int frames)
+{
+    JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
+    JxlBasicInfo basic;
+    JxlEncoderInitBasicInfo(&basic);
+    basic.xsize = basic.ysize = canvas;
+    basic.bits_per_sample = 8;
+    basic.uses_original_profile = JXL_TRUE;
+    basic.have_animation = JXL_TRUE;
+    basic.animation.tps_numerator = 25;
+    basic.animation.tps_denominator = 1;
+    EXPECT_EQ(JxlEncoderSetBasicInfo(encoder.get(), &basic), JXL_ENC_SUCCESS);
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    EXPECT_EQ(JxlEncoderSetColorEncoding(encoder.get(), &srgb), JXL_ENC_SUCCESS);
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
+    JxlEncoderSetFrameLossless(settings, JXL_TRUE);
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    for (int f = 0; f < frames; ++f) {
+        JxlFrameHeader header;
+        JxlEncoderInitFrameHeader(&header);
+        header.duration = 3;
+        header.layer_info.have_crop = JXL_TRUE;
+        header.layer_info.crop_x0 = f % 7;
+        header.layer_info.xsize = header.layer_info.ysize = 1;
+        EXPECT_EQ(JxlEncoderSetFrameHeader(settings, &header), JXL_ENC_SUCCESS);
+        const std::uint8_t pixel[3] = {std::uint8_t(f * 9), 100, 200};
+        EXPECT_EQ(JxlEncoderAddImageFrame(settings, &format, pixel, sizeof pixel), JXL_ENC_SUCCESS);
+    }
+    JxlEncoderCloseInput(encoder.get());
+    Bytes out(4096);
+    std::uint8_t* next = out.data();
+    std::size_t room = out.size();
+    while (JxlEncoderProcessOutput(encoder.get(), &next, &room) == JXL_ENC_NEED_MORE_OUTPUT) {
+        const std::size_t used = static_cast<std::size_t>(next - out.data());
+        out.resize(out.size() * 2);
+        next = out.data() + used;
+        room = out.size() - used;
+    }
+    out.resize(static_cast<std::size_t>(next - out.data()));
+    return out;
+}
+
+// --info and conversion read the same index: the same count (announced before
+// the first frame), the same display times, the same limits.
+TEST(JxlTest, InfoAndConversionAgreeOnCountTimesAndLimits)
+{
+    const Bytes small = CroppedJxl(16, 4);
+    AnimationInfo info;
+    ASSERT_EQ(ReadJxlInfo(small, info).Status, ConvertStatus::Converted);
+    ASSERT_EQ(info.Frames.size(), 4u);
+    EXPECT_EQ(info.Frames[1].DelayMs, 120);  // 3 ticks at 25 a second
+    EXPECT_EQ(info.Frames[1].RawDelay, "3 ticks of 1/25 s");
+    std::vector<std::uint64_t> announced;
+    CollectedFrames frames;
+    EXPECT_EQ(ConvertJxlData(small, frames.Sink(), [&](std::uint64_t n) { announced.push_back(n); }).Status,
+              ConvertStatus::Converted);
+    EXPECT_EQ(announced, std::vector<std::uint64_t>{4});
+    EXPECT_EQ(frames.Frames.size(), 4u);
+
+    // Each frame is within the canvas limit; together they pass the limit on
+    // pixels written.
+    const std::uint32_t side = 10'000;
+    static_assert(std::uint64_t{side} * side <= MaxCanvasPixels);
+    const int over = static_cast<int>(MaxOutputPixels / (std::uint64_t{side} * side)) + 1;
+    const Bytes large = CroppedJxl(side, over);
+    AnimationInfo ignored;
+    const ConvertResult described = ReadJxlInfo(large, ignored);
+    const ConvertResult converted = ConvertJxlData(large, [](std::uint64_t, const Bitmap&) { FAIL(); }, {});
+    EXPECT_EQ(described.Failure, FailureKind::OverLimit);
+    EXPECT_EQ(described.Reason, "frames x canvas size is over the program's limit");
+    EXPECT_EQ(converted.Reason, described.Reason);
+    EXPECT_EQ(converted.Status, ConvertStatus::Failed);
+}
+
+TEST(JxlTest, StillsWriteNothingAndDamagedFilesKeepTheFramesBeforeTheDamage)
 {
     REQUIRE_TOOLS("cjxl");
     TempDir dir;
@@ -186,12 +269,25 @@ TEST(JxlTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
     WriteFile(dir / "a.gif", BuildGif(gif));
     ASSERT_EQ(RunProgram("cjxl -d 0 " + dir / "a.gif" + " " + dir / "a.jxl").Status, 0);
     const Bytes whole = ReadFile(dir / "a.jxl");
+    std::set<std::uint64_t> damagedAt;
     for (std::size_t n = 0; n < whole.size(); ++n) {
         const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-        const ConvertResult r = ConvertJxlData(cut, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); }, {});
+        std::uint64_t handed = 0;
+        const ConvertResult r = ConvertJxlData(cut, [&](std::uint64_t i, const Bitmap& f) {
+            EXPECT_EQ(i, handed++);
+            EXPECT_EQ(f.Width, 4);
+        }, {});
         EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
         EXPECT_FALSE(r.Reason.empty()) << n;
+        // Cut inside frame k: frames 0 to k - 1 were handed on.
+        if (r.Reason == "frame " + std::to_string(handed) + " cannot be decoded") damagedAt.insert(handed);
+        else EXPECT_EQ(handed, 0u) << n << ": " << r.Reason;
+        AnimationInfo info;
+        // --info reads headers only: it may miss a cut inside the last frame's
+        // data, but never reports a partial count as whole.
+        if (ReadJxlInfo(cut, info).Status == ConvertStatus::Converted) EXPECT_EQ(info.Frames.size(), 3u) << n;
     }
+    EXPECT_TRUE(damagedAt.count(1) && damagedAt.count(2)) << "no cut fell inside frame 1 or frame 2";
 }
 
 }  // namespace
