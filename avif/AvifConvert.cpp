@@ -1,7 +1,7 @@
 // Frames come out of libavif as YUV images of the sequence track's size; each
-// is converted to 8-bit BGRA with straight alpha (deeper samples rounded by
-// libavif), then turned by 'irot' and mirrored by 'imir', in that order, which
-// libavif reports but does not apply.
+// is converted to 8-bit BGRA with straight alpha by libavif's own exact
+// conversion (deeper samples rounded), then turned by 'irot' and mirrored by
+// 'imir', in that order, which libavif reports but does not apply.
 #include "avif/AvifConvert.h"
 
 #include <string>
@@ -20,6 +20,11 @@ bool ToBgra(avifImage* image, Bitmap& out)
     rgb.format = AVIF_RGB_FORMAT_BGRA;
     rgb.depth = 8;
     rgb.alphaPremultiplied = AVIF_FALSE;
+    // libavif's own conversion with its best chroma upsampling, not libyuv's
+    // faster one, whose colours for subsampled chroma are up to 16 levels off
+    // at sharp edges (and which not every libavif build has).
+    rgb.avoidLibYUV = AVIF_TRUE;
+    rgb.chromaUpsampling = AVIF_CHROMA_UPSAMPLING_BEST_QUALITY;
     out.Width = static_cast<int>(image->width);
     out.Height = static_cast<int>(image->height);
     out.Pixels.resize(static_cast<std::size_t>(image->width) * image->height * 4);

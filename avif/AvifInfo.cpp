@@ -5,6 +5,7 @@
 #include "avif/AvifSequence.h"
 
 namespace framelot {
+
 ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& info)
 {
     AvifDecoderPtr decoder;
@@ -19,7 +20,9 @@ ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
     const Rect whole{0, 0, static_cast<std::int32_t>(info.CanvasWidth), static_cast<std::int32_t>(info.CanvasHeight)};
     for (int i = 0; i < decoder->imageCount; ++i) {
         avifImageTiming timing{};
-        avifDecoderNthImageTiming(decoder.get(), static_cast<std::uint32_t>(i), &timing);
+        if (avifDecoderNthImageTiming(decoder.get(), static_cast<std::uint32_t>(i), &timing) != AVIF_RESULT_OK) {
+            return Damaged("the timing of frame " + std::to_string(i) + " cannot be read");
+        }
         info.Frames.push_back({whole, timing.duration * 1000,
                                std::to_string(timing.durationInTimescales) + "/" + std::to_string(timing.timescale) + " s",
                                DisposeMethod::None, BlendMethod::Source});

@@ -1,5 +1,7 @@
 #include "avif/AvifSequence.h"
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "imaging/Limits.h"
@@ -18,7 +20,9 @@ AvifDecoderPtr OpenDecoder(std::span<const std::uint8_t> bytes, avifDecoderSourc
     }
     decoder->maxThreads = DecodeThreads;
     decoder->imageSizeLimit = static_cast<std::uint32_t>(MaxCanvasPixels);
-    decoder->imageCountLimit = static_cast<std::uint32_t>(MaxFrames);
+    // A sequence of MaxFrames + 1 samples parses, so that our own check names
+    // the limit; libavif refuses longer ones before it makes their tables.
+    decoder->imageCountLimit = static_cast<std::uint32_t>(MaxFrames + 1);
     decoder->ignoreExif = AVIF_TRUE;
     decoder->ignoreXMP = AVIF_TRUE;
     // Files that bend the container's rules are common and viewers show them.
@@ -29,6 +33,24 @@ AvifDecoderPtr OpenDecoder(std::span<const std::uint8_t> bytes, avifDecoderSourc
     return decoder;
 }
 
+// Which of our limits made libavif refuse the file, from the words of its
+// diagnostic (the same in every version we build with); empty for any other
+// refusal.
+std::string LimitInDiagnostic(const avifDecoder* decoder)
+{
+    const char* text = decoder->diag.error;
+    if (std::strstr(text, "imageCountLimit") != nullptr) return AnimationOverLimits(MaxFrames + 1, 0, 0);
+    const char* size = std::strstr(text, "dimensions are too large [");
+    if (size == nullptr) size = std::strstr(text, "dimensions are too large: [");
+    if (size == nullptr) return {};
+    unsigned width = 0, height = 0;
+    // "[W x H]" and "[WxH]" both read: a space in the pattern matches none.
+    if (std::sscanf(std::strchr(size, '[') + 1, "%u x %u", &width, &height) == 2) {
+        return AnimationOverLimits(1, width, height);
+    }
+    return "canvas is over the program's limit";
+}
+
 }  // namespace
 
 ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderPtr& decoder)
@@ -36,6 +58,8 @@ ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderP
     avifResult parsed = AVIF_RESULT_OK;
     decoder = OpenDecoder(bytes, AVIF_DECODER_SOURCE_TRACKS, parsed);
     if (parsed != AVIF_RESULT_OK) {
+        if (!decoder) return Damaged("cannot start the AVIF decoder");
+        if (std::string over = LimitInDiagnostic(decoder.get()); !over.empty()) return OverLimit(std::move(over));
         // A still image has no track; tell it from a damaged file.
         avifResult still = AVIF_RESULT_OK;
         OpenDecoder(bytes, AVIF_DECODER_SOURCE_PRIMARY_ITEM, still);

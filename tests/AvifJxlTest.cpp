@@ -1,15 +1,17 @@
 // Animated AVIF and JPEG XL, from files made by Debian's own encoders at test
 // time (avifenc, cjxl; scripts/setup.sh installs them): frames equal libavif's
-// own decoder (avifdec) or, for lossless JPEG XL, the frames of the animation
+// own exact colour conversion or, for lossless JPEG XL, the frames of the animation
 // it was made from; turned and mirrored AVIFs come out as viewers show them;
 // stills write nothing; damaged files end with a reason.
 #include <gtest/gtest.h>
 
 #include <set>
+#include <avif/avif.h>
 #include <jxl/encode.h>
 #include <jxl/encode_cxx.h>
 
 #include "avif/AvifConvert.h"
+#include "avif/AvifInfo.h"
 #include "convert/Dispatch.h"
 #include "gif/GifConvert.h"
 #include "imaging/Limits.h"
@@ -66,49 +68,142 @@ std::string Joined(const std::vector<std::string>& paths)
     return all;
 }
 
-TEST(AvifTest, SequencesEqualLibavifsOwnDecoderForEachKind)
+// Every frame as libavif's own exact conversion gives it (libyuv avoided,
+// best chroma upsampling), as straight BGRA. Debian 12's avifdec converts
+// through libyuv, so it cannot serve as this reference.
+std::vector<Bitmap> ReferenceFrames(const Bytes& file)
 {
-    REQUIRE_TOOLS("avifenc", "avifdec");
-    TempDir dir;
-    struct Kind { const char* Name; const char* Options; bool Alpha; };
-    const Kind kinds[] = {{"lossless", "-l", false}, {"lossless with alpha", "-l", true},
-                          {"lossy", "--min 20 --max 30", false}, {"lossy 10-bit with alpha", "-d 10 --min 10 --max 20", true}};
-    for (const Kind& kind : kinds) {
-        const auto frames = WriteFrames(dir, 21, 13, kind.Alpha);
-        const std::string avif = dir / "anim.avif";
-        std::filesystem::remove(avif);
-        ASSERT_EQ(RunProgram(std::string("avifenc -s 8 ") + kind.Options + Joined(frames) + " " + avif).Status, 0) << kind.Name;
-        const auto ours = Convert(ConvertAvifData, avif);
-        ASSERT_EQ(ours.size(), 4u) << kind.Name;
-        for (int i = 0; i < 4; ++i) {
-            const std::string reference = dir / "ref.png";
-            ASSERT_EQ(RunProgram("avifdec --depth 8 --index " + std::to_string(i) + " " + avif + " " + reference).Status, 0);
-            const Bitmap expected = ReadPng(reference);
-            EXPECT_EQ(ours[i].Width, expected.Width) << kind.Name;
-            EXPECT_TRUE(ours[i].Pixels == expected.Pixels) << kind.Name << ", frame " << i;
+    std::vector<Bitmap> frames;
+    avifDecoder* decoder = avifDecoderCreate();
+    if (avifDecoderSetIOMemory(decoder, file.data(), file.size()) == AVIF_RESULT_OK &&
+        avifDecoderParse(decoder) == AVIF_RESULT_OK) {
+        while (avifDecoderNextImage(decoder) == AVIF_RESULT_OK) {
+            avifRGBImage rgb;
+            avifRGBImageSetDefaults(&rgb, decoder->image);
+            rgb.format = AVIF_RGB_FORMAT_BGRA;
+            rgb.depth = 8;
+            rgb.avoidLibYUV = AVIF_TRUE;
+            rgb.chromaUpsampling = AVIF_CHROMA_UPSAMPLING_BEST_QUALITY;
+            Bitmap frame = MakeBitmap(int(decoder->image->width), int(decoder->image->height));
+            rgb.pixels = frame.Pixels.data();
+            rgb.rowBytes = decoder->image->width * 4;
+            EXPECT_EQ(avifImageYUVToRGB(decoder->image, &rgb), AVIF_RESULT_OK);
+            frames.push_back(std::move(frame));
         }
     }
+    avifDecoderDestroy(decoder);
+    return frames;
 }
 
-TEST(AvifTest, TurnedAndMirroredSequencesComeOutAsViewersShowThem)
+TEST(AvifTest, SequencesEqualLibavifsExactConversionForEachKind)
+{
+    REQUIRE_TOOLS("avifenc");
+    TempDir dir;
+    int checked = 0;
+    for (const char* depth : {"8", "10"})
+        for (const char* chroma : {"420", "422", "444"})
+            for (const bool alpha : {false, true}) {
+                const std::string kind = std::string(depth) + "-bit " + chroma + (alpha ? " with alpha" : "");
+                const auto frames = WriteFrames(dir, 21, 13, alpha);
+                const std::string avif = dir / "anim.avif";
+                std::filesystem::remove(avif);
+                ASSERT_EQ(RunProgram(std::string("avifenc -s 8 --min 10 --max 30 -d ") + depth + " -y " + chroma +
+                                     Joined(frames) + " " + avif).Status, 0) << kind;
+                const auto ours = Convert(ConvertAvifData, avif);
+                ASSERT_EQ(ours.size(), 4u) << kind;
+                const auto expected = ReferenceFrames(ReadFile(avif));
+                ASSERT_EQ(expected.size(), 4u) << kind;
+                for (int i = 0; i < 4; ++i) {
+                    EXPECT_EQ(ours[i].Width, expected[i].Width) << kind;
+                    EXPECT_TRUE(ours[i].Pixels == expected[i].Pixels) << kind << ", frame " << i;
+                    ++checked;
+                }
+            }
+    EXPECT_EQ(checked, 48);
+}
+
+// Where the pixel (x, y) of a w x h upright image lands after `quarterTurns`
+// anticlockwise turns and then the mirror `axis` (-1: none; 0: top and bottom
+// exchanged; 1: left and right).
+std::pair<int, int> Oriented(int x, int y, int w, int h, int quarterTurns, int axis)
+{
+    for (int t = 0; t < quarterTurns; ++t) {
+        const int turnedX = y, turnedY = w - 1 - x;
+        x = turnedX;
+        y = turnedY;
+        std::swap(w, h);
+    }
+    if (axis == 0) y = h - 1 - y;
+    if (axis == 1) x = w - 1 - x;
+    return {x, y};
+}
+
+TEST(AvifTest, EveryTurnAndMirrorComesOutAsViewersShowIt)
 {
     REQUIRE_TOOLS("avifenc");
     TempDir dir;
     const auto frames = WriteFrames(dir, 6, 4, false);
-    const Bitmap source = ReadPng(frames[1]);
-    const std::string plain = dir / "plain.avif", turned = dir / "turned.avif";
+    const std::string plain = dir / "plain.avif";
     ASSERT_EQ(RunProgram("avifenc -s 8 -l" + Joined(frames) + " " + plain).Status, 0);
-    ASSERT_EQ(RunProgram("avifenc -s 8 -l --irot 1 --imir 1" + Joined(frames) + " " + turned).Status, 0);
     const Bitmap upright = Convert(ConvertAvifData, plain)[1];
-    const auto out = Convert(ConvertAvifData, turned);
-    ASSERT_EQ(out.size(), 4u);
-    // A quarter turn anticlockwise, then left and right exchanged: the source's
-    // pixel (x, y) lands at (height - 1 - y, width - 1 - x).
-    ASSERT_EQ(out[1].Width, 4);
-    ASSERT_EQ(out[1].Height, 6);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(out[1], 3 - y, 5 - x), PixelAt(upright, x, y)) << x << "," << y;
-    EXPECT_EQ(upright.Width, source.Width);
+    ASSERT_EQ(upright.Width, 6);
+    for (int turns = 0; turns < 4; ++turns)
+        for (int axis = -1; axis <= 1; ++axis) {
+            const std::string name = "turns " + std::to_string(turns) + ", mirror " + std::to_string(axis);
+            const std::string file = dir / "oriented.avif";
+            std::filesystem::remove(file);
+            const std::string mirror = axis < 0 ? "" : " --imir " + std::to_string(axis);
+            ASSERT_EQ(RunProgram("avifenc -s 8 -l --irot " + std::to_string(turns) + mirror + Joined(frames) + " " + file).Status, 0);
+            const auto out = Convert(ConvertAvifData, file);
+            ASSERT_EQ(out.size(), 4u) << name;
+            ASSERT_EQ(out[1].Width, turns % 2 ? 4 : 6) << name;
+            AnimationInfo info;
+            ASSERT_EQ(ReadAvifInfo(ReadFile(file), info).Status, ConvertStatus::Converted);
+            EXPECT_EQ(info.CanvasWidth, out[1].Width) << name;
+            int wrong = 0;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 6; ++x) {
+                    const auto [ox, oy] = Oriented(x, y, 6, 4, turns, axis);
+                    wrong += PixelAt(out[1], ox, oy) != PixelAt(upright, x, y);
+                }
+            EXPECT_EQ(wrong, 0) << name;
+        }
+}
+
+// A sequence over a limit is refused with the limit's reason, by conversion
+// and --info alike, and counts as failed.
+TEST(AvifTest, OverALimitSaysWhichAndFails)
+{
+    REQUIRE_TOOLS("avifenc");
+    TempDir dir;
+    ASSERT_EQ(RunProgram("avifenc -s 8 -l" + Joined(WriteFrames(dir, 8, 8, false)) + " " + dir / "a.avif").Status, 0);
+    const Bytes whole = ReadFile(dir / "a.avif");
+    const std::string text(whole.begin(), whole.end());
+    auto put32 = [](Bytes& b, std::size_t at, std::uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[at + k] = std::uint8_t(v >> (24 - 8 * k));
+    };
+    // The track header ends with its width and height, 16.16 fixed point.
+    Bytes huge = whole;
+    const std::size_t tkhd = text.find("tkhd") - 4;
+    const std::size_t tkhdEnd = tkhd + (std::size_t(whole[tkhd]) << 24 | std::size_t(whole[tkhd + 1]) << 16 |
+                                        std::size_t(whole[tkhd + 2]) << 8 | whole[tkhd + 3]);
+    put32(huge, tkhdEnd - 8, 20000u << 16);
+    put32(huge, tkhdEnd - 4, 20000u << 16);
+    // The first sample-to-chunk entry: first chunk, samples a chunk, description.
+    Bytes many = whole;
+    put32(many, text.find("stsc") + 4 + 4 + 4 + 4, std::uint32_t(MaxFrames + 2));
+    const std::pair<const Bytes*, std::string> cases[] = {
+        {&huge, "canvas of 20000 x 20000 pixels is over the program's limit"},
+        {&many, "more than 100000 frames (over the program's limit)"}};
+    for (const auto& [bytes, reason] : cases) {
+        const ConvertResult converted = ConvertAvifData(*bytes, [](std::uint64_t, const Bitmap&) { FAIL(); }, {});
+        AnimationInfo info;
+        const ConvertResult described = ReadAvifInfo(*bytes, info);
+        EXPECT_EQ(converted.Status, ConvertStatus::Failed) << reason;
+        EXPECT_EQ(converted.Failure, FailureKind::OverLimit) << reason;
+        EXPECT_EQ(converted.Reason, reason);
+        EXPECT_EQ(described.Reason, reason);
+    }
 }
 
 TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
@@ -280,12 +375,17 @@ TEST(JxlTest, StillsWriteNothingAndDamagedFilesKeepTheFramesBeforeTheDamage)
         EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
         EXPECT_FALSE(r.Reason.empty()) << n;
         // Cut inside frame k: frames 0 to k - 1 were handed on.
-        if (r.Reason == "frame " + std::to_string(handed) + " cannot be decoded") damagedAt.insert(handed);
-        else EXPECT_EQ(handed, 0u) << n << ": " << r.Reason;
+        if (r.Reason == "frame " + std::to_string(handed) + " cannot be decoded") {
+            damagedAt.insert(handed);
+        } else {
+            EXPECT_EQ(handed, 0u) << n << ": " << r.Reason;
+        }
         AnimationInfo info;
         // --info reads headers only: it may miss a cut inside the last frame's
         // data, but never reports a partial count as whole.
-        if (ReadJxlInfo(cut, info).Status == ConvertStatus::Converted) EXPECT_EQ(info.Frames.size(), 3u) << n;
+        if (ReadJxlInfo(cut, info).Status == ConvertStatus::Converted) {
+            EXPECT_EQ(info.Frames.size(), 3u) << n;
+        }
     }
     EXPECT_TRUE(damagedAt.count(1) && damagedAt.count(2)) << "no cut fell inside frame 1 or frame 2";
 }
