@@ -43,7 +43,9 @@ struct Fixtures {
                                         .DelayNumerator = 1, .DelayDenominator = 30},
                                        {.Width = 2, .Height = 3, .X = 4, .Y = 1, .Dispose = 1, .Blend = 1,
                                         .Pixels = SolidRgba(2, 3, 1, 2, 3, 200), .DelayNumerator = 5,
-                                        .DelayDenominator = 0}}};
+                                        .DelayDenominator = 0},
+                                       {.Width = 1, .Height = 1, .Pixels = SolidRgba(1, 1, 4, 5, 6, 255),
+                                        .DelayNumerator = 3, .DelayDenominator = 2999}}};
         WriteFile(Dir / "b.png", BuildApng(apng));
         const WebpSpec webp{.CanvasWidth = 12, .CanvasHeight = 12, .Loops = 0,
                             .Frames = {{.Width = 4, .Height = 4, .Rgba = SolidRgba(4, 4, 1, 1, 1, 255), .Duration = 40},
@@ -63,14 +65,21 @@ QJsonObject Frame(const QJsonObject& file, int index)
 TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
 {
     Fixtures f;
+    // A name that is not UTF-8 (Latin-1 "\xe9"), as another system may leave.
+    const std::string latin1 = f.Dir / "caf\xe9.gif";
+    fs::copy_file(f.Dir / "a.gif", latin1);
     const ProgramRun run = RunCli("--info --json " + f.Dir / "a.gif" + " " + f.Dir / "b.png" + " " + f.Dir / "c.webp" + " " +
-                           f.Dir / "still.png" + " " + f.Dir / "cut.gif");
+                           f.Dir / "still.png" + " " + f.Dir / "cut.gif" + " " + Quoted(latin1));
+    // 3/2999 s is 1.0003 ms: written "1", never "1.".
+    EXPECT_EQ(run.Output.find("1.,"), std::string::npos) << run.Output;
+    EXPECT_EQ(run.Output.find('\xe9'), std::string::npos);
+    EXPECT_NE(run.Output.find("caf\\ufffd.gif"), std::string::npos) << run.Output;
     EXPECT_EQ(run.Status, 0) << run.Output;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.Output), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << run.Output;
     const QJsonArray files = doc.array();
-    ASSERT_EQ(files.size(), 5);
+    ASSERT_EQ(files.size(), 6);
 
     const QJsonObject gif = files[0].toObject();
     EXPECT_EQ(gif["status"].toString(), "ok");
@@ -100,6 +109,7 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
     EXPECT_EQ(Frame(apng, 1)["dispose"].toString(), "background");
     EXPECT_EQ(Frame(apng, 1)["blend"].toString(), "over");
     EXPECT_EQ(Frame(apng, 0)["blend"].toString(), "source");
+    EXPECT_EQ(Frame(apng, 2)["delay_ms"].toDouble(), 1);
 
     const QJsonObject webp = files[2].toObject();
     EXPECT_EQ(webp["format"].toString(), "WebP");
@@ -114,7 +124,7 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
     EXPECT_EQ(files[3].toObject()["status"].toString(), "not_animation");
     EXPECT_EQ(files[3].toObject()["reason"].toString(), "not an animated PNG");
     EXPECT_EQ(files[4].toObject()["reason"].toString(), "GIF without images");
-    EXPECT_TRUE(ListFiles(f.Dir.Path).size() == 5u) << "--info writes nothing";
+    EXPECT_TRUE(ListFiles(f.Dir.Path).size() == 6u) << "--info writes nothing";
 }
 
 TEST(CliTest, InfoAsTextIsATableThatMarksShortDelays)
