@@ -32,7 +32,11 @@ SourceFile ReadSourceFile(const std::string& path)
         return result;
     }
     struct stat st;
-    if (::fstat(file.Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(file.Fd, &st) != 0) {
+        result.Error = std::string("cannot read: ") + std::strerror(errno);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
         result.Error = "not a regular file";
         return result;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -50,7 +51,32 @@ SaveOutcome LinkOutcome(int error)
     return {SaveStatus::Failed, ErrorText("cannot create file", error)};
 }
 
-// Fallback for file systems without unnamed temporary files.
+// What a new file's mode is: read-write for everyone, less the process's
+// umask, read once from /proc (setting the umask to read it would race with
+// other threads creating files); 022 where /proc cannot say.
+mode_t NewFileMode()
+{
+    static const mode_t mode = [] {
+        constexpr mode_t Everyone = 0666, CommonMask = 022;
+        mode_t mask = CommonMask;
+        if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+            char line[128];
+            unsigned value = 0;
+            while (std::fgets(line, sizeof line, status) != nullptr) {
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    mask = static_cast<mode_t>(value);
+                    break;
+                }
+            }
+            std::fclose(status);
+        }
+        return Everyone & ~mask;
+    }();
+    return mode;
+}
+
+// Fallback for file systems without unnamed temporary files. A crash between
+// mkstemp and unlink leaves a ".framelot-XXXXXX" file behind.
 SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const std::uint8_t> bytes)
 {
     const std::string folder = ParentFolder(path);
@@ -64,8 +90,11 @@ SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const 
     if (!written || error != 0) {
         outcome = {SaveStatus::Failed, ErrorText("cannot write file", error)};
     } else {
-        ::fchmodat(AT_FDCWD, pattern.c_str(), 0644, 0);
-        outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
+        if (::fchmodat(AT_FDCWD, pattern.c_str(), NewFileMode(), 0) != 0) {
+            outcome = {SaveStatus::Failed, ErrorText("cannot set the file's mode", errno)};
+        } else {
+            outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
+        }
     }
     ::unlink(pattern.c_str());
     return outcome;
@@ -84,7 +113,9 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
 
     const std::string folder = ParentFolder(path);
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    // The umask applies to the mode given here, as to any new file.
+    constexpr mode_t Everyone = 0666;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, Everyone);
     if (fd < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return WriteThroughNamedTemporary(path, bytes);
         return {SaveStatus::Failed, ErrorText("cannot create file", errno)};

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +89,23 @@ TEST(FileSystemFaultTest, SourceThatCannotBeReadOrHasVanished)
     EXPECT_EQ(gone.Status, ConvertStatus::Unreadable);
     EXPECT_EQ(gone.Reason, "cannot open: No such file or directory");
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"secret.gif"});
+}
+
+// Frame files get the mode any new file gets under the user's umask.
+TEST(FileSystemFaultTest, FrameFilesFollowTheUmask)
+{
+    TempDir dir;
+    WriteFile(dir / "a.gif", NoisyGif(8, 2));
+    const std::string modes = InChild([&] {
+        ::umask(002);
+        ConvertDroppedFile(dir / "a.gif", false);
+        std::string seen;
+        for (const char* name : {"a_0000.png", "a_0001.png"}) {
+            seen += std::to_string(static_cast<unsigned>(fs::status(dir / name).permissions()) & 0777) + " ";
+        }
+        return seen;
+    }, false);
+    EXPECT_EQ(modes, std::to_string(0664) + " " + std::to_string(0664) + " ");
 }
 
 TEST(FileSystemFaultTest, DiskFillingUpMidFileLeavesNoPartialFrame)
