@@ -22,6 +22,10 @@ TEST(DispatchTest, ExtensionPicksTheConverterInAnyLetterCase)
     EXPECT_EQ(KindOfPath("/a/x.PNG"), SourceKind::Apng);
     EXPECT_EQ(KindOfPath("/a/x.apng"), SourceKind::Apng);
     EXPECT_EQ(KindOfPath("/a/x.WebP"), SourceKind::Webp);
+    EXPECT_EQ(KindOfPath("/a/x.AVIF"), SourceKind::Avif);
+    EXPECT_EQ(KindOfPath("/a/x.avifs"), SourceKind::Avif);
+    EXPECT_EQ(KindOfPath("/a/x.Jxl"), SourceKind::Jxl);
+    EXPECT_EQ(KindOfPath("/a/x.avifs2"), SourceKind::None);
     EXPECT_EQ(KindOfPath("/a/anim.gif.txt"), SourceKind::None);
     EXPECT_EQ(KindOfPath("/a/anim"), SourceKind::None);
     EXPECT_EQ(KindOfPath("/a/anim.gi f"), SourceKind::None);

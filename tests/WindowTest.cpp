@@ -291,15 +291,23 @@ TEST(WindowTest, TooltipSaysWhatHappenedToEachFileOfTheDrop)
               "blocked.gif: failed: 2 frames could not be written (frame 0: cannot create folder: a file of that "
               "name is in the way)");
 
-    // A long drop lists twenty files and says how many more.
-    std::vector<std::string> many;
-    for (int i = 0; i < 23; ++i) many.push_back(dir / ("missing" + std::to_string(i) + ".gif"));
-    ASSERT_TRUE(Drop(window, many));
-    ASSERT_TRUE(finished.wait(10000));
-    const QStringList lines = window.ResultToolTip().split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 21);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("missing0.gif: cannot read the file: cannot open: ")));
-    EXPECT_EQ(lines[20], QStringLiteral("... and 3 more"));
+    // A long drop lists twenty files and says how many more: twenty fit
+    // exactly, the twenty-first is "1 more".
+    for (const int count : {20, 21, 23}) {
+        std::vector<std::string> many;
+        for (int i = 0; i < count; ++i) many.push_back(dir / ("missing" + std::to_string(i) + ".gif"));
+        finished.clear();
+        ASSERT_TRUE(Drop(window, many));
+        ASSERT_TRUE(finished.wait(10000));
+        const QStringList lines = window.ResultToolTip().split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), count == 20 ? 20 : 21) << count;
+        EXPECT_TRUE(lines[0].startsWith(QStringLiteral("missing0.gif: cannot read the file: cannot open: ")));
+        EXPECT_TRUE(lines[19].startsWith(QStringLiteral("missing19.gif: "))) << count;
+        if (count > 20) {
+            EXPECT_EQ(lines[20], QStringLiteral("... and %1 more").arg(count - 20)) << count;
+        }
+        QTRY_VERIFY(!window.IsProcessing());
+    }
     QTRY_VERIFY(!window.IsProcessing());
 }
 
