@@ -47,6 +47,6 @@ int main(int argc, char** argv)
     }
     window.show();
     window.ConvertFiles(parsed.Files);
-    app.exec();
-    return 0;
+    // The event loop's own status: 0 when the window closed normally.
+    return app.exec();
 }
