@@ -27,8 +27,8 @@ AvifDecoderPtr OpenDecoder(std::span<const std::uint8_t> bytes, avifDecoderSourc
     decoder->ignoreXMP = AVIF_TRUE;
     // Files that bend the container's rules are common and viewers show them.
     decoder->strictFlags = AVIF_STRICT_DISABLED;
-    avifDecoderSetSource(decoder.get(), source);
-    parsed = avifDecoderSetIOMemory(decoder.get(), bytes.data(), bytes.size());
+    parsed = avifDecoderSetSource(decoder.get(), source);
+    if (parsed == AVIF_RESULT_OK) parsed = avifDecoderSetIOMemory(decoder.get(), bytes.data(), bytes.size());
     if (parsed == AVIF_RESULT_OK) parsed = avifDecoderParse(decoder.get());
     return decoder;
 }
@@ -40,12 +40,12 @@ std::string LimitInDiagnostic(const avifDecoder* decoder)
 {
     const char* text = decoder->diag.error;
     if (std::strstr(text, "imageCountLimit") != nullptr) return AnimationOverLimits(MaxFrames + 1, 0, 0);
-    const char* size = std::strstr(text, "dimensions are too large [");
-    if (size == nullptr) size = std::strstr(text, "dimensions are too large: [");
+    const char* size = std::strstr(text, "dimensions are too large");
     if (size == nullptr) return {};
+    size = std::strchr(size, '[');
     unsigned width = 0, height = 0;
     // "[W x H]" and "[WxH]" both read: a space in the pattern matches none.
-    if (std::sscanf(std::strchr(size, '[') + 1, "%u x %u", &width, &height) == 2) {
+    if (size != nullptr && std::sscanf(size + 1, "%u x %u", &width, &height) == 2) {
         return AnimationOverLimits(1, width, height);
     }
     return "canvas is over the program's limit";

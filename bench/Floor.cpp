@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/Dispatch.h"
+#include "convert/SourceFormats.h"
 #include "convert/SourceFile.h"
 
 int main(int argc, char** argv)
@@ -13,11 +13,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;
     }
-    const framelot::ConvertBytesFunction convert = framelot::ConverterFor(framelot::KindOfPath(argv[1]));
+    const framelot::SourceFormat* format = framelot::FormatOfPath(argv[1]);
     const framelot::SourceFile file = framelot::ReadSourceFile(argv[1]);
-    if (convert == nullptr || !file.Ok) return 1;
+    if (format == nullptr || !file.Ok) return 1;
     unsigned checksum = 0;
-    const framelot::ConvertResult r = convert(file.Bytes, [&](std::uint64_t, const framelot::Bitmap& frame) {
+    const framelot::ConvertResult r = format->Convert(file.Bytes, [&](std::uint64_t, const framelot::Bitmap& frame) {
         for (std::size_t i = 0; i < frame.Pixels.size(); i += 4096) checksum += frame.Pixels[i];
     }, {});
     std::printf("%u\n", checksum);

@@ -25,7 +25,6 @@ std::string Number(double v)
     std::string s = text;
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();
-    if (s == "-0") s = "0";
     return s;
 }
 

@@ -10,14 +10,6 @@ SourceKind KindOfPath(std::string_view path)
     return format == nullptr ? SourceKind::None : format->Kind;
 }
 
-ConvertBytesFunction ConverterFor(SourceKind kind)
-{
-    for (const SourceFormat& format : SourceFormats()) {
-        if (format.Kind == kind) return format.Convert;
-    }
-    return nullptr;
-}
-
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads,
                                  const ProgressFunction& progress)
 {

@@ -16,9 +16,6 @@ namespace framelot {
 // other), as the table of formats says.
 SourceKind KindOfPath(std::string_view path);
 
-// The bytes-to-frames function of a kind; null for None.
-ConvertBytesFunction ConverterFor(SourceKind kind);
-
 // Converts one file as a drop does. `makeFolder` is the placement switch, read
 // once for the whole file. Frames are encoded on `encodeThreads` workers.
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,

@@ -54,10 +54,12 @@ SaveOutcome LinkOutcome(int error)
 // What a new file's mode is: read-write for everyone, less the process's
 // umask, read once from /proc (setting the umask to read it would race with
 // other threads creating files); 022 where /proc cannot say.
+constexpr mode_t ReadWriteForEveryone = 0666;
+
 mode_t NewFileMode()
 {
     static const mode_t mode = [] {
-        constexpr mode_t Everyone = 0666, CommonMask = 022;
+        constexpr mode_t CommonMask = 022;
         mode_t mask = CommonMask;
         if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
             char line[128];
@@ -70,7 +72,7 @@ mode_t NewFileMode()
             }
             std::fclose(status);
         }
-        return Everyone & ~mask;
+        return ReadWriteForEveryone & ~mask;
     }();
     return mode;
 }
@@ -89,12 +91,10 @@ SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const 
     SaveOutcome outcome;
     if (!written || error != 0) {
         outcome = {SaveStatus::Failed, ErrorText("cannot write file", error)};
+    } else if (::fchmodat(AT_FDCWD, pattern.c_str(), NewFileMode(), 0) != 0) {
+        outcome = {SaveStatus::Failed, ErrorText("cannot set the file's mode", errno)};
     } else {
-        if (::fchmodat(AT_FDCWD, pattern.c_str(), NewFileMode(), 0) != 0) {
-            outcome = {SaveStatus::Failed, ErrorText("cannot set the file's mode", errno)};
-        } else {
-            outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
-        }
+        outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
     }
     ::unlink(pattern.c_str());
     return outcome;
@@ -114,8 +114,7 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
 
     const std::string folder = ParentFolder(path);
     // The umask applies to the mode given here, as to any new file.
-    constexpr mode_t Everyone = 0666;
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, Everyone);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ReadWriteForEveryone);
     if (fd < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return WriteThroughNamedTemporary(path, bytes);
         return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
