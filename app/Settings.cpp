@@ -16,10 +16,25 @@ QString SettingsPathFor(const QString& programPath)
     return info.dir().filePath(stem + QStringLiteral(".ini"));
 }
 
+bool InSystemLocation(const QString& folder)
+{
+    // Where package managers and "make install" put programs; /usr covers
+    // /usr/local. Links are resolved, so a link into these counts as inside.
+    static constexpr const char* SystemRoots[] = {"/usr", "/bin", "/sbin", "/lib", "/opt", "/snap"};
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QString path = canonical.isEmpty() ? QFileInfo(folder).absoluteFilePath() : canonical;
+    for (const char* root : SystemRoots) {
+        const QString rootPath = QString::fromLatin1(root);
+        if (path == rootPath || path.startsWith(rootPath + QLatin1Char('/'))) return true;
+    }
+    return false;
+}
+
 QString ChooseSettingsPath(const QString& programPath)
 {
     const QString beside = SettingsPathFor(programPath);
-    if (QFileInfo::exists(beside) || QFileInfo(QFileInfo(beside).absolutePath()).isWritable()) return beside;
+    const QString folder = QFileInfo(beside).absolutePath();
+    if (QFileInfo::exists(beside) || (QFileInfo(folder).isWritable() && !InSystemLocation(folder))) return beside;
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return QDir(config).filePath(QStringLiteral("framelot/framelot.ini"));
 }

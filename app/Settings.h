@@ -1,5 +1,5 @@
-// The program's one setting, kept in an INI file beside the program or, where
-// that folder cannot be written, in the user's configuration folder.
+// The program's one setting, kept in an INI file beside a program that runs
+// from a folder of its own, or in the user's configuration folder.
 #pragma once
 
 #include <QString>
@@ -9,12 +9,17 @@ namespace framelot {
 // The program's own path with its extension replaced by ".ini".
 QString SettingsPathFor(const QString& programPath);
 
+// Whether a folder is one where installed programs live: /usr (and so
+// /usr/local), /bin, /sbin, /lib, /opt, /snap or below, after links are
+// resolved.
+bool InSystemLocation(const QString& folder);
+
 // Where the setting is kept, decided once at start: beside the program when
-// a settings file is already there or the program's folder can be written (a
-// copy run from a folder of its own keeps its setting with it); otherwise
-// framelot/framelot.ini in the user's configuration folder ($XDG_CONFIG_HOME,
-// by default ~/.config), since an installed program's folder is not the
-// user's to write.
+// a settings file is already there, or when the program's folder can be
+// written and is not a system location (a copy run from a folder of its own
+// keeps its setting with it); otherwise framelot/framelot.ini in the user's
+// configuration folder ($XDG_CONFIG_HOME, by default ~/.config). An installed
+// program's folder is never the user's, even for root, who can write it.
 QString ChooseSettingsPath(const QString& programPath);
 
 // "folder" in section "SystemSetting": "ON" in any letter case is on, any other

@@ -348,7 +348,7 @@ TEST(WindowTest, FilesNamedOnTheCommandLineAreConvertedAsADrop)
 
 // Where the setting lives: beside the program when it can be, else in the
 // user's configuration folder. Run as an unprivileged user, since root may
-// write anywhere.
+// write anywhere; then as whoever runs the tests, for installed programs.
 TEST(WindowTest, SettingStaysBesideTheProgramWhenItCanElseGoesToTheUsersConfiguration)
 {
     TempDir dir;
@@ -381,6 +381,22 @@ TEST(WindowTest, SettingStaysBesideTheProgramWhenItCanElseGoesToTheUsersConfigur
     EXPECT_EQ(result, dir / "writable/framelot.ini" + "\n" + dir / "config/framelot/framelot.ini" + "\n" +
                           dir / "readonly-with-file/framelot.ini" + "\nwritten\noff\nnot written\n");
     EXPECT_EQ(ListFiles(dir / "readonly"), std::vector<std::string>{});
+
+    // An installed program keeps the setting in the configuration folder even
+    // when its folder can be written, as it can by root; a link into a system
+    // folder counts as that folder.
+    fs::create_directory_symlink("/usr/bin", dir / "linked-bin");
+    const std::string installed = InChild([&] {
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        std::string out;
+        for (const std::string& program : {std::string("/usr/bin/framelot"), std::string("/usr/local/bin/framelot"),
+                                           dir / "linked-bin/framelot"}) {
+            out += ChooseSettingsPath(Q(program)).toStdString() + "\n";
+        }
+        return out;
+    }, false);
+    const std::string config = dir / "config/framelot/framelot.ini" + "\n";
+    EXPECT_EQ(installed, config + config + config);
 }
 
 TEST(WindowTest, EscClosesTheLastWindowAndTheEventLoopEndsWithZero)

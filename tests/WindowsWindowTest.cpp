@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <condition_variable>
 #include <mutex>
 
@@ -146,6 +148,15 @@ TEST(WindowsWindowTest, SettingsFileValuesReadAsOnOnlyWhenTheyAreOn)
     EXPECT_EQ(SettingsPathFor(L"C:\\a.b\\framelot"), L"C:\\a.b\\framelot.ini");
     EXPECT_EQ(ChooseSettingsPath(PathFromUtf8(dir / "framelot.exe").wstring()),
               PathFromUtf8(dir / "framelot.ini").wstring()) << "a folder that can be written keeps the setting";
+    // Installed: never beside the program, even when its folder can be
+    // written, as it can by an administrator and under Wine.
+    std::wstring programFiles = _wgetenv(L"ProgramFiles");
+    for (wchar_t& c : programFiles) c = static_cast<wchar_t>(::towlower(c));
+    const std::wstring installed = ChooseSettingsPath(programFiles + L"\\Framelot\\framelot.exe");
+    EXPECT_NE(installed.find(L"\\Framelot\\framelot.ini"), std::wstring::npos);
+    EXPECT_EQ(installed.find(programFiles), std::wstring::npos);
+    EXPECT_TRUE(InSystemLocation(programFiles));
+    EXPECT_FALSE(InSystemLocation(programFiles + L" (old)\\Framelot"));
 }
 
 TEST(WindowsWindowTest, EscThroughTheAcceleratorClosesAndWritesTheSettingMenuChoicesOnlyAtClose)

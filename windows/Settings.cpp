@@ -38,7 +38,42 @@ bool EqualsIgnoringAsciiCase(const wchar_t* text, const wchar_t* upper)
     return *text == *upper;
 }
 
+// The folder's full path, or the path itself when it cannot be resolved.
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+// Whether path is root or inside it, ignoring letter case as the file system does.
+bool IsInside(const std::wstring& path, const std::wstring& root)
+{
+    if (root.empty() || path.size() < root.size()) return false;
+    if (::CompareStringOrdinal(path.c_str(), static_cast<int>(root.size()), root.c_str(),
+                               static_cast<int>(root.size()), TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return path.size() == root.size() || path[root.size()] == L'\\' || path[root.size()] == L'/';
+}
+
 }  // namespace
+
+bool InSystemLocation(const std::wstring& folder)
+{
+    const std::wstring path = FullPath(folder);
+    for (const KNOWNFOLDERID& id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86, FOLDERID_Windows}) {
+        wchar_t* root = nullptr;
+        const bool inside = SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &root)) && IsInside(path, root);
+        ::CoTaskMemFree(root);
+        if (inside) return true;
+    }
+    return false;
+}
 
 std::wstring ProgramPath()
 {
@@ -67,7 +102,9 @@ std::wstring SettingsPathFor(const std::wstring& programPath)
 std::wstring ChooseSettingsPath(const std::wstring& programPath)
 {
     const std::wstring beside = SettingsPathFor(programPath);
-    if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES || FolderWritable(FolderOf(beside))) {
+    const std::wstring folder = FolderOf(beside);
+    if (::GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        (!InSystemLocation(folder) && FolderWritable(folder))) {
         return beside;
     }
     wchar_t* appData = nullptr;

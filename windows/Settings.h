@@ -1,5 +1,5 @@
-// The window's one setting, kept in an INI file beside the program or, where
-// that folder cannot be written, in %APPDATA%\Framelot. Read and written with
+// The window's one setting, kept in an INI file beside a portable copy of the
+// program or in %APPDATA%\Framelot. Read and written with
 // the system's private-profile calls. Any thread; each call touches the file.
 #pragma once
 
@@ -14,11 +14,15 @@ std::wstring ProgramPath();
 // is added), as PathRenameExtensionW does.
 std::wstring SettingsPathFor(const std::wstring& programPath);
 
+// Whether a folder is Program Files (either of them), the Windows folder, or
+// inside one, ignoring letter case.
+bool InSystemLocation(const std::wstring& folder);
+
 // Where the setting is kept, decided once at start: beside the program when a
-// settings file is already there or the program's folder can be written (a
-// portable copy keeps its setting with it); otherwise framelot.ini in
-// %APPDATA%\Framelot, since a folder under Program Files is not the user's to
-// write.
+// settings file is already there, or when the program's folder can be written
+// and is not a system location (a portable copy keeps its setting with it);
+// otherwise framelot.ini in %APPDATA%\Framelot. An installed program's folder
+// is never the user's, even when an administrator can write it.
 std::wstring ChooseSettingsPath(const std::wstring& programPath);
 
 // "folder" in section "SystemSetting", read into 16 characters: "ON" in any
