@@ -34,7 +34,7 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
         }
         // Without an fcTL the previous frame's rectangle and operations stay (A6).
         ComposeApngFrame(composer, decoded ? &frame : nullptr, *record, k);
-        sink(k, composer.Output);
+        if (!sink(k, composer.Output)) return Converted();
         DisposeApngFrame(composer, *record, k);
     }
     return Converted();

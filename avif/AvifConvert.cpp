@@ -78,7 +78,7 @@ ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSi
             return Damaged("frame " + std::to_string(i) + " cannot be decoded: " + why);
         }
         Orient(image, frame, scratch);
-        sink(i, frame);
+        if (!sink(i, frame)) return Converted();
     }
     return Converted();
 }

@@ -74,10 +74,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
                 folderError = "cannot create folder: " + error.message();
             }
         }
-        if (!folderError.empty()) {
-            count(index, {SaveStatus::Failed, folderError});
-            return;
-        }
+        if (!folderError.empty()) return false;  // no frame could be written: decode no more
         const bool repeats = !heldIndices.empty() && held.Width == frame.Width && held.Height == frame.Height &&
                              held.Pixels == frame.Pixels;
         if (!repeats) {
@@ -87,6 +84,7 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
             held.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
         }
         heldIndices.push_back(index);
+        return true;
     };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
@@ -94,7 +92,11 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
     writer.Finish();
     result.FramesWritten = written;
     result.FramesExisting = existing;
-    if (result.Status == ConvertStatus::Converted) {
+    if (result.Status == ConvertStatus::Converted && !folderError.empty()) {
+        result.Status = ConvertStatus::Failed;
+        result.Failure = FailureKind::FileSystem;
+        result.Reason = folderError;
+    } else if (result.Status == ConvertStatus::Converted) {
         result.Destination = destination;
         if (failed > 0) {
             result.Status = ConvertStatus::Failed;

@@ -17,7 +17,9 @@ namespace framelot {
 using ProgressFunction = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // Frames are encoded and written by `encodeThreads` workers while the next ones
-// are composed (0: on the calling thread).
+// are composed (0: on the calling thread). The frames' folder is made when the
+// first frame is ready; when it cannot be, the converter is stopped there and
+// the file fails with the folder's reason, having written nothing.
 ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
                               unsigned encodeThreads, const ProgressFunction& progress = {});
 

@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     framelot::ConvertGifData(std::span(data, size), [](std::uint64_t, const framelot::Bitmap& frame) {
         if (frame.Pixels.size() != static_cast<std::size_t>(frame.Width) * frame.Height * 4) __builtin_trap();
+        return true;
     });
     return 0;
 }

@@ -29,7 +29,7 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
         AppendGifFrame(bytes, blocks, frames[i], rebuilt);
         const bool decoded = DecodeGifInto(rebuilt, frame);
         ComposeGifFrame(composer, decoded ? &frame : nullptr, frames[i], i);
-        sink(i, composer.Canvas);
+        if (!sink(i, composer.Canvas)) return Converted();
         DisposeGifFrame(composer, frames[i], i);
     }
     return Converted();

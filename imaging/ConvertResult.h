@@ -57,8 +57,10 @@ inline ConvertResult Damaged(std::string reason)
 }
 
 // Receives each finished frame, straight alpha, in order. The bitmap is only
-// valid during the call.
-using FrameSink = std::function<void(std::uint64_t index, const Bitmap& frame)>;
+// valid during the call. Returns true to go on; false stops the converter at
+// once, which then returns Converted without decoding another frame (the
+// sink, which refused, knows why).
+using FrameSink = std::function<bool(std::uint64_t index, const Bitmap& frame)>;
 
 // Told once, after the file's frames have been walked and before the first one
 // is handed on, how many frames the converter will hand on.

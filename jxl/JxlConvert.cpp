@@ -85,7 +85,7 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
         }
         case JXL_DEC_FULL_IMAGE:
             SwapRedAndBlue(frame.Pixels.data(), frame.Pixels.size(), frame.Pixels.data());
-            sink(frames, frame);
+            if (!sink(frames, frame)) return Converted();
             ++frames;
             break;
         case JXL_DEC_SUCCESS:

@@ -91,7 +91,10 @@ std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y)
 
 FrameSink CollectedFrames::Sink()
 {
-    return [this](std::uint64_t, const Bitmap& frame) { Frames.push_back(frame); };
+    return [this](std::uint64_t, const Bitmap& frame) {
+        Frames.push_back(frame);
+        return true;
+    };
 }
 
 }  // namespace framelot::test

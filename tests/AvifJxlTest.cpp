@@ -196,7 +196,7 @@ TEST(AvifTest, OverALimitSaysWhichAndFails)
         {&huge, "canvas of 20000 x 20000 pixels is over the program's limit"},
         {&many, "more than 100000 frames (over the program's limit)"}};
     for (const auto& [bytes, reason] : cases) {
-        const ConvertResult converted = ConvertAvifData(*bytes, [](std::uint64_t, const Bitmap&) { FAIL(); }, {});
+        const ConvertResult converted = ConvertAvifData(*bytes, [](std::uint64_t, const Bitmap&) { ADD_FAILURE(); return false; }, {});
         AnimationInfo info;
         const ConvertResult described = ReadAvifInfo(*bytes, info);
         EXPECT_EQ(converted.Status, ConvertStatus::Failed) << reason;
@@ -221,7 +221,10 @@ TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
     const Bytes whole = ReadFile(dir / "anim.avif");
     for (std::size_t n = 0; n < whole.size(); n += 7) {
         const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
-        const ConvertResult r = ConvertAvifData(cut, [](std::uint64_t, const Bitmap& f) { ASSERT_GT(f.Width, 0); }, {});
+        const ConvertResult r = ConvertAvifData(cut, [](std::uint64_t, const Bitmap& f) {
+                EXPECT_GT(f.Width, 0);
+                return true;
+            }, {});
         if (r.Status != ConvertStatus::Converted) {
             EXPECT_FALSE(r.Reason.empty()) << n;
         }
@@ -229,7 +232,7 @@ TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
     Bytes corrupt = whole;
     for (std::size_t i = corrupt.size() / 2; i < corrupt.size(); i += 3) corrupt[i] ^= 0x5A;
     std::uint64_t handed = 0;
-    const ConvertResult r = ConvertAvifData(corrupt, [&](std::uint64_t, const Bitmap&) { ++handed; }, {});
+    const ConvertResult r = ConvertAvifData(corrupt, [&](std::uint64_t, const Bitmap&) { return ++handed > 0; }, {});
     if (r.Status != ConvertStatus::Converted) {
         EXPECT_FALSE(r.Reason.empty());
     }
@@ -337,7 +340,7 @@ TEST(JxlTest, InfoAndConversionAgreeOnCountTimesAndLimits)
     const Bytes large = CroppedJxl(side, over);
     AnimationInfo ignored;
     const ConvertResult described = ReadJxlInfo(large, ignored);
-    const ConvertResult converted = ConvertJxlData(large, [](std::uint64_t, const Bitmap&) { FAIL(); }, {});
+    const ConvertResult converted = ConvertJxlData(large, [](std::uint64_t, const Bitmap&) { ADD_FAILURE(); return false; }, {});
     EXPECT_EQ(described.Failure, FailureKind::OverLimit);
     EXPECT_EQ(described.Reason, "frames x canvas size is over the program's limit");
     EXPECT_EQ(converted.Reason, described.Reason);
@@ -371,6 +374,7 @@ TEST(JxlTest, StillsWriteNothingAndDamagedFilesKeepTheFramesBeforeTheDamage)
         const ConvertResult r = ConvertJxlData(cut, [&](std::uint64_t i, const Bitmap& f) {
             EXPECT_EQ(i, handed++);
             EXPECT_EQ(f.Width, 4);
+            return true;
         }, {});
         EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
         EXPECT_FALSE(r.Reason.empty()) << n;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/Dispatch.h"
+#include "convert/FileConversion.h"
 #include "gif/GifConvert.h"
 #include "imaging/Limits.h"
 #include "testing/FixtureBuilders.h"
@@ -24,6 +25,21 @@ std::vector<Bitmap> Compose(const GifSpec& fixture, ConvertStatus expected = Con
 }
 
 int Alpha(const Bitmap& b, int x, int y) { return PixelAt(b, x, y)[3]; }
+
+// A converter that offers five 1x1 frames and counts how many it offered.
+int framesOffered = 0;
+ConvertResult OfferFiveFrames(std::span<const std::uint8_t>, const FrameSink& sink, const FrameCountSink& announce)
+{
+    constexpr int Frames = 5;
+    announce(Frames);
+    const Bitmap frame{1, 1, Bytes(4, 255)};
+    framesOffered = 0;
+    for (int i = 0; i < Frames; ++i) {
+        ++framesOffered;
+        if (!sink(static_cast<std::uint64_t>(i), frame)) return Converted();
+    }
+    return Converted();
+}
 
 TEST(GifConvertTest, OneImageIsNotAnAnimation)
 {
@@ -138,7 +154,7 @@ TEST(GifConvertTest, OutputVolumeOverTheLimitIsRefusedBeforeAnyFrame)
     for (int i = 0; i < 200; ++i) fixture.Frames.push_back(SolidGifFrame(0, 0, 1, 1, 1));
     fixture.Frames.push_back(SolidGifFrame(9999, 9999, 1, 1, 2));
     std::uint64_t handed = 0;
-    const ConvertResult r = ConvertGifData(BuildGif(fixture), [&](std::uint64_t, const Bitmap&) { ++handed; });
+    const ConvertResult r = ConvertGifData(BuildGif(fixture), [&](std::uint64_t, const Bitmap&) { return ++handed > 0; });
     EXPECT_EQ(r.Status, ConvertStatus::Failed);
     EXPECT_EQ(r.Failure, FailureKind::OverLimit);
     EXPECT_EQ(r.Reason, "frames x canvas size is over the program's limit");
@@ -197,8 +213,12 @@ TEST(GifConvertTest, FilesAreNumberedBesideOrInAFolderAndSkippedWhenThere)
     EXPECT_EQ(ConvertDroppedFile(source, true).Status, ConvertStatus::Skipped);
 
     // Switch off: only frame 0's name is tested; other existing frames are kept.
+    // Progress counts the kept frame too, so the file reaches its total.
     WriteFile(dir / "My.Anim_0001.png", {'k', 'e', 'e', 'p'});
-    r = ConvertDroppedFile(source, false);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
+    r = ConvertDroppedFile(source, false, DefaultEncodeThreads(),
+                           [&](std::uint64_t done, std::uint64_t total) { progress.emplace_back(done, total); });
+    EXPECT_EQ(progress, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{1, 3}, {2, 3}, {3, 3}}));
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 2u);
     EXPECT_EQ(r.FramesExisting, 1u);
@@ -218,12 +238,15 @@ TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
     EXPECT_EQ(ConvertDroppedFile(dir / "missing.gif", true).Status, ConvertStatus::Unreadable);
     EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"one.gif", "text.gif"}));
 
-    // A file where the output folder should be: every frame fails, and says why.
+    // A file where the output folder should be: the file fails and says why,
+    // and no frame after the first is decoded.
     WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
     WriteFile(dir / "anim", {1});
-    const ConvertResult blocked = ConvertDroppedFile(dir / "anim.gif", true);
+    const ConvertResult blocked = ConvertFileWith(dir / "anim.gif", true, OfferFiveFrames, DefaultEncodeThreads());
     EXPECT_EQ(blocked.Status, ConvertStatus::Failed);
-    EXPECT_NE(blocked.Reason.find("cannot create folder"), std::string::npos) << blocked.Reason;
+    EXPECT_EQ(blocked.Failure, FailureKind::FileSystem);
+    EXPECT_EQ(blocked.Reason, "cannot create folder: a file of that name is in the way");
+    EXPECT_EQ(framesOffered, 1);
     EXPECT_EQ(ReadFile(dir / "anim"), Bytes{1});
 }
 

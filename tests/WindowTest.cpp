@@ -288,8 +288,7 @@ TEST(WindowTest, TooltipSaysWhatHappenedToEachFileOfTheDrop)
               "anim.gif: 2 frames written to anim\n"
               "old.gif: skipped, output already exists: old\n"
               "still.png: not converted, not an animated PNG\n"
-              "blocked.gif: failed: 2 frames could not be written (frame 0: cannot create folder: a file of that "
-              "name is in the way)");
+              "blocked.gif: failed: cannot create folder: a file of that name is in the way");
 
     // A long drop lists twenty files and says how many more: twenty fit
     // exactly, the twenty-first is "1 more".

@@ -55,7 +55,7 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
         GrowWebpCanvas(composer, header.Bounds);
         ComposeWebpFrame(composer, decoded ? &frame : nullptr, header, i);
         FinishWebpOutput(composer, output);
-        sink(i, output);
+        if (!sink(i, output)) return Converted();
     }
     return Converted();
 }
