@@ -37,8 +37,10 @@ void BlendBlockStraight(Bitmap& dst, std::int64_t x, std::int64_t y, const Bitma
 void SaveRegion(const Bitmap& src, const Rect& rect, Bitmap& saved, Rect& savedRect);
 void RestoreRegion(Bitmap& dst, const Bitmap& saved, const Rect& savedRect);
 
-// A copy of `src` grown to width x height (never shrunk), the old pixels kept
-// at the origin and the new area transparent black.
+// Grows `b` in place to at least width x height (never shrinks it): the old
+// pixels stay at the origin and the new area is transparent black. Nothing
+// happens when it is already that large; otherwise one new bitmap of the new
+// size is allocated and the old pixels are copied into it.
 void GrowBitmap(Bitmap& b, int width, int height);
 
 // `turned` becomes `b` turned a quarter anticlockwise (width and height swap).
