@@ -3,8 +3,12 @@
 // limit; each must end cleanly with a result that says why.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "apng/ApngConvert.h"
+#include "convert/SourceFormats.h"
 #include "gif/GifConvert.h"
+#include "imaging/Limits.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 #include "webp/WebpConvert.h"
@@ -115,6 +119,145 @@ TEST(HostileInputTest, EveryTruncationOfRealFilesIsSafe)
     const ConvertResult r = ConvertGifData(Bytes(gif.begin(), gif.end() - 8), [&](std::uint64_t, const Bitmap&) { return ++frames > 0; });
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(frames, 2u);
+}
+
+void Put32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    for (int k = 0; k < 4; ++k) b[at + k] = std::uint8_t(v >> (24 - 8 * k));
+}
+
+std::uint32_t Get32(const Bytes& b, std::size_t at)
+{
+    return std::uint32_t(b[at]) << 24 | std::uint32_t(b[at + 1]) << 16 | std::uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+// The sample's bare codestream with its size header rewritten for a canvas of
+// width x height and the bits after it moved along. The sample's header (4 x 4)
+// takes 15 bits; the new one takes 31, the height in 13 bits and the width in
+// 18, so the frames after the header stay on byte boundaries.
+Bytes JxlWithSize(const Bytes& jxl, std::uint32_t width, std::uint32_t height)
+{
+    constexpr std::size_t SignatureBytes = 2, SampleHeaderBits = 15;
+    std::vector<bool> bits;
+    auto put = [&](std::uint32_t value, int count) {
+        for (int k = 0; k < count; ++k) bits.push_back((value >> k & 1) != 0);
+    };
+    put(0, 1);  // not a multiple of 8
+    put(1, 2);  // the height in 13 bits
+    put(height - 1, 13);
+    put(0, 3);  // the width given apart
+    put(2, 2);  // in 18 bits
+    put(width - 1, 18);
+    for (std::size_t bit = SignatureBytes * 8 + SampleHeaderBits; bit < jxl.size() * 8; ++bit) {
+        bits.push_back((jxl[bit / 8] >> (bit % 8) & 1) != 0);
+    }
+    Bytes out(jxl.begin(), jxl.begin() + SignatureBytes);
+    out.resize(SignatureBytes + (bits.size() + 7) / 8, 0);
+    for (std::size_t k = 0; k < bits.size(); ++k) {
+        if (bits[k]) out[SignatureBytes + k / 8] |= std::uint8_t(1u << (k % 8));
+    }
+    return out;
+}
+
+// AVIF and JPEG XL from small real files, checked in because not every build
+// has the encoders: cut at every byte, sizes that lie, and over each limit a
+// small file can reach. Conversion and --info must agree on each.
+TEST(HostileInputTest, AvifAndJxlEndCleanlyWithAReason)
+{
+    const Bytes avif = ReadFile(std::string(FRAMELOT_SAMPLES) + "/two-frames-8x8.avif");
+    const Bytes jxl = ReadFile(std::string(FRAMELOT_SAMPLES) + "/three-frames-4x4.jxl");
+    ASSERT_FALSE(avif.empty());
+    ASSERT_FALSE(jxl.empty());
+    const std::string text(avif.begin(), avif.end());
+    // The track header ends with its width and height, 16.16 fixed point.
+    Bytes tallTrack = avif;
+    const std::size_t tkhd = text.find("tkhd") - 4, tkhdEnd = tkhd + Get32(avif, tkhd);
+    Put32(tallTrack, tkhdEnd - 8, 20000u << 16);
+    Put32(tallTrack, tkhdEnd - 4, 20000u << 16);
+    // The first sample-to-chunk entry: first chunk, samples a chunk, description.
+    Bytes manySamples = avif;
+    Put32(manySamples, text.find("stsc") + 16, std::uint32_t(MaxFrames + 2));
+    Bytes hugeBox = avif;
+    Put32(hugeBox, text.find("moov") - 4, 0x7FFFFFFF);
+
+    auto formatOf = [](SourceKind kind) -> const SourceFormat& {
+        for (const SourceFormat& format : SourceFormats()) {
+            if (format.Kind == kind) return format;
+        }
+        throw std::logic_error("no such format");
+    };
+    const SourceFormat& avifFormat = formatOf(SourceKind::Avif);
+    const SourceFormat& jxlFormat = formatOf(SourceKind::Jxl);
+    struct Row {
+        const char* Name;
+        const SourceFormat& Format;
+        Bytes Input;
+        ConvertStatus Expected;
+        std::string Reason;
+        FailureKind Failure = FailureKind::None;
+        std::uint64_t Frames = 0;
+    };
+    const Row rows[] = {
+        {"avif: as made", avifFormat, avif, ConvertStatus::Converted, "", FailureKind::None, 2},
+        {"avif: track of 20000 x 20000", avifFormat, tallTrack, ConvertStatus::Failed,
+         "canvas of 20000 x 20000 pixels is over the program's limit", FailureKind::OverLimit},
+        {"avif: over 100000 samples", avifFormat, manySamples, ConvertStatus::Failed,
+         "more than 100000 frames (over the program's limit)", FailureKind::OverLimit},
+        {"avif: box larger than the file", avifFormat, hugeBox, ConvertStatus::NotAnimation,
+         "not an AVIF file, or a damaged one"},
+        {"jxl: as made", jxlFormat, jxl, ConvertStatus::Converted, "", FailureKind::None, 3},
+        {"jxl: size header rewritten, same size", jxlFormat, JxlWithSize(jxl, 4, 4), ConvertStatus::Converted, "",
+         FailureKind::None, 3},
+        {"jxl: 200000 x 8000", jxlFormat, JxlWithSize(jxl, 200000, 8000), ConvertStatus::Failed,
+         "canvas of 200000 x 8000 pixels is over the program's limit", FailureKind::OverLimit},
+        {"jxl: signature only", jxlFormat, Bytes(jxl.begin(), jxl.begin() + 2), ConvertStatus::NotAnimation,
+         "not a JPEG XL file, or a damaged one"},
+    };
+    for (const Row& row : rows) {
+        std::uint64_t frames = 0;
+        const ConvertResult converted = row.Format.Convert(row.Input, [&](std::uint64_t i, const Bitmap& f) {
+            EXPECT_EQ(i, frames++) << row.Name;
+            EXPECT_EQ(f.Pixels.size(), std::size_t(f.Width) * f.Height * 4) << row.Name;
+            return true;
+        }, {});
+        AnimationInfo info;
+        const ConvertResult described = row.Format.Describe(row.Input, info);
+        EXPECT_EQ(converted.Status, row.Expected) << row.Name << ": " << converted.Reason;
+        // libavif's own words may follow the reason.
+        EXPECT_EQ(converted.Reason.substr(0, row.Reason.size()), row.Reason) << row.Name;
+        EXPECT_EQ(converted.Reason.empty(), row.Reason.empty()) << row.Name;
+        EXPECT_EQ(converted.Failure, row.Failure) << row.Name;
+        EXPECT_EQ(frames, row.Frames) << row.Name;
+        EXPECT_EQ(described.Status, row.Expected) << row.Name;
+        EXPECT_EQ(described.Reason, converted.Reason) << row.Name;
+        if (row.Expected == ConvertStatus::Converted) {
+            EXPECT_EQ(info.Frames.size(), row.Frames) << row.Name;
+        }
+    }
+
+    for (const Bytes* whole : {&avif, &jxl}) {
+        const SourceFormat& format = whole == &avif ? avifFormat : jxlFormat;
+        for (std::size_t n = 0; n < whole->size(); ++n) {
+            // An exact-size copy, so the sanitizer sees any read past the end.
+            const Bytes cut(whole->begin(), whole->begin() + static_cast<std::ptrdiff_t>(n));
+            std::uint64_t frames = 0;
+            const ConvertResult r = format.Convert(cut, [&](std::uint64_t i, const Bitmap&) {
+                EXPECT_EQ(i, frames++);
+                return true;
+            }, {});
+            AnimationInfo info;
+            const ConvertResult described = format.Describe(cut, info);
+            EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
+            EXPECT_FALSE(r.Reason.empty()) << n;
+            // --info reads headers only, so a cut in the last frame's pixels
+            // may pass it; it never counts more frames than the file has.
+            if (described.Status == ConvertStatus::Converted) {
+                EXPECT_LE(info.Frames.size(), whole == &avif ? 2u : 3u) << n;
+            } else {
+                EXPECT_FALSE(described.Reason.empty()) << n;
+            }
+        }
+    }
 }
 
 }  // namespace
