@@ -10,8 +10,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "testing/FixtureBuilders.h"
@@ -125,6 +128,51 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
     EXPECT_EQ(files[3].toObject()["reason"].toString(), "not an animated PNG");
     EXPECT_EQ(files[4].toObject()["reason"].toString(), "GIF without images");
     EXPECT_TRUE(ListFiles(f.Dir.Path).size() == 6u) << "--info writes nothing";
+}
+
+// Every file of the public suites in one run: the output parses, names each
+// file as given, in order, and each animation has whole frames with delays.
+TEST(CliTest, InfoAsJsonParsesForEveryFileOfTheSuites)
+{
+    const char* env = std::getenv("FRAMELOT_CORPUS");
+    const fs::path corpus = env && *env ? fs::path(env) : fs::path(FRAMELOT_CORPUS_DEFAULT);
+    if (!fs::is_directory(corpus)) GTEST_SKIP() << "corpus not found at " << corpus << " (set FRAMELOT_CORPUS)";
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+        std::string extension = entry.path().extension().string();
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const char* known : {".gif", ".png", ".apng", ".webp", ".avif", ".avifs", ".jxl"}) {
+            if (entry.is_regular_file() && extension == known) paths.push_back(entry.path().string());
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    ASSERT_GT(paths.size(), 100u);
+    std::string arguments = "--info --json";
+    for (const std::string& path : paths) arguments += " " + Quoted(path);
+    const ProgramRun run = RunCli(arguments);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.Output), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << " at " << error.offset;
+    const QJsonArray files = doc.array();
+    ASSERT_EQ(files.size(), static_cast<qsizetype>(paths.size()));
+    int animations = 0;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QJsonObject file = files[i].toObject();
+        const std::string name = paths[static_cast<std::size_t>(i)];
+        EXPECT_EQ(file["file"].toString().toStdString(), name);
+        if (file["status"].toString() != "ok") {
+            EXPECT_FALSE(file["reason"].toString().isEmpty()) << name;
+            continue;
+        }
+        ++animations;
+        const QJsonArray frames = file["frames"].toArray();
+        EXPECT_GE(frames.size(), 2) << name;
+        for (const QJsonValue& frame : frames) {
+            EXPECT_TRUE(frame.toObject()["delay_ms"].isDouble()) << name;
+            EXPECT_GT(frame.toObject()["width"].toInt(), 0) << name;
+        }
+    }
+    EXPECT_GT(animations, 50);
 }
 
 TEST(CliTest, InfoAsTextIsATableThatMarksShortDelays)
