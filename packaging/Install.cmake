@@ -38,12 +38,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME framelot)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Framelot developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split animated GIF, PNG and WebP images into PNG frames")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split animated GIF, PNG, WebP, AVIF and JPEG XL images into PNG frames")
 # The synopsis comes from the summary; CPack indents these lines and turns the
 # empty one into the paragraph separator.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Framelot writes every frame of an animated GIF, PNG (APNG) or WebP image as
-a numbered PNG file with transparency, each frame composed over what the
-earlier frames left by the format's own rules for disposing and blending.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Framelot writes every frame of an animated GIF, PNG (APNG), WebP, AVIF
+or JPEG XL image as a numbered PNG file with transparency, each frame
+composed over what the earlier frames left by the format's own rules for
+disposing and blending.
 It never overwrites a file.
 
 The package holds the desktop program framelot, a small window that takes
