@@ -4,12 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/Cores.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
 namespace {
-
-constexpr int DecodeThreads = 2;
 
 AvifDecoderPtr OpenDecoder(std::span<const std::uint8_t> bytes, avifDecoderSource source, avifResult& parsed)
 {
@@ -18,7 +17,8 @@ AvifDecoderPtr OpenDecoder(std::span<const std::uint8_t> bytes, avifDecoderSourc
         parsed = AVIF_RESULT_OUT_OF_MEMORY;
         return decoder;
     }
-    decoder->maxThreads = DecodeThreads;
+    // dav1d decodes with a thread a core (tiles and frames in flight).
+    decoder->maxThreads = static_cast<int>(CoreCount());
     decoder->imageSizeLimit = static_cast<std::uint32_t>(MaxCanvasPixels);
     // A sequence of MaxFrames + 1 samples parses, so that our own check names
     // the limit; libavif refuses longer ones before it makes their tables.

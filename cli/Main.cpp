@@ -17,6 +17,7 @@
 #include "convert/BatchRunner.h"
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
+#include "imaging/Cores.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ struct Options {
     bool Json = false;          // with Info: one JSON document
     bool Quiet = false;         // no line a file, only the result text
     bool ShowProgress = false;  // standard error is a terminal
-    unsigned Jobs = std::max(1u, std::thread::hardware_concurrency());
+    unsigned Jobs = framelot::CoreCount();
     std::vector<std::string> Files;
 };
 

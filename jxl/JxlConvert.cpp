@@ -2,16 +2,20 @@
 // file's orientation, so each full-image event is a finished canvas. Output is
 // asked for as 8-bit RGBA with straight alpha, in sRGB where the image is
 // stored in the decoder's own (XYB) space; otherwise 8-bit output could come
-// out in linear light. The index walks the frame headers first, so the frame
-// count is known and every limit checked before a pixel is decoded.
+// out in linear light. Pixels are decoded on a pool of one thread a core. The
+// index walks the frame headers first, so the frame count is known and every
+// limit checked before a pixel is decoded.
 #include "jxl/JxlConvert.h"
 
 #include <jxl/decode.h>
 #include <jxl/decode_cxx.h>
+#include <jxl/thread_parallel_runner.h>
+#include <jxl/thread_parallel_runner_cxx.h>
 
 #include <string>
 
 #include "imaging/ChannelOrder.h"
+#include "imaging/Cores.h"
 #include "jxl/JxlIndex.h"
 
 namespace framelot {
@@ -39,7 +43,10 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
     JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     if (!decoder) return Damaged("cannot start the JPEG XL decoder");
     JxlDecoder* dec = decoder.get();
-    if (JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
+    // Each frame's groups are decoded on a thread a core.
+    const JxlThreadParallelRunnerPtr runner = JxlThreadParallelRunnerMake(nullptr, CoreCount());
+    if (!runner || JxlDecoderSetParallelRunner(dec, JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS ||
+        JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
                                            JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetUnpremultiplyAlpha(dec, JXL_TRUE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(dec, bytes.data(), bytes.size()) != JXL_DEC_SUCCESS) {
