@@ -48,9 +48,12 @@ ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, Conver
         std::lock_guard lock(countMutex);
         total = frames;
     };
-    FrameWriterPool writer(encodeThreads, [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame) {
+    FrameWriterPool writer(encodeThreads, [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame,
+                                              PngEncoder& encoder) {
         std::vector<std::uint8_t> encoded;
-        for (std::uint64_t index : indices) count(index, SavePng(frame, FrameFilePath(source, makeFolder, index), encoded));
+        for (std::uint64_t index : indices) {
+            count(index, SavePng(frame, FrameFilePath(source, makeFolder, index), encoded, encoder));
+        }
     });
     // A frame equal to the one before it (a pause, a frame that changes
     // nothing) joins it: encoded once, written under each index. The frame is

@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bitmap.Pixels.resize(static_cast<std::size_t>(bitmap.Width) * bitmap.Height * 4);
     for (std::size_t i = 0; i < bitmap.Pixels.size(); ++i) bitmap.Pixels[i] = data[2 + i % (size - 2)];
 
+    static framelot::PngEncoder encoder;  // kept between inputs, as a writer thread keeps its own
     std::vector<std::uint8_t> png;
-    if (!framelot::EncodePng(bitmap, png)) __builtin_trap();
+    if (!framelot::EncodePng(encoder, bitmap, png)) __builtin_trap();
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) __builtin_trap();

@@ -34,6 +34,18 @@ inline constexpr std::uint64_t MaxOutputPixels = 20'000'000'000ull;
 inline constexpr std::uint64_t MaxOutputPixels = 200'000'000ull;
 #endif
 
+// Bytes of finished frames a file's writer holds at once: frames waiting to
+// be encoded, frames being encoded with the encoder buffers they need (about
+// twice their size), and frames' storage kept for reuse. A frame larger than
+// a third of this still goes through, alone. Besides this, each writer thread
+// keeps at most 16 MiB of buffers between frames, and the composer a few
+// canvas-sized bitmaps.
+#ifndef FRAMELOT_FUZZING_LIMITS
+inline constexpr std::uint64_t MaxWriterBytes = 1ull << 30;  // 1 GiB
+#else
+inline constexpr std::uint64_t MaxWriterBytes = 256ull << 20;
+#endif
+
 // Length of one PNG chunk's data, as the PNG format allows it.
 inline constexpr std::uint64_t MaxChunkBytes = 0x7FFFFFFFu;
 

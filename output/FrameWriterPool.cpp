@@ -1,15 +1,27 @@
 #include "output/FrameWriterPool.h"
 
+#include "imaging/Cores.h"
+
 namespace framelot {
+namespace {
+
+constexpr std::uint64_t ChargePerPixelByte = 3;  // the frame, its filtered rows, its compressed output
+constexpr std::size_t QueuedPerWorker = 2;
+
+}  // namespace
 
 unsigned DefaultEncodeThreads()
 {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : cores;
+    return CoreCount();
 }
 
-FrameWriterPool::FrameWriterPool(unsigned threads, WriteFunction write)
-    : write_(std::move(write)), capacity_(2 * static_cast<std::size_t>(threads))
+std::uint64_t WriterCharge(const Bitmap& frame)
+{
+    return ChargePerPixelByte * frame.Pixels.size();
+}
+
+FrameWriterPool::FrameWriterPool(unsigned threads, WriteFunction write, std::uint64_t maxBytes)
+    : write_(std::move(write)), capacity_(QueuedPerWorker * threads), maxBytes_(maxBytes)
 {
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
@@ -22,24 +34,39 @@ FrameWriterPool::~FrameWriterPool()
 void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame)
 {
     if (workers_.empty()) {
-        write_(indices, frame);
+        write_(indices, frame, inlineEncoder_);
         return;
     }
+    const std::uint64_t charge = WriterCharge(frame);
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return queue_.size() < capacity_; });
+    const auto fits = [&] { return heldBytes_ + spareBytes_ + charge <= maxBytes_; };
+    // Kept storage gives way to frames.
+    while (!fits() && !spare_.empty()) {
+        spareBytes_ -= spare_.back().Pixels.size();
+        spare_.pop_back();
+    }
+    changed_.wait(lock, [&] { return queue_.size() < capacity_ && (heldBytes_ == 0 || fits()); });
+    while (!fits() && !spare_.empty()) {  // a lone frame over the bound
+        spareBytes_ -= spare_.back().Pixels.size();
+        spare_.pop_back();
+    }
     Pending pending;
     pending.Indices = indices;
+    pending.Charge = charge;
     std::swap(pending.Frame, frame);
     if (!spare_.empty()) {
+        spareBytes_ -= spare_.back().Pixels.size();
         frame = std::move(spare_.back());
         spare_.pop_back();
     }
+    heldBytes_ += charge;
     queue_.push_back(std::move(pending));
     changed_.notify_all();
 }
 
 void FrameWriterPool::Work()
 {
+    PngEncoder encoder;
     for (;;) {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
@@ -48,9 +75,14 @@ void FrameWriterPool::Work()
         queue_.pop_front();
         changed_.notify_all();
         lock.unlock();
-        write_(pending.Indices, pending.Frame);
+        write_(pending.Indices, pending.Frame, encoder);
         lock.lock();
-        spare_.push_back(std::move(pending.Frame));
+        heldBytes_ -= pending.Charge;
+        if (heldBytes_ + spareBytes_ + pending.Frame.Pixels.size() <= maxBytes_) {
+            spareBytes_ += pending.Frame.Pixels.size();
+            spare_.push_back(std::move(pending.Frame));
+        }
+        changed_.notify_all();
     }
 }
 

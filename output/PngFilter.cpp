@@ -65,7 +65,7 @@ FRAMELOT_AVX2_CLONES void FilterPaeth(const std::uint8_t* row, const std::uint8_
 
 std::uint64_t FilteredCost(const std::uint8_t* bytes, std::size_t length)
 {
-    std::uint32_t sum = 0;  // a row is at most 2^31 / 4 pixels: 2^29 bytes of at most 128
+    std::uint64_t sum = 0;  // rows of over 2^25 bytes would wrap a 32-bit sum
     for (std::size_t i = 0; i < length; ++i) {
         const auto v = static_cast<std::uint32_t>(bytes[i]);
         sum += v < 128 ? v : 256 - v;

@@ -7,6 +7,7 @@
 
 #include "imaging/Bitmap.h"
 #include "output/NewFile.h"
+#include "output/PngEncode.h"
 
 namespace framelot {
 
@@ -14,7 +15,9 @@ namespace framelot {
 // anything that exists there; the file appears whole or not at all.
 // `encoded` holds the bitmap's PNG once it has been encoded: empty, it is
 // encoded into it (unless the path is taken); filled, it is written as it is,
-// so a bitmap saved under several names is encoded once.
-SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded);
+// so a bitmap saved under several names is encoded once. Encodes with
+// `encoder`, which belongs to the calling thread.
+SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded,
+                    PngEncoder& encoder);
 
 }  // namespace framelot

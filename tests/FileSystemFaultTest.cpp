@@ -71,7 +71,8 @@ TEST(FileSystemFaultTest, FolderThatCannotBeWrittenFailsWithAReason)
     }
     const std::string single = InChild([&] {
         std::vector<std::uint8_t> encoded;
-        return SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png", encoded).Reason;
+        PngEncoder encoder;
+        return SavePng(SolidBitmap(1, 1, 0, 0, 0, 255), dir / "ro/f.png", encoded, encoder).Reason;
     }, true);
     EXPECT_NE(single.find("Permission denied"), std::string::npos) << single;
     EXPECT_EQ(ListFiles(dir / "ro"), std::vector<std::string>{"anim.gif"});

@@ -1,6 +1,7 @@
 // Writing frames: exact bytes, never overwriting, never a partial or stray file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <random>
@@ -8,6 +9,7 @@
 #include "output/NewFile.h"
 #include "output/PngEncode.h"
 #include "output/PngFilter.h"
+#include "output/PngPlan.h"
 #include "output/SavePng.h"
 #include "testing/TestSupport.h"
 
@@ -19,7 +21,8 @@ using namespace test;
 SaveOutcome Save(const Bitmap& b, const std::string& path)
 {
     std::vector<std::uint8_t> encoded;
-    return SavePng(b, path, encoded);
+    PngEncoder encoder;
+    return SavePng(b, path, encoded, encoder);
 }
 
 // Bitmaps of every kind the encoder tells apart (smooth or noisy, few colours
@@ -102,6 +105,73 @@ Bytes ReferenceFilter(PngFilter filter, const Bytes& row, const Bytes& prior)
 
 // Rows of one pixel and of many, a first row (nothing above), values at both
 // ends of a byte so that differences wrap, and every tie of the Paeth choice.
+// Each kind of content gets its own filters and level, so a changed
+// threshold or level fails here; a bitmap whose sizes do not match gets the
+// default plan, and the encoder refuses it without touching its output.
+TEST(PngWriterTest, EachKindOfContentGetsItsPlan)
+{
+    std::mt19937 rng(8);
+    auto make = [](int w, int h, auto pixel) {
+        Bitmap b = MakeBitmap(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::array<std::uint8_t, 4> p = pixel(x, y);
+                std::copy(p.begin(), p.end(), b.Pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + x) * 4);
+            }
+        return b;
+    };
+    using P = std::array<std::uint8_t, 4>;
+    auto noise = [&](int spread) { return static_cast<int>(rng() % (2 * spread + 1)) - spread; };
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    struct Row {
+        const char* Name;
+        Bitmap Picture;
+        PngRowFilters Filters;
+        int Level;
+    };
+    const Row rows[] = {
+        {"flat, four colours", make(256, 256, [](int x, int y) { return P{std::uint8_t(x < 128 ? 0 : 200), 30, std::uint8_t(y < 100 ? 90 : 10), 255}; }),
+         PngRowFilters::None, DenseLevel},
+        {"all transparent", MakeBitmap(300, 200), PngRowFilters::None, DenseLevel},
+        {"dithered, few colours", make(256, 256, [&](int, int) { const std::uint8_t v = rng() % 2 ? 128 : 0; return P{v, v, 0, 255}; }),
+         PngRowFilters::None, DefaultLevel},
+        {"smooth, few colours", make(256, 256, [](int x, int y) { return P{std::uint8_t((x + y) / 2), 40, 80, 255}; }),
+         PngRowFilters::Paeth, FewColoursLevel},
+        {"smooth gradient, many colours", make(512, 512, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), std::uint8_t((x + y) / 4), 255}; }),
+         PngRowFilters::Paeth, DefaultLevel},
+        {"fine texture (decoded video)", make(512, 512, [&](int x, int y) { return P{clamp(x / 2 + noise(1)), clamp(y / 2 + noise(1)), clamp(100 + noise(1)), 255}; }),
+         PngRowFilters::Paeth, QuickLevel},
+        {"noise, many colours", make(256, 256, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), 255}; }),
+         PngRowFilters::Adaptive, NoisyLevel},
+    };
+    // The levels bench/RESULTS.md was measured with.
+    EXPECT_EQ((std::array{QuickLevel, DefaultLevel, FewColoursLevel, NoisyLevel, DenseLevel}),
+              (std::array{3, 6, 7, 8, 9}));
+    for (const Row& row : rows) {
+        const PngPlan plan = PlanPngFrame(row.Picture);
+        EXPECT_EQ(plan.Filters, row.Filters) << row.Name;
+        EXPECT_EQ(plan.Level, row.Level) << row.Name;
+    }
+
+    Bitmap mismatched = MakeBitmap(4, 4);
+    mismatched.Pixels.pop_back();
+    const PngPlan fallback = PlanPngFrame(mismatched);
+    EXPECT_EQ(fallback.Filters, PngRowFilters::Paeth);
+    EXPECT_EQ(fallback.Level, DefaultLevel);
+    PngEncoder encoder;
+    std::vector<std::uint8_t> out = {1, 2, 3};
+    EXPECT_FALSE(EncodePng(encoder, mismatched, out));
+    EXPECT_FALSE(EncodePng(encoder, Bitmap{}, out));
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// The residual sum of a row wider than 2^25 bytes does not wrap.
+TEST(PngWriterTest, FilteredCostOfAWideRowDoesNotWrap)
+{
+    const std::vector<std::uint8_t> row((1u << 25) + 4096, 128);
+    EXPECT_EQ(FilteredCost(row.data(), row.size()), 128ull * row.size());
+}
+
 TEST(PngWriterTest, EachFilterMatchesTheFormatsDefinition)
 {
     std::mt19937 rng(11);
@@ -139,8 +209,9 @@ TEST(PngWriterTest, SmoothPicturesCompressAndLongStreamsSplitIntoChunks)
             std::uint8_t* g = &gradient.Pixels[(static_cast<std::size_t>(y) * 256 + x) * 4];
             g[0] = std::uint8_t(x), g[1] = std::uint8_t(y), g[2] = std::uint8_t(x + y), g[3] = 255;
         }
+    PngEncoder encoder;
     std::vector<std::uint8_t> png;
-    ASSERT_TRUE(EncodePng(gradient, png));
+    ASSERT_TRUE(EncodePng(encoder, gradient, png));
     EXPECT_LT(png.size(), gradient.Pixels.size() / 50);
 
     // 1024 x 512 of noise is over a megabyte of zlib data: several IDAT chunks.
@@ -148,7 +219,7 @@ TEST(PngWriterTest, SmoothPicturesCompressAndLongStreamsSplitIntoChunks)
     Bitmap noise = MakeBitmap(1024, 512);
     for (auto& v : noise.Pixels) v = std::uint8_t(rng());
     png.clear();
-    ASSERT_TRUE(EncodePng(noise, png));
+    ASSERT_TRUE(EncodePng(encoder, noise, png));
     const std::string text(png.begin(), png.end());
     std::size_t idats = 0;
     for (std::size_t at = text.find("IDAT"); at != std::string::npos; at = text.find("IDAT", at + 4)) ++idats;

@@ -1,0 +1,33 @@
+// How the PNG writer filters a frame's rows and how hard it compresses them,
+// chosen from the frame itself.
+#pragma once
+
+#include "imaging/Bitmap.h"
+
+namespace framelot {
+
+// The row filters of a frame: none, Paeth on every row, or each row's own
+// best by the sum of its residuals.
+enum class PngRowFilters { None, Paeth, Adaptive };
+
+// The libdeflate levels a plan picks from.
+inline constexpr int QuickLevel = 3;       // fine texture, where deeper search gains little
+inline constexpr int DefaultLevel = 6;     // zlib's default balance
+inline constexpr int FewColoursLevel = 7;  // smooth frames of at most 256 colours
+inline constexpr int NoisyLevel = 8;       // noisy frames of many colours
+inline constexpr int DenseLevel = 9;       // flat graphics: long matches, cheap to find
+
+struct PngPlan {
+    PngRowFilters Filters = PngRowFilters::Paeth;
+    int Level = DefaultLevel;
+};
+
+// The plan for one frame, from measures of every sixteenth row (PngPlan.cpp
+// says which). Pure: the same pixels always get the same plan; a bitmap
+// whose sides do not match its pixels gets the default plan (Paeth,
+// DefaultLevel). Costs a Paeth filtering and a colour count of a sixteenth of
+// the rows; allocates three rows, freed before it returns. Callable from any
+// thread.
+PngPlan PlanPngFrame(const Bitmap& bitmap);
+
+}  // namespace framelot
