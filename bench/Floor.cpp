@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/SourceFormats.h"
+#include "convert/MemoryReuse.h"
 #include "convert/SourceFile.h"
 
 int main(int argc, char** argv)
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;
     }
+    framelot::KeepFreedMemoryForReuse();  // as framelot-cli's runner does
     const framelot::SourceFormat* format = framelot::FormatOfPath(argv[1]);
     const framelot::SourceFile file = framelot::ReadSourceFile(argv[1]);
     if (format == nullptr || !file.Ok) return 1;

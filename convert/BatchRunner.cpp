@@ -6,6 +6,7 @@
 
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
+#include "convert/MemoryReuse.h"
 #include "output/FrameWriterPool.h"
 #include "output/PathText.h"
 
@@ -16,6 +17,7 @@ BatchRunner::BatchRunner(BatchSettings settings, BatchEvents events)
 {
     settings_.Jobs = std::max(1u, settings_.Jobs);
     if (!settings_.Convert) settings_.Convert = ConvertDroppedFile;
+    KeepFreedMemoryForReuse();
     worker_ = std::thread([this] { Work(); });
 }
 
@@ -80,6 +82,7 @@ void BatchRunner::Work()
         if (aborted) queue_.clear();
         if (!queue_.empty()) continue;
         lock.unlock();
+        ReleaseKeptMemory();
         if (events_.Idle) {
             std::lock_guard events(eventMutex_);
             events_.Idle(aborted);
