@@ -1,13 +1,18 @@
 // Writes the benchmark's animations into a folder: seeded, so every run makes
-// the same bytes. Each is 240 frames of 520 x 520: partial-frame updates,
-// transparency and offsets; a lossy WebP with noisy full frames; a few-colour
-// GIF as an optimizer writes it; a dithered photograph-like GIF; and an APNG
-// with a sprite drawn as an assembler writes it.
+// the same bytes. Each is 520 x 520, 240 frames unless said: partial-frame
+// updates, transparency and offsets; a lossy WebP with noisy full frames; a
+// few-colour GIF as an optimizer writes it; a dithered photograph-like GIF;
+// an APNG with a sprite drawn as an assembler writes it; AVIF and JPEG XL of
+// a smooth scene; and the kinds people bring that we did not tune on: an
+// eight-colour dithered, optimised GIF with transparency, an encoder's APNG
+// of a semi-transparent scene, a long (600-frame) lossy WebP, and that APNG
+// as an AVIF and that GIF as a lossless JPEG XL.
 #include <avif/avif.h>
 #include <jxl/encode.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <cstdio>
 #include <random>
@@ -22,6 +27,7 @@ namespace {
 
 constexpr int Side = 520;
 constexpr int Frames = 240;
+constexpr int LongFrames = 600;
 
 // A smooth scene with a moving disc: what screen recordings and stickers look like.
 std::array<std::uint8_t, 4> Scene(int x, int y, int t)
@@ -255,8 +261,9 @@ Bytes SceneRgba(int t)
     return rgba;
 }
 
-// An AV1 image sequence, lossy with alpha, at a fast speed.
-Bytes MakeAvif()
+// An AV1 image sequence, lossy with alpha, at a fast speed, of frames(t).
+template <typename FrameFunction>
+Bytes MakeAvif(FrameFunction frames)
 {
     avifEncoder* encoder = avifEncoderCreate();
     encoder->speed = 8;  // the fastest speeds use a real-time mode that libaom 3.6 asserts on here
@@ -267,7 +274,7 @@ Bytes MakeAvif()
     encoder->maxQuantizerAlpha = 20;
     encoder->timescale = 25;
     for (int t = 0; t < Frames; ++t) {
-        Bytes rgba = SceneRgba(t);
+        Bytes rgba = frames(t);
         avifImage* image = avifImageCreate(Side, Side, 8, AVIF_PIXEL_FORMAT_YUV420);
         avifRGBImage rgb;
         avifRGBImageSetDefaults(&rgb, image);
@@ -287,8 +294,10 @@ Bytes MakeAvif()
     return bytes;
 }
 
-// A JPEG XL animation, lossy with alpha, at a low effort.
-Bytes MakeJxl()
+// A JPEG XL animation with alpha of frames(t): lossy at a low effort, or
+// lossless at the default one.
+template <typename FrameFunction>
+Bytes MakeJxl(FrameFunction frames, bool lossless)
 {
     JxlEncoder* encoder = JxlEncoderCreate(nullptr);
     JxlBasicInfo info;
@@ -298,6 +307,7 @@ Bytes MakeJxl()
     info.alpha_bits = 8;
     info.num_extra_channels = 1;
     info.have_animation = JXL_TRUE;
+    info.uses_original_profile = lossless ? JXL_TRUE : JXL_FALSE;
     info.animation.tps_numerator = 25;
     info.animation.tps_denominator = 1;
     JxlColorEncoding srgb;
@@ -307,14 +317,19 @@ Bytes MakeJxl()
         throw std::runtime_error("jxl encoding");
     }
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
-    JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 3);
-    JxlEncoderSetFrameDistance(settings, 1.0f);
+    // Lossless at cjxl's default effort, as `cjxl anim.gif` makes it.
+    JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, lossless ? 7 : 3);
+    if (lossless) {
+        JxlEncoderSetFrameLossless(settings, JXL_TRUE);
+    } else {
+        JxlEncoderSetFrameDistance(settings, 1.0f);
+    }
     const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     for (int t = 0; t < Frames; ++t) {
         JxlFrameHeader header;
         JxlEncoderInitFrameHeader(&header);
         header.duration = 1;
-        const Bytes rgba = SceneRgba(t);
+        const Bytes rgba = frames(t);
         if (JxlEncoderSetFrameHeader(settings, &header) != JXL_ENC_SUCCESS ||
             JxlEncoderAddImageFrame(settings, &format, rgba.data(), rgba.size()) != JXL_ENC_SUCCESS) {
             throw std::runtime_error("jxl encoding");
@@ -338,6 +353,155 @@ Bytes MakeJxl()
 
 }  // namespace
 
+// Eight colours as a quantizer leaves a gradient: dithered (Floyd-Steinberg)
+// to seven colours, with a transparent hole and discs moving over it, and
+// optimised as an encoder writes it: frame 0 whole, then the rectangle that
+// changed, with unchanged pixels transparent. Fills `composed` with each
+// frame as it shows (RGBA).
+Bytes MakeDitheredFewColourGif(std::vector<Bytes>& composed)
+{
+    const std::vector<Rgb> palette = {{20, 20, 60}, {70, 40, 120}, {150, 60, 140}, {230, 110, 90},
+                                      {250, 200, 80}, {120, 200, 220}, {245, 245, 235}};
+    const std::uint8_t transparent = static_cast<std::uint8_t>(palette.size());
+    std::vector<Rgb> table = palette;
+    table.resize(8, Rgb{0, 0, 0});
+    auto nearest = [&](const double* want) {
+        int best = 0;
+        double bestDistance = 1e18;
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const double dr = want[0] - palette[i][0], dg = want[1] - palette[i][1], db = want[2] - palette[i][2];
+            const double distance = dr * dr + dg * dg + db * db;
+            if (distance < bestDistance) bestDistance = distance, best = int(i);
+        }
+        return best;
+    };
+    GifSpec gif{.ScreenWidth = Side, .ScreenHeight = Side, .Palette = table};
+    std::vector<std::uint8_t> previous(Side * Side), current(Side * Side);
+    std::vector<double> error(static_cast<std::size_t>(Side + 2) * 2 * 3);
+    for (int t = 0; t < Frames; ++t) {
+        std::fill(error.begin(), error.end(), 0.0);
+        for (int y = 0; y < Side; ++y) {
+            double* here = error.data() + static_cast<std::size_t>(y % 2) * (Side + 2) * 3;
+            double* next = error.data() + static_cast<std::size_t>((y + 1) % 2) * (Side + 2) * 3;
+            std::fill(next, next + (Side + 2) * 3, 0.0);
+            for (int x = 0; x < Side; ++x) {
+                double want[3] = {40 + 200.0 * x / Side, 30 + 180.0 * y / Side, 200 - 150.0 * (x + y) / (2 * Side)};
+                for (int k = 0; k < 3; ++k) {
+                    const double cx = 260 + 200 * std::cos(t * 0.05 + k * 2.1), cy = 260 + 200 * std::sin(t * 0.04 + k * 2.1);
+                    if (std::hypot(x - cx, y - cy) < 36) want[0] = 250, want[1] = 200 - k * 60, want[2] = 80 + k * 70;
+                }
+                for (int c = 0; c < 3; ++c) want[c] = std::clamp(want[c] + here[(x + 1) * 3 + c], 0.0, 255.0);
+                const int i = nearest(want);
+                const double got[3] = {double(palette[i][0]), double(palette[i][1]), double(palette[i][2])};
+                for (int c = 0; c < 3; ++c) {
+                    const double e = want[c] - got[c];
+                    here[(x + 2) * 3 + c] += e * 7 / 16;
+                    next[x * 3 + c] += e * 3 / 16;
+                    next[(x + 1) * 3 + c] += e * 5 / 16;
+                    next[(x + 2) * 3 + c] += e / 16;
+                }
+                const bool hole = std::hypot(x - 260, y - 260) < 70;
+                current[static_cast<std::size_t>(y) * Side + x] = hole ? transparent : std::uint8_t(i);
+            }
+        }
+        Bytes rgba;
+        rgba.reserve(Side * Side * 4);
+        for (std::uint8_t c : current) {
+            if (c == transparent) {
+                rgba.insert(rgba.end(), {0, 0, 0, 0});
+            } else {
+                rgba.insert(rgba.end(), {palette[c][0], palette[c][1], palette[c][2], 255});
+            }
+        }
+        composed.push_back(std::move(rgba));
+        int left = Side, top = Side, right = -1, bottom = -1;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                if (t == 0 || current[y * Side + x] != previous[y * Side + x]) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        if (right < 0) left = top = right = bottom = 0;
+        GifFrameSpec f = SolidGifFrame(left, top, right - left + 1, bottom - top + 1, transparent, 1);
+        f.Transparent = transparent;
+        f.Delay = 4;
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x) {
+                const std::uint8_t c = current[y * Side + x];
+                const bool same = t > 0 && c == previous[y * Side + x];
+                f.Indices[static_cast<std::size_t>(y - top) * f.Width + (x - left)] = same ? transparent : c;
+            }
+        gif.Frames.push_back(f);
+        std::swap(previous, current);
+    }
+    return BuildGif(gif);
+}
+
+// A semi-transparent scene as an APNG encoder writes it: a translucent
+// gradient with translucent discs moving over it; frame 0 whole, then the
+// rectangle that changed, blended as source, disposed as none. Fills
+// `composed` with each frame as it shows (RGBA).
+Bytes MakeTranslucentApng(std::vector<Bytes>& composed)
+{
+    auto pixel = [](int x, int y, int t) {
+        std::array<double, 4> c = {60 + 150.0 * x / Side, 90 + 100.0 * y / Side, 180, 110 + 100.0 * y / Side};
+        for (int k = 0; k < 4; ++k) {
+            const double cx = 260 + 190 * std::cos(t * 0.06 + k * 1.6), cy = 260 + 170 * std::sin(t * 0.045 + k * 1.6);
+            const double d = std::hypot(x - cx, y - cy);
+            const double a = std::clamp((48 - d) / 8, 0.0, 1.0) * 0.6;  // soft, translucent edge
+            const std::array<double, 3> disc = {240.0, 80.0 + 40 * k, 60.0};
+            for (int i = 0; i < 3; ++i) c[i] = c[i] * (1 - a) + disc[i] * a;
+            c[3] = c[3] * (1 - a) + 255 * a;
+        }
+        return std::array<std::uint8_t, 4>{std::uint8_t(std::lround(c[0])), std::uint8_t(std::lround(c[1])),
+                                           std::uint8_t(std::lround(c[2])), std::uint8_t(std::lround(c[3]))};
+    };
+    ApngSpec apng{.Width = Side, .Height = Side};
+    for (int t = 0; t < Frames; ++t) {
+        Bytes rgba;
+        rgba.reserve(Side * Side * 4);
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                const auto c = pixel(x, y, t);
+                rgba.insert(rgba.end(), c.begin(), c.end());
+            }
+        std::uint32_t left = 0, top = 0, right = Side - 1, bottom = Side - 1;
+        if (t > 0) {
+            const Bytes& before = composed.back();
+            left = top = Side, right = bottom = 0;
+            for (std::uint32_t y = 0; y < Side; ++y)
+                for (std::uint32_t x = 0; x < Side; ++x)
+                    if (std::memcmp(&rgba[(y * Side + x) * 4], &before[(y * Side + x) * 4], 4) != 0) {
+                        left = std::min(left, x), right = std::max(right, x);
+                        top = std::min(top, y), bottom = std::max(bottom, y);
+                    }
+            if (left > right) left = top = right = bottom = 0;
+        }
+        ApngFrameSpec f{.Width = right - left + 1, .Height = bottom - top + 1, .X = left, .Y = top,
+                        .Dispose = 0, .Blend = 0, .DelayNumerator = 1, .DelayDenominator = 25};
+        for (std::uint32_t y = top; y <= bottom; ++y) {
+            const auto row = rgba.begin() + static_cast<std::ptrdiff_t>((y * Side + left) * 4);
+            f.Pixels.insert(f.Pixels.end(), row, row + static_cast<std::ptrdiff_t>(f.Width * 4));
+        }
+        apng.Frames.push_back(std::move(f));
+        composed.push_back(std::move(rgba));
+    }
+    return BuildApng(apng);
+}
+
+// A long lossy WebP: the smooth scene, whole frames, as a video converter
+// writes one.
+Bytes MakeLongLossyWebp()
+{
+    WebpSpec webp{.CanvasWidth = Side, .CanvasHeight = Side, .Background = 0xFFFFFFFF};
+    for (int t = 0; t < LongFrames; ++t) {
+        WebpFrameSpec f{.Width = Side, .Height = Side, .Lossy = true, .Duration = 40};
+        f.Rgba = SceneRgba(t);
+        webp.Frames.push_back(std::move(f));
+    }
+    return BuildAnimatedWebp(webp);
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -353,7 +517,13 @@ int main(int argc, char** argv)
     WriteFile(folder + "/flat.gif", MakeOptimizedGif());
     WriteFile(folder + "/photo.gif", MakeDitheredGif());
     WriteFile(folder + "/sprite.png", MakeEncoderApng());
-    WriteFile(folder + "/scene.avif", MakeAvif());
-    WriteFile(folder + "/scene.jxl", MakeJxl());
+    WriteFile(folder + "/scene.avif", MakeAvif(SceneRgba));
+    WriteFile(folder + "/scene.jxl", MakeJxl(SceneRgba, false));
+    std::vector<Bytes> dithered, translucent;
+    WriteFile(folder + "/dither8.gif", MakeDitheredFewColourGif(dithered));
+    WriteFile(folder + "/translucent.png", MakeTranslucentApng(translucent));
+    WriteFile(folder + "/long.webp", MakeLongLossyWebp());
+    WriteFile(folder + "/translucent.avif", MakeAvif([&](int t) { return translucent[static_cast<std::size_t>(t)]; }));
+    WriteFile(folder + "/dither8.jxl", MakeJxl([&](int t) { return dithered[static_cast<std::size_t>(t)]; }, true));
     return 0;
 }
