@@ -103,6 +103,31 @@ Bytes MakeWebp(std::mt19937& rng, bool lossy)
     return BuildAnimatedWebp(webp);
 }
 
+// The frame a GIF optimizer writes for `current` (Side x Side indices) after
+// `previous`: the rectangle that changed (all of the first frame, one pixel
+// where nothing changed), unchanged pixels transparent, disposed as none.
+GifFrameSpec ChangedRectangle(const std::vector<std::uint8_t>& previous, const std::vector<std::uint8_t>& current,
+                              bool first, std::uint8_t transparent)
+{
+    int left = Side, top = Side, right = -1, bottom = -1;
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x)
+            if (first || current[y * Side + x] != previous[y * Side + x]) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    if (right < 0) left = top = right = bottom = 0;  // nothing changed
+    GifFrameSpec f = SolidGifFrame(left, top, right - left + 1, bottom - top + 1, transparent, 1);
+    f.Transparent = transparent;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x) {
+            const std::uint8_t c = current[y * Side + x];
+            const bool same = !first && c == previous[y * Side + x];
+            f.Indices[static_cast<std::size_t>(y - top) * f.Width + (x - left)] = same ? transparent : c;
+        }
+    return f;
+}
+
 // Few colours as a GIF optimizer leaves them: frame 0 whole, then only the
 // rectangle that changed, with unchanged pixels transparent, and a 1 x 1
 // transparent frame where nothing moved (a pause).
@@ -129,23 +154,7 @@ Bytes MakeOptimizedGif()
     std::vector<std::uint8_t> previous(Side * Side), current(Side * Side);
     for (int t = 0; t < Frames; ++t) {
         render(t, current);
-        int left = Side, top = Side, right = -1, bottom = -1;
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x)
-                if (t == 0 || current[y * Side + x] != previous[y * Side + x]) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
-        if (right < 0) left = top = right = bottom = 0;  // nothing changed
-        GifFrameSpec f = SolidGifFrame(left, top, right - left + 1, bottom - top + 1, Transparent, 1);
-        f.Transparent = Transparent;
-        for (int y = top; y <= bottom; ++y)
-            for (int x = left; x <= right; ++x) {
-                const std::uint8_t c = current[y * Side + x];
-                const bool same = t > 0 && c == previous[y * Side + x];
-                f.Indices[static_cast<std::size_t>(y - top) * f.Width + (x - left)] = same ? Transparent : c;
-            }
-        gif.Frames.push_back(f);
+        gif.Frames.push_back(ChangedRectangle(previous, current, t == 0, Transparent));
         std::swap(previous, current);
     }
     return BuildGif(gif);
@@ -414,23 +423,8 @@ Bytes MakeDitheredFewColourGif(std::vector<Bytes>& composed)
             }
         }
         composed.push_back(std::move(rgba));
-        int left = Side, top = Side, right = -1, bottom = -1;
-        for (int y = 0; y < Side; ++y)
-            for (int x = 0; x < Side; ++x)
-                if (t == 0 || current[y * Side + x] != previous[y * Side + x]) {
-                    left = std::min(left, x), right = std::max(right, x);
-                    top = std::min(top, y), bottom = std::max(bottom, y);
-                }
-        if (right < 0) left = top = right = bottom = 0;
-        GifFrameSpec f = SolidGifFrame(left, top, right - left + 1, bottom - top + 1, transparent, 1);
-        f.Transparent = transparent;
+        GifFrameSpec f = ChangedRectangle(previous, current, t == 0, transparent);
         f.Delay = 4;
-        for (int y = top; y <= bottom; ++y)
-            for (int x = left; x <= right; ++x) {
-                const std::uint8_t c = current[y * Side + x];
-                const bool same = t > 0 && c == previous[y * Side + x];
-                f.Indices[static_cast<std::size_t>(y - top) * f.Width + (x - left)] = same ? transparent : c;
-            }
         gif.Frames.push_back(f);
         std::swap(previous, current);
     }

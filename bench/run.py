@@ -116,7 +116,7 @@ def main():
              ("gif", "dither8.gif", "ImageMagick", 0), ("apng", "translucent.png", "Pillow", 0),
              ("webp", "long.webp", "Pillow", 2), ("avif", "translucent.avif", "ffmpeg", 3),
              ("jxl", "dither8.jxl", None, 0)]
-    rows, checks, summary = [], [], []
+    rows, checks, summary, failed = [], [], [], {}
     for fmt, name, checker, tolerance in files:
         src = os.path.join(inputs, name)
         names = [n for n, _ in tools(fmt, src, "")]
@@ -124,7 +124,17 @@ def main():
         for round_ in range(ROUNDS + 1):
             order = names[round_ % len(names):] + names[:round_ % len(names)]
             for tool in order:
-                seconds, peak, size, frames, base = run(fmt, tool, src, work)
+                if tool in failed.get(name, {}):
+                    continue
+                try:
+                    seconds, peak, size, frames, base = run(fmt, tool, src, work)
+                except RuntimeError as error:
+                    if tool in ("framelot", "floor"):
+                        raise
+                    # A peer that cannot do this file leaves the row; the report says why.
+                    failed.setdefault(name, {})[tool] = str(error).strip().splitlines()[-1][:200]
+                    print(f"{name} {tool} round {round_}: failed", file=sys.stderr)
+                    continue
                 if round_ == 0 and (checker or fmt == "avif") and tool in ("framelot", checker):
                     results.setdefault("_frames_" + tool, frames)
                 else:
@@ -133,6 +143,9 @@ def main():
                     results[tool].append((seconds, peak, size))
                 print(f"{name} {tool} round {round_}: {seconds:.2f} s", file=sys.stderr)
         ours = statistics.median(s for s, _, _ in results["framelot"])
+        names = [t for t in names if t not in failed.get(name, {})]
+        if checker in failed.get(name, {}):
+            checker = None
         peers = [t for t in names if t not in ("framelot", "floor")]
         frame_writers = [t for t in peers if t != "djxl"]  # djxl writes one APNG, not frames
         smallest = min(results[t][0][2] for t in frame_writers) if frame_writers else None
@@ -179,6 +192,9 @@ def main():
               "YUV conversion; an avifdec built with libyuv takes libyuv's faster path, a few levels off at colour",
               "edges, so a small difference here is avifdec's (the unit tests compare with the exact conversion):", ""]
     lines += [f"- {name} vs {checker}: {verdict}" for name, checker, verdict in checks]
+    if failed:
+        lines += ["", "Peers that could not do a file (left out of its row):", ""]
+        lines += [f"- {name}, {tool}: {why}" for name, tools_ in failed.items() for tool, why in tools_.items()]
     text = "\n".join(lines) + "\n"
     open(os.path.join(ROOT, "bench", "RESULTS.md"), "w").write(text)
     print(text)

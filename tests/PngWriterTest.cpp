@@ -25,33 +25,38 @@ SaveOutcome Save(const Bitmap& b, const std::string& path)
     return SavePng(b, path, encoded, encoder);
 }
 
+using P = std::array<std::uint8_t, 4>;
+
+// A w x h bitmap whose pixel at (x, y) is pixel(x, y).
+template <typename PixelFunction>
+Bitmap Picture(int w, int h, PixelFunction pixel)
+{
+    Bitmap b = MakeBitmap(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const P p = pixel(x, y);
+            std::copy(p.begin(), p.end(), b.Pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + x) * 4);
+        }
+    return b;
+}
+
 // Bitmaps of every kind the encoder tells apart (smooth or noisy, few colours
 // or many), fully transparent and opaque ones, and sizes from one pixel to
 // thousands wide, odd and even.
 std::vector<std::pair<std::string, Bitmap>> Pictures()
 {
     std::mt19937 rng(5);
-    auto make = [&](int w, int h, auto pixel) {
-        Bitmap b = MakeBitmap(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::array<std::uint8_t, 4> p = pixel(x, y);
-                std::copy(p.begin(), p.end(), b.Pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + x) * 4);
-            }
-        return b;
-    };
-    using P = std::array<std::uint8_t, 4>;
     std::vector<std::pair<std::string, Bitmap>> all;
-    all.emplace_back("1x1", make(1, 1, [](int, int) { return P{1, 2, 3, 4}; }));
-    all.emplace_back("1x40 noise", make(1, 40, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
-    all.emplace_back("3001x3 gradient", make(3001, 3, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y * 9), std::uint8_t(x / 3), 255}; }));
-    all.emplace_back("transparent", make(33, 17, [](int, int) { return P{0, 0, 0, 0}; }));
-    all.emplace_back("opaque white", make(64, 9, [](int, int) { return P{255, 255, 255, 255}; }));
-    all.emplace_back("smooth, translucent", make(257, 65, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), 90, std::uint8_t(x ^ y)}; }));
-    all.emplace_back("flat, four colours", make(90, 40, [](int x, int y) { return P{std::uint8_t(x < 45 ? 0 : 200), 30, std::uint8_t(y < 20 ? 90 : 10), 255}; }));
-    all.emplace_back("few colours", make(131, 70, [](int x, int y) { return P{std::uint8_t((x / 10) * 40), 0, std::uint8_t((y / 10) * 60), 255}; }));
-    all.emplace_back("noisy, few colours", make(99, 64, [&](int, int) { const std::uint8_t v = std::uint8_t(rng() % 6 * 51); return P{v, std::uint8_t(255 - v), v, 255}; }));
-    all.emplace_back("noise", make(160, 48, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
+    all.emplace_back("1x1", Picture(1, 1, [](int, int) { return P{1, 2, 3, 4}; }));
+    all.emplace_back("1x40 noise", Picture(1, 40, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
+    all.emplace_back("3001x3 gradient", Picture(3001, 3, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y * 9), std::uint8_t(x / 3), 255}; }));
+    all.emplace_back("transparent", Picture(33, 17, [](int, int) { return P{0, 0, 0, 0}; }));
+    all.emplace_back("opaque white", Picture(64, 9, [](int, int) { return P{255, 255, 255, 255}; }));
+    all.emplace_back("smooth, translucent", Picture(257, 65, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), 90, std::uint8_t(x ^ y)}; }));
+    all.emplace_back("flat, four colours", Picture(90, 40, [](int x, int y) { return P{std::uint8_t(x < 45 ? 0 : 200), 30, std::uint8_t(y < 20 ? 90 : 10), 255}; }));
+    all.emplace_back("few colours", Picture(131, 70, [](int x, int y) { return P{std::uint8_t((x / 10) * 40), 0, std::uint8_t((y / 10) * 60), 255}; }));
+    all.emplace_back("noisy, few colours", Picture(99, 64, [&](int, int) { const std::uint8_t v = std::uint8_t(rng() % 6 * 51); return P{v, std::uint8_t(255 - v), v, 255}; }));
+    all.emplace_back("noise", Picture(160, 48, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng())}; }));
     return all;
 }
 
@@ -111,16 +116,6 @@ Bytes ReferenceFilter(PngFilter filter, const Bytes& row, const Bytes& prior)
 TEST(PngWriterTest, EachKindOfContentGetsItsPlan)
 {
     std::mt19937 rng(8);
-    auto make = [](int w, int h, auto pixel) {
-        Bitmap b = MakeBitmap(w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::array<std::uint8_t, 4> p = pixel(x, y);
-                std::copy(p.begin(), p.end(), b.Pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + x) * 4);
-            }
-        return b;
-    };
-    using P = std::array<std::uint8_t, 4>;
     auto noise = [&](int spread) { return static_cast<int>(rng() % (2 * spread + 1)) - spread; };
     auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
     struct Row {
@@ -130,18 +125,18 @@ TEST(PngWriterTest, EachKindOfContentGetsItsPlan)
         int Level;
     };
     const Row rows[] = {
-        {"flat, four colours", make(256, 256, [](int x, int y) { return P{std::uint8_t(x < 128 ? 0 : 200), 30, std::uint8_t(y < 100 ? 90 : 10), 255}; }),
+        {"flat, four colours", Picture(256, 256, [](int x, int y) { return P{std::uint8_t(x < 128 ? 0 : 200), 30, std::uint8_t(y < 100 ? 90 : 10), 255}; }),
          PngRowFilters::None, DenseLevel},
         {"all transparent", MakeBitmap(300, 200), PngRowFilters::None, DenseLevel},
-        {"dithered, few colours", make(256, 256, [&](int, int) { const std::uint8_t v = rng() % 2 ? 128 : 0; return P{v, v, 0, 255}; }),
+        {"dithered, few colours", Picture(256, 256, [&](int, int) { const std::uint8_t v = rng() % 2 ? 128 : 0; return P{v, v, 0, 255}; }),
          PngRowFilters::None, DefaultLevel},
-        {"smooth, few colours", make(256, 256, [](int x, int y) { return P{std::uint8_t((x + y) / 2), 40, 80, 255}; }),
+        {"smooth, few colours", Picture(256, 256, [](int x, int y) { return P{std::uint8_t((x + y) / 2), 40, 80, 255}; }),
          PngRowFilters::Paeth, FewColoursLevel},
-        {"smooth gradient, many colours", make(512, 512, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), std::uint8_t((x + y) / 4), 255}; }),
+        {"smooth gradient, many colours", Picture(512, 512, [](int x, int y) { return P{std::uint8_t(x), std::uint8_t(y), std::uint8_t((x + y) / 4), 255}; }),
          PngRowFilters::Paeth, DefaultLevel},
-        {"fine texture (decoded video)", make(512, 512, [&](int x, int y) { return P{clamp(x / 2 + noise(1)), clamp(y / 2 + noise(1)), clamp(100 + noise(1)), 255}; }),
+        {"fine texture (decoded video)", Picture(512, 512, [&](int x, int y) { return P{clamp(x / 2 + noise(1)), clamp(y / 2 + noise(1)), clamp(100 + noise(1)), 255}; }),
          PngRowFilters::Paeth, QuickLevel},
-        {"noise, many colours", make(256, 256, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), 255}; }),
+        {"noise, many colours", Picture(256, 256, [&](int, int) { return P{std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), 255}; }),
          PngRowFilters::Adaptive, NoisyLevel},
     };
     // The levels bench/RESULTS.md was measured with.
