@@ -39,14 +39,11 @@ void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& 
     }
     const std::uint64_t charge = WriterCharge(frame);
     std::unique_lock lock(mutex_);
-    const auto fits = [&] { return heldBytes_ + spareBytes_ + charge <= maxBytes_; };
+    changed_.wait(lock, [&] {
+        return queue_.size() < capacity_ && (heldBytes_ == 0 || heldBytes_ + charge <= maxBytes_);
+    });
     // Kept storage gives way to frames.
-    while (!fits() && !spare_.empty()) {
-        spareBytes_ -= spare_.back().Pixels.size();
-        spare_.pop_back();
-    }
-    changed_.wait(lock, [&] { return queue_.size() < capacity_ && (heldBytes_ == 0 || fits()); });
-    while (!fits() && !spare_.empty()) {  // a lone frame over the bound
+    while (!spare_.empty() && heldBytes_ + spareBytes_ + charge > maxBytes_) {
         spareBytes_ -= spare_.back().Pixels.size();
         spare_.pop_back();
     }

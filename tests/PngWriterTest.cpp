@@ -108,8 +108,6 @@ Bytes ReferenceFilter(PngFilter filter, const Bytes& row, const Bytes& prior)
     return out;
 }
 
-// Rows of one pixel and of many, a first row (nothing above), values at both
-// ends of a byte so that differences wrap, and every tie of the Paeth choice.
 // Each kind of content gets its own filters and level, so a changed
 // threshold or level fails here; a bitmap whose sizes do not match gets the
 // default plan, and the encoder refuses it without touching its output.
@@ -167,6 +165,8 @@ TEST(PngWriterTest, FilteredCostOfAWideRowDoesNotWrap)
     EXPECT_EQ(FilteredCost(row.data(), row.size()), 128ull * row.size());
 }
 
+// Rows of one pixel and of many, a first row (nothing above), values at both
+// ends of a byte so that differences wrap, and every tie of the Paeth choice.
 TEST(PngWriterTest, EachFilterMatchesTheFormatsDefinition)
 {
     std::mt19937 rng(11);
