@@ -36,7 +36,7 @@ void StopOnError(png_structp png, png_const_charp)
 // The two steps below hold every libpng call that can fail. Each sets its own
 // return point and owns no C++ object, so a longjmp skips no destructor.
 
-// Reads the header and sets the transforms to 8-bit BGRA with straight alpha.
+// Reads the header and sets the transforms to 8-bit RGBA with straight alpha.
 bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32* height)
 {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -54,7 +54,6 @@ bool ReadHeader(png_structp png, png_infop info, png_uint_32* width, png_uint_32
     if ((colourType & PNG_COLOR_MASK_ALPHA) == 0 && !png_get_valid(png, info, PNG_INFO_tRNS)) {
         png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     }
-    png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return png_get_rowbytes(png, info) == static_cast<png_size_t>(*width) * 4;

@@ -9,7 +9,7 @@
 namespace framelot {
 
 // Decodes the PNG in `bytes` into `out` (storage reused from call to call) as
-// straight blue, green, red, alpha, 8 bits a sample, rows top-down: palette and
+// straight red, green, blue, alpha, 8 bits a sample, rows top-down: palette and
 // low bit depths expanded, grey copied to all three colours, tRNS made alpha,
 // 16-bit samples rounded to 8 bits as sRGB values, interlace undone. False when
 // the bytes are not a PNG, are damaged, or claim a size beyond the pixel limit;

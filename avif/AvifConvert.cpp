@@ -1,5 +1,5 @@
 // Frames come out of libavif as YUV images of the sequence track's size; each
-// is converted to 8-bit BGRA with straight alpha by libavif's own exact
+// is converted to 8-bit RGBA with straight alpha by libavif's own exact
 // conversion (deeper samples rounded), then turned by 'irot' and mirrored by
 // 'imir', in that order, which libavif reports but does not apply.
 #include "avif/AvifConvert.h"
@@ -12,12 +12,12 @@
 namespace framelot {
 namespace {
 
-// The decoded image as straight BGRA, 8 bits a sample, into `out`.
-bool ToBgra(avifImage* image, Bitmap& out)
+// The decoded image as straight RGBA, 8 bits a sample, into `out`.
+bool ToRgba(avifImage* image, Bitmap& out)
 {
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, image);
-    rgb.format = AVIF_RGB_FORMAT_BGRA;
+    rgb.format = AVIF_RGB_FORMAT_RGBA;
     rgb.depth = 8;
     rgb.alphaPremultiplied = AVIF_FALSE;
     // libavif's own conversion with its best chroma upsampling, not libyuv's
@@ -73,7 +73,7 @@ ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSi
     for (std::uint32_t i = 0; i < count; ++i) {
         const avifResult next = avifDecoderNextImage(decoder.get());
         avifImage* image = decoder->image;
-        if (next != AVIF_RESULT_OK || image->width != width || image->height != height || !ToBgra(image, frame)) {
+        if (next != AVIF_RESULT_OK || image->width != width || image->height != height || !ToRgba(image, frame)) {
             const std::string why = next != AVIF_RESULT_OK ? avifResultToString(next) : "its size or samples are wrong";
             return Damaged("frame " + std::to_string(i) + " cannot be decoded: " + why);
         }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) __builtin_trap();
-    image.format = PNG_FORMAT_BGRA;
+    image.format = PNG_FORMAT_RGBA;
     std::vector<std::uint8_t> back(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, back.data(), 0, nullptr)) __builtin_trap();
     if (image.width != static_cast<png_uint_32>(bitmap.Width) || back != bitmap.Pixels) __builtin_trap();

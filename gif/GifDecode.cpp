@@ -92,7 +92,7 @@ bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
         std::vector<GifPixelType> indices;
         if (!ReadIndices(gif.get(), width, height, desc.Interlace, indices)) return false;
 
-        // Palette as BGRA; indices beyond the table (or with no table) are
+        // Palette as RGBA; indices beyond the table (or with no table) are
         // opaque black, and the transparent index is all-zero.
         std::uint8_t palette[256][4] = {};
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
@@ -100,9 +100,9 @@ bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
         if (map != nullptr) {
             const int count = std::min(map->ColorCount, 256);
             for (int i = 0; i < count; ++i) {
-                palette[i][0] = map->Colors[i].Blue;
+                palette[i][0] = map->Colors[i].Red;
                 palette[i][1] = map->Colors[i].Green;
-                palette[i][2] = map->Colors[i].Red;
+                palette[i][2] = map->Colors[i].Blue;
             }
         }
         if (transparent >= 0 && transparent < 256) std::memset(palette[transparent], 0, 4);

@@ -1,5 +1,6 @@
 // The bitmap value every part of the program works on: 4 bytes a pixel in the
-// order blue, green, red, alpha, rows top-down without gaps.
+// order red, green, blue, alpha (the order PNG stores and every decoder
+// can give), rows top-down without gaps.
 #pragma once
 
 #include <cstdint>

@@ -56,8 +56,8 @@ void FillRect(Bitmap& dst, const Rect& rect, Colour colour)
 {
     Span2D s;
     if (!ClipBlock(dst.Width, dst.Height, rect.Left, rect.Top, rect.Width, rect.Height, s)) return;
-    const std::uint8_t px[4] = {static_cast<std::uint8_t>(colour >> 16), static_cast<std::uint8_t>(colour >> 8),
-                                static_cast<std::uint8_t>(colour), 0};
+    const std::uint8_t px[4] = {static_cast<std::uint8_t>(colour), static_cast<std::uint8_t>(colour >> 8),
+                                static_cast<std::uint8_t>(colour >> 16), 0};
     for (int y = 0; y < s.Height; ++y) {
         std::uint8_t* d = PixelAt(dst, s.DstX, s.DstY + y);
         for (int x = 0; x < s.Width; ++x, d += 4) std::memcpy(d, px, 4);

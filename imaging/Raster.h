@@ -7,7 +7,7 @@
 
 namespace framelot {
 
-// Every pixel of `rect` (clipped) gets blue, green and red from `colour` (red
+// Every pixel of `rect` (clipped) gets red, green and blue from `colour` (red
 // in the low byte) and alpha 0.
 void FillRect(Bitmap& dst, const Rect& rect, Colour colour);
 

@@ -14,7 +14,6 @@
 
 #include <string>
 
-#include "imaging/ChannelOrder.h"
 #include "imaging/Cores.h"
 #include "jxl/JxlIndex.h"
 
@@ -91,7 +90,6 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
             break;
         }
         case JXL_DEC_FULL_IMAGE:
-            SwapRedAndBlue(frame.Pixels.data(), frame.Pixels.size(), frame.Pixels.data());
             if (!sink(frames, frame)) return Converted();
             ++frames;
             break;

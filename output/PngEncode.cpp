@@ -9,7 +9,6 @@
 #include <array>
 #include <cstring>
 
-#include "imaging/ChannelOrder.h"
 #include "output/PngFilter.h"
 #include "output/PngPlan.h"
 
@@ -29,7 +28,7 @@ constexpr int MaxLevel = 12;
 // between threads) and the row buffers.
 struct PngEncoder::State {
     std::array<libdeflate_compressor*, MaxLevel + 1> Compressors{};
-    std::vector<std::uint8_t> Rows;      // two unfiltered rows in RGBA order: this one and the one above
+    std::vector<std::uint8_t> ZeroRow;   // the row above the first: all zero
     std::vector<std::uint8_t> Scratch;   // one filtered row for each filter
     std::vector<std::uint8_t> Filtered;  // every row's filter byte and filtered bytes
     std::vector<std::uint8_t> Compressed;
@@ -48,11 +47,11 @@ struct PngEncoder::State {
     // Buffers beyond what a usual frame needs go back after their frame.
     void Trim()
     {
-        if (Filtered.capacity() + Compressed.capacity() + Rows.capacity() + Scratch.capacity() >
+        if (Filtered.capacity() + Compressed.capacity() + ZeroRow.capacity() + Scratch.capacity() >
             RetainedEncoderBytes) {
             Filtered = {};
             Compressed = {};
-            Rows = {};
+            ZeroRow = {};
             Scratch = {};
         }
     }
@@ -65,23 +64,23 @@ void FilterImage(const Bitmap& bitmap, PngRowFilters filters, PngEncoder::State&
     const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
     const auto height = static_cast<std::size_t>(bitmap.Height);
     state.Filtered.resize(height * (stride + 1));
-    std::memset(state.Rows.data() + stride, 0, stride);  // the row above the first
+    state.ZeroRow.assign(stride, 0);
+    // The bitmap's bytes are already in the file's order: rows are filtered
+    // straight from it.
     for (std::size_t y = 0; y < height; ++y) {
-        std::uint8_t* row = state.Rows.data() + (y % 2) * stride;
-        const std::uint8_t* prior = state.Rows.data() + ((y + 1) % 2) * stride;
+        const std::uint8_t* row = bitmap.Pixels.data() + y * stride;
+        const std::uint8_t* prior = y == 0 ? state.ZeroRow.data() : row - stride;
         std::uint8_t* out = state.Filtered.data() + y * (stride + 1);
         switch (filters) {
         case PngRowFilters::None:
             out[0] = static_cast<std::uint8_t>(PngFilter::None);
-            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, out + 1);
+            std::memcpy(out + 1, row, stride);
             break;
         case PngRowFilters::Paeth:
-            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, row);
             out[0] = static_cast<std::uint8_t>(PngFilter::Paeth);
             FilterRow(PngFilter::Paeth, row, prior, stride, out + 1);
             break;
         case PngRowFilters::Adaptive:
-            SwapRedAndBlue(bitmap.Pixels.data() + y * stride, stride, row);
             FilterRowAdaptively(row, prior, stride, state.Scratch.data(), out);
             break;
         }
@@ -118,7 +117,6 @@ bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, std::vector<std::uint8
     const PngPlan plan = PlanPngFrame(bitmap);
     libdeflate_compressor* compressor = state.Compressor(plan.Level);
     if (compressor == nullptr) return false;
-    state.Rows.resize(2 * stride);
     state.Scratch.resize(PngFilterCount * stride);
     FilterImage(bitmap, plan.Filters, state);
     state.Compressed.resize(libdeflate_zlib_compress_bound(compressor, state.Filtered.size()));

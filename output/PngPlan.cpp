@@ -21,7 +21,6 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/ChannelOrder.h"
 #include "output/PngFilter.h"
 
 namespace framelot {
@@ -68,18 +67,13 @@ PngPlan PlanPngFrame(const Bitmap& bitmap)
         bitmap.Pixels.size() != stride * static_cast<std::size_t>(bitmap.Height)) {
         return {};
     }
-    std::vector<std::uint8_t> rows(3 * stride);  // the row above, this row, and this row filtered
-    std::uint8_t* above = rows.data();
-    std::uint8_t* row = above + stride;
-    std::uint8_t* filtered = row + stride;
+    std::vector<std::uint8_t> filtered(stride);
     std::uint64_t residual = 0, sampled = 0;
     ColourCounter colours;
     for (int y = 1; y < bitmap.Height; y += SampleRowStep) {
         const std::uint8_t* source = bitmap.Pixels.data() + static_cast<std::size_t>(y) * stride;
-        SwapRedAndBlue(source - stride, stride, above);
-        SwapRedAndBlue(source, stride, row);
-        FilterRow(PngFilter::Paeth, row, above, stride, filtered);
-        residual += FilteredCost(filtered, stride);
+        FilterRow(PngFilter::Paeth, source, source - stride, stride, filtered.data());
+        residual += FilteredCost(filtered.data(), stride);
         sampled += stride;
         for (std::size_t x = 0; x < stride && colours.Count <= FewColours; x += PngPixelBytes) {
             std::uint32_t pixel;

@@ -49,7 +49,7 @@ Bitmap ReadPng(const std::string& path)
     image.version = PNG_IMAGE_VERSION;
     const std::vector<std::uint8_t> file = ReadFile(path);
     if (file.empty() || !png_image_begin_read_from_memory(&image, file.data(), file.size())) return b;
-    image.format = PNG_FORMAT_BGRA;
+    image.format = PNG_FORMAT_RGBA;
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return b;
     b.Width = static_cast<int>(image.width);
@@ -71,13 +71,13 @@ std::vector<std::string> ListFiles(const fs::path& folder)
     return names;
 }
 
-Bitmap SolidBitmap(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a)
+Bitmap SolidBitmap(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a)
 {
     Bitmap bitmap = MakeBitmap(width, height);
     for (std::size_t i = 0; i < bitmap.Pixels.size(); i += 4) {
-        bitmap.Pixels[i] = b;
+        bitmap.Pixels[i] = r;
         bitmap.Pixels[i + 1] = g;
-        bitmap.Pixels[i + 2] = r;
+        bitmap.Pixels[i + 2] = b;
         bitmap.Pixels[i + 3] = a;
     }
     return bitmap;

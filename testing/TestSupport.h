@@ -29,17 +29,17 @@ struct TempDir {
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> ReadFile(const std::string& path);
 
-// A PNG file read back as blue, green, red, alpha, independently of our decoder.
+// A PNG file read back as red, green, blue, alpha, independently of our decoder.
 // Width 0 when the file cannot be read.
 Bitmap ReadPng(const std::string& path);
 
 // Every file below `folder`, relative names sorted.
 std::vector<std::string> ListFiles(const fs::path& folder);
 
-// A bitmap of the given size filled with one BGRA pixel.
-Bitmap SolidBitmap(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r, std::uint8_t a);
+// A bitmap of the given size filled with one RGBA pixel.
+Bitmap SolidBitmap(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a);
 
-// The BGRA bytes at (x, y).
+// The RGBA bytes at (x, y).
 std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
 
 // Runs `work` in a child process and returns what it returned. With

@@ -32,15 +32,15 @@ TEST(AlphaTest, PremultiplyIsFloorOfColourTimesAlpha)
 TEST(AlphaTest, UnpremultiplyTruncatesAndClampsMalformedColour)
 {
     Bitmap b = SolidBitmap(4, 1, 0, 0, 0, 0);
-    const std::uint8_t pixels[] = {200, 100, 50, 128, /* premultiplied below */ 9, 9, 9, 0, 255, 254, 1, 10, 7, 8, 9, 255};
+    const std::uint8_t pixels[] = {50, 100, 200, 128, /* premultiplied below */ 9, 9, 9, 0, 1, 254, 255, 10, 9, 8, 7, 255};
     std::copy(std::begin(pixels), std::end(pixels), b.Pixels.begin());
-    PremultiplyAlpha(b);  // pixel 0: 100, 50, 25; pixel 2: 10, 9, 0 (pixel 1 alpha 0 -> 0)
-    b.Pixels[8] = 200;    // colour above alpha: not valid premultiplied data
+    PremultiplyAlpha(b);  // pixel 0: 25, 50, 100; pixel 2: 0, 9, 10 (pixel 1 alpha 0 -> 0)
+    b.Pixels[10] = 200;   // colour above alpha: not valid premultiplied data
     UnpremultiplyAlpha(b);
-    EXPECT_EQ(PixelAt(b, 0, 0), (Px{199, 99, 49, 128}));
+    EXPECT_EQ(PixelAt(b, 0, 0), (Px{49, 99, 199, 128}));
     EXPECT_EQ(PixelAt(b, 1, 0), (Px{0, 0, 0, 0}));
-    EXPECT_EQ(PixelAt(b, 2, 0), (Px{255, 229, 0, 10}));  // 200*255/10 capped; 9*255/10 = 229
-    EXPECT_EQ(PixelAt(b, 3, 0), (Px{7, 8, 9, 255}));
+    EXPECT_EQ(PixelAt(b, 2, 0), (Px{0, 229, 255, 10}));  // 200*255/10 capped; 9*255/10 = 229
+    EXPECT_EQ(PixelAt(b, 3, 0), (Px{9, 8, 7, 255}));
 }
 
 TEST(RasterTest, FillTakesRedFromTheLowByteAndClearsAlpha)
@@ -48,15 +48,15 @@ TEST(RasterTest, FillTakesRedFromTheLowByteAndClearsAlpha)
     Bitmap b = SolidBitmap(3, 3, 9, 9, 9, 255);
     FillRect(b, Rect{1, 1, 5, 5}, 0x00332211);  // clipped at the right and bottom
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{9, 9, 9, 255}));
-    EXPECT_EQ(PixelAt(b, 1, 1), (Px{0x33, 0x22, 0x11, 0}));
-    EXPECT_EQ(PixelAt(b, 2, 2), (Px{0x33, 0x22, 0x11, 0}));
+    EXPECT_EQ(PixelAt(b, 1, 1), (Px{0x11, 0x22, 0x33, 0}));
+    EXPECT_EQ(PixelAt(b, 2, 2), (Px{0x11, 0x22, 0x33, 0}));
     FillRect(b, Rect{0, 0, 3, 3}, 0);
     EXPECT_EQ(b.Pixels, std::vector<std::uint8_t>(36, 0));
 }
 
 TEST(RasterTest, CopyTakesAllFourBytesAndClipsAtEveryEdge)
 {
-    const Bitmap src = SolidBitmap(2, 2, 1, 2, 3, 0);  // alpha 0 is copied too
+    const Bitmap src = SolidBitmap(2, 2, 3, 2, 1, 0);  // alpha 0 is copied too
     struct Case { std::int64_t X, Y; int Changed; };
     const Case cases[] = {{0, 0, 4}, {-1, -1, 1}, {3, 3, 1}, {4, 0, 0}, {-2, 0, 0}, {1LL << 40, 0, 0}, {-(1LL << 40), 0, 0}};
     for (const Case& c : cases) {
@@ -64,7 +64,7 @@ TEST(RasterTest, CopyTakesAllFourBytesAndClipsAtEveryEdge)
         CopyBlock(dst, c.X, c.Y, src, 2, 2);
         int changed = 0;
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) changed += PixelAt(dst, x, y) == Px{1, 2, 3, 0};
+            for (int x = 0; x < 4; ++x) changed += PixelAt(dst, x, y) == Px{3, 2, 1, 0};
         EXPECT_EQ(changed, c.Changed) << c.X << "," << c.Y;
     }
     Bitmap dst = SolidBitmap(4, 4, 9, 9, 9, 255);
@@ -74,15 +74,15 @@ TEST(RasterTest, CopyTakesAllFourBytesAndClipsAtEveryEdge)
 
 TEST(RasterTest, BlendIdentitiesAndRounding)
 {
-    Bitmap dst = SolidBitmap(3, 1, 10, 20, 30, 200);
+    Bitmap dst = SolidBitmap(3, 1, 30, 20, 10, 200);
     Bitmap src = MakeBitmap(3, 1);
-    const std::uint8_t px[] = {0, 0, 0, 0, 40, 50, 60, 255, 64, 0, 0, 128};
+    const std::uint8_t px[] = {0, 0, 0, 0, 60, 50, 40, 255, 0, 0, 64, 128};
     std::copy(std::begin(px), std::end(px), src.Pixels.begin());
     BlendBlock(dst, 0, 0, src, 3, 1);
-    EXPECT_EQ(PixelAt(dst, 0, 0), (Px{10, 20, 30, 200}));  // transparent leaves it exactly
-    EXPECT_EQ(PixelAt(dst, 1, 0), (Px{40, 50, 60, 255}));  // opaque replaces it exactly
+    EXPECT_EQ(PixelAt(dst, 0, 0), (Px{30, 20, 10, 200}));  // transparent leaves it exactly
+    EXPECT_EQ(PixelAt(dst, 1, 0), (Px{60, 50, 40, 255}));  // opaque replaces it exactly
     // 64 + round(10 * 127 / 255) = 64 + 5; alpha 128 + round(200 * 127 / 255) = 128 + 100
-    EXPECT_EQ(PixelAt(dst, 2, 0), (Px{69, 10, 15, 228}));
+    EXPECT_EQ(PixelAt(dst, 2, 0), (Px{15, 10, 69, 228}));
 }
 
 TEST(RasterTest, StraightBlendRoundsEachChannelToNearest)

@@ -11,7 +11,7 @@ namespace framelot {
 namespace {
 
 using namespace test;
-using Px = std::vector<int>;  // BGRA
+using Px = std::vector<int>;  // RGBA
 
 ApngFrameSpec Frame(std::uint32_t w, std::uint32_t h, std::uint32_t x, std::uint32_t y, std::uint8_t dispose,
                     std::uint8_t blend, Bytes rgba)
@@ -78,7 +78,7 @@ TEST(ApngTest, DefaultImageIsFrameZeroOnlyWhenItsFctlComesFirst)
     auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0, 255, 0, 255}));
-    EXPECT_EQ(PixelAt(out[1], 1, 0), (Px{255, 0, 0, 255}));
+    EXPECT_EQ(PixelAt(out[1], 1, 0), (Px{0, 0, 255, 255}));
 
     fixture.DefaultImageIsFrame = true;
     EXPECT_TRUE(IndexApng(BuildApng(fixture), 10).Frames[0].DataInIdat);
@@ -93,8 +93,8 @@ TEST(ApngTest, DefaultImageIsFrameZeroOnlyWhenItsFctlComesFirst)
 TEST(ApngTest, DisposeAndBlendMatrix)
 {
     struct Case { std::uint8_t D0, D1, B1; Px Second1, Third0, Third1; };
-    const Px Red = {0, 0, 255, 255}, Clear = {0, 0, 0, 0};
-    const Px GreenOverRed = {0, 128, 127, 255}, Green = {0, 255, 0, 128};
+    const Px Red = {255, 0, 0, 255}, Clear = {0, 0, 0, 0};
+    const Px GreenOverRed = {127, 128, 0, 255}, Green = {0, 255, 0, 128};
     const Case cases[] = {
         {0, 0, 0, Green, Red, Green},            // source: replaces, alpha included
         {0, 0, 1, GreenOverRed, Red, GreenOverRed},
@@ -125,7 +125,7 @@ TEST(ApngTest, SavedColourIsStraightThroughTheTruncatingRoundTrip)
                    Frame(1, 1, 0, 0, 0, 0, SolidRgba(1, 1, 50, 100, 200, 0))}};
     const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{199, 99, 49, 128}));
+    EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{49, 99, 199, 128}));
     EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 0, 0}));  // blend source punches a hole
 }
 
@@ -136,8 +136,8 @@ TEST(ApngTest, LaterFramesAreClippedToTheFirstFramesCanvas)
     const auto out = Compose(BuildApng(fixture));
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[1].Width, 2);
-    EXPECT_EQ(PixelAt(out[1], 1, 1), (Px{255, 0, 0, 255}));
-    EXPECT_EQ(PixelAt(out[1], 0, 1), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(out[1], 1, 1), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(out[1], 0, 1), (Px{255, 0, 0, 255}));
 }
 
 TEST(ApngTest, PaletteAndTransparencyReachEveryFrame)
@@ -155,7 +155,7 @@ TEST(ApngTest, PaletteAndTransparencyReachEveryFrame)
     }
     const auto out = Compose(png);
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 255, 255}));  // index 1 is transparent: frame 0 shows
+    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{255, 0, 0, 255}));  // index 1 is transparent: frame 0 shows
 }
 
 TEST(ApngTest, OnlyTheFirstPaletteAndTransparencyAreCarried)
@@ -224,7 +224,7 @@ TEST(ApngTest, UndecodableFrameZeroFailsAndLaterOnesDrawNothing)
     png[fdat + 9] ^= 0xFF;
     auto out = Compose(png);
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{255, 0, 0, 255}));
 
     const std::size_t idat = text.find("IDAT");
     png = BuildApng(fixture);

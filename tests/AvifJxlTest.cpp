@@ -69,7 +69,7 @@ std::string Joined(const std::vector<std::string>& paths)
 }
 
 // Every frame as libavif's own exact conversion gives it (libyuv avoided,
-// best chroma upsampling), as straight BGRA. Debian 12's avifdec converts
+// best chroma upsampling), as straight RGBA. Debian 12's avifdec converts
 // through libyuv, so it cannot serve as this reference.
 std::vector<Bitmap> ReferenceFrames(const Bytes& file)
 {
@@ -80,7 +80,7 @@ std::vector<Bitmap> ReferenceFrames(const Bytes& file)
         while (avifDecoderNextImage(decoder) == AVIF_RESULT_OK) {
             avifRGBImage rgb;
             avifRGBImageSetDefaults(&rgb, decoder->image);
-            rgb.format = AVIF_RGB_FORMAT_BGRA;
+            rgb.format = AVIF_RGB_FORMAT_RGBA;
             rgb.depth = 8;
             rgb.avoidLibYUV = AVIF_TRUE;
             rgb.chromaUpsampling = AVIF_CHROMA_UPSAMPLING_BEST_QUALITY;

@@ -5,6 +5,7 @@
 // a temporary folder first, since frames are written beside their source.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -91,9 +92,7 @@ Bitmap ReadRgba(const fs::path& path, int width, int height)
 {
     const Bytes raw = ReadFile(path.string());
     Bitmap b = MakeBitmap(width, height);
-    for (std::size_t i = 0; i + 3 < raw.size() && i < b.Pixels.size(); i += 4) {
-        b.Pixels[i] = raw[i + 2], b.Pixels[i + 1] = raw[i + 1], b.Pixels[i + 2] = raw[i], b.Pixels[i + 3] = raw[i + 3];
-    }
+    std::copy_n(raw.begin(), std::min(raw.size() / 4 * 4, b.Pixels.size()), b.Pixels.begin());
     return b;
 }
 
@@ -387,8 +386,7 @@ TEST(CorpusTest, PillowApngSuiteGivesTheDerivedColours)
                 for (int x = 0; x < f.Width; ++x) {
                     const bool in = !u->Inner.empty() && x >= u->X0 && x <= u->X1 && y >= u->Y0 && y <= u->Y1;
                     const std::vector<int>& want = in ? u->Inner : u->Outer;
-                    const auto got = PixelAt(f, x, y);
-                    const int rgba[4] = {got[2], got[1], got[0], got[3]};
+                    const auto rgba = PixelAt(f, x, y);
                     for (int c = 0; c < 4; ++c) {
                         if (c < 3 && want[3] == 0) continue;
                         ASSERT_LE(std::abs(rgba[c] - want[c]), loose ? 1 : 0)

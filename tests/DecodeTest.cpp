@@ -1,4 +1,4 @@
-// Decoding one stand-alone GIF or PNG into straight BGRA.
+// Decoding one stand-alone GIF or PNG into straight RGBA.
 #include <gtest/gtest.h>
 
 #include "apng/PngDecode.h"
@@ -55,12 +55,12 @@ TEST(DecodeTest, PngOfEveryColourTypeAndDepthComesOutExactly)
                         Px expected;
                         switch (colourType) {
                         case 0: expected = {v(0), v(0), v(0), 255}; break;
-                        case 2: expected = {v(2), v(1), v(0), 255}; break;
+                        case 2: expected = {v(0), v(1), v(2), 255}; break;
                         case 4: expected = {v(0), v(0), v(0), v(1)}; break;
-                        case 6: expected = {v(2), v(1), v(0), v(3)}; break;
+                        case 6: expected = {v(0), v(1), v(2), v(3)}; break;
                         default: {
                             const Rgb& p = fixture.Palette[static_cast<std::size_t>(sample(x, y, 0))];
-                            expected = {p[2], p[1], p[0], 255};
+                            expected = {p[0], p[1], p[2], 255};
                         }
                         }
                         ASSERT_EQ(PixelAt(b, int(x), int(y)), expected) << name << " at " << x << "," << y;
@@ -78,9 +78,9 @@ TEST(DecodeTest, PngTransparencyChunkBecomesAlpha)
                          .Palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, .PaletteAlpha = {0, 128}};
     Bitmap b;
     ASSERT_TRUE(DecodePngInto(BuildStillPng(palette), b));
-    EXPECT_EQ(PixelAt(b, 0, 0), (Px{3, 2, 1, 0}));
-    EXPECT_EQ(PixelAt(b, 1, 0), (Px{6, 5, 4, 128}));
-    EXPECT_EQ(PixelAt(b, 2, 0), (Px{9, 8, 7, 255}));  // past the tRNS entries: opaque
+    EXPECT_EQ(PixelAt(b, 0, 0), (Px{1, 2, 3, 0}));
+    EXPECT_EQ(PixelAt(b, 1, 0), (Px{4, 5, 6, 128}));
+    EXPECT_EQ(PixelAt(b, 2, 0), (Px{7, 8, 9, 255}));  // past the tRNS entries: opaque
 
     StillPngSpec grey{.Width = 2, .Height = 1, .ColourType = 0, .BitDepth = 16, .Interlaced = true,
                       .Samples = {0x1234, 0xFFFF}, .TransparentKey = {0x1234}};
@@ -92,7 +92,7 @@ TEST(DecodeTest, PngTransparencyChunkBecomesAlpha)
                      .TransparentKey = {1, 2, 3}};
     ASSERT_TRUE(DecodePngInto(BuildStillPng(rgb), b));
     EXPECT_EQ(PixelAt(b, 0, 0)[3], 0);
-    EXPECT_EQ(PixelAt(b, 1, 0), (Px{4, 2, 1, 255}));
+    EXPECT_EQ(PixelAt(b, 1, 0), (Px{1, 2, 4, 255}));
 }
 
 TEST(DecodeTest, GifTransparentIndexIsAllZeroAndOthersOpaque)
@@ -105,9 +105,9 @@ TEST(DecodeTest, GifTransparentIndexIsAllZeroAndOthersOpaque)
     Bitmap b;
     ASSERT_TRUE(DecodeGifInto(BuildGif(fixture), b));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{0, 0, 0, 255}));
-    EXPECT_EQ(PixelAt(b, 1, 0), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(b, 1, 0), (Px{255, 0, 0, 255}));
     EXPECT_EQ(PixelAt(b, 2, 0), (Px{0, 0, 0, 0}));
-    EXPECT_EQ(PixelAt(b, 3, 0), (Px{255, 0, 0, 255}));
+    EXPECT_EQ(PixelAt(b, 3, 0), (Px{0, 0, 255, 255}));
 }
 
 TEST(DecodeTest, InterlacedGifRowsComeOutInDisplayOrder)
@@ -121,7 +121,7 @@ TEST(DecodeTest, InterlacedGifRowsComeOutInDisplayOrder)
     ASSERT_TRUE(DecodeGifInto(BuildGif(fixture), b));
     for (int y = 0; y < 10; ++y) {
         const Rgb c = FourColours()[y % 4];
-        EXPECT_EQ(PixelAt(b, 0, y), (Px{c[2], c[1], c[0], 255})) << y;
+        EXPECT_EQ(PixelAt(b, 0, y), (Px{c[0], c[1], c[2], 255})) << y;
     }
 }
 

@@ -54,7 +54,7 @@ TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
 // not the first or the last to fail.
 ConvertResult TwoUnwritableFrames(std::span<const std::uint8_t>, const FrameSink& sink, const FrameCountSink&)
 {
-    const Bitmap pixel = SolidBitmap(1, 1, 1, 2, 3, 255), empty;
+    const Bitmap pixel = SolidBitmap(1, 1, 3, 2, 1, 255), empty;
     for (std::uint64_t i : {0, 1, 4, 3, 2, 5}) sink(i, i == 2 || i == 4 ? empty : pixel);
     return Converted();
 }
@@ -75,10 +75,10 @@ TEST(FileConversionTest, TheLowestFailedFrameIsReportedWithTheCount)
 // Frames 0-2 equal, frame 3 one pixel different, frames 4-5 equal to frame 0.
 ConvertResult RepeatedFrames(std::span<const std::uint8_t>, const FrameSink& sink, const FrameCountSink&)
 {
-    Bitmap frame = SolidBitmap(5, 3, 10, 20, 30, 255);
+    Bitmap frame = SolidBitmap(5, 3, 30, 20, 10, 255);
     for (std::uint64_t i = 0; i < 6; ++i) {
         Bitmap handed = frame;
-        if (i == 3) handed.Pixels[4 * 7 + 2] = 31;  // pixel (2, 1), red
+        if (i == 3) handed.Pixels[4 * 7] = 31;  // pixel (2, 1), red
         sink(i, handed);
     }
     return Converted();
@@ -95,8 +95,8 @@ TEST(FileConversionTest, RepeatedFramesAreWrittenUnderEachNumberAndADifferentOne
         for (int i = 0; i < 6; ++i) {
             const Bitmap back = ReadPng(dir / ("r_000" + std::to_string(i) + ".png"));
             ASSERT_EQ(back.Width, 5) << i;
-            EXPECT_EQ(PixelAt(back, 2, 1), (std::vector<int>{10, 20, i == 3 ? 31 : 30, 255})) << i;
-            EXPECT_EQ(PixelAt(back, 0, 0), (std::vector<int>{10, 20, 30, 255})) << i;
+            EXPECT_EQ(PixelAt(back, 2, 1), (std::vector<int>{i == 3 ? 31 : 30, 20, 10, 255})) << i;
+            EXPECT_EQ(PixelAt(back, 0, 0), (std::vector<int>{30, 20, 10, 255})) << i;
         }
     }
 }

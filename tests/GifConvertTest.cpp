@@ -14,7 +14,7 @@ namespace {
 using namespace test;
 using Px = std::vector<int>;
 
-const Px Red = {0, 0, 255, 255}, Green = {0, 255, 0, 255}, Blue = {255, 0, 0, 255}, Black = {0, 0, 0, 255};
+const Px Red = {255, 0, 0, 255}, Green = {0, 255, 0, 255}, Blue = {0, 0, 255, 255}, Black = {0, 0, 0, 255};
 
 std::vector<Bitmap> Compose(const GifSpec& fixture, ConvertStatus expected = ConvertStatus::Converted)
 {
@@ -140,7 +140,7 @@ TEST(GifConvertTest, CanvasBeforeFrameZeroHoldsTheBackgroundColourWhenFrameZeroR
                               .Frames = {SolidGifFrame(1, 0, 2, 1, 1, disposal), SolidGifFrame(1, 0, 1, 1, 2)}};
         const auto out = Compose(fixture);
         ASSERT_EQ(out.size(), 2u);
-        const Px expected = disposal == 1 ? Px{255, 255, 255, 0} : Px{255, 0, 0, 0};  // blue under alpha 0
+        const Px expected = disposal == 1 ? Px{255, 255, 255, 0} : Px{0, 0, 255, 0};  // blue under alpha 0
         EXPECT_EQ(PixelAt(out[0], 0, 0), expected) << disposal;
         EXPECT_EQ(PixelAt(out[0], 1, 0), Red) << disposal;
     }
@@ -174,9 +174,9 @@ TEST(GifConvertTest, LocalTablesInterlaceCommentsAnd87a)
     GifSpec fixture{.ScreenWidth = 1, .ScreenHeight = 9, .Palette = FourColours(), .Version87a = true, .LoopExtension = false, .Frames = {a, b}};
     const auto out = Compose(fixture);
     ASSERT_EQ(out.size(), 2u);
-    for (int y = 0; y < 9; ++y) EXPECT_EQ(PixelAt(out[0], 0, y), (y & 1) ? (Px{6, 5, 4, 255}) : (Px{3, 2, 1, 255}));
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(PixelAt(out[0], 0, y), (y & 1) ? (Px{4, 5, 6, 255}) : (Px{1, 2, 3, 255}));
     EXPECT_EQ(PixelAt(out[1], 0, 0), Blue);
-    EXPECT_EQ(PixelAt(out[1], 0, 1), (Px{6, 5, 4, 255}));
+    EXPECT_EQ(PixelAt(out[1], 0, 1), (Px{4, 5, 6, 255}));
 }
 
 TEST(GifConvertTest, UndecodableFrameDrawsNothingButKeepsItsNumber)

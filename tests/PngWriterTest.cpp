@@ -228,7 +228,7 @@ TEST(PngWriterTest, NeverReplacesWhatIsThere)
 {
     TempDir dir;
     const std::string path = dir / "f.png";
-    ASSERT_EQ(Save(SolidBitmap(2, 2, 1, 2, 3, 255), path).Status, SaveStatus::Written);
+    ASSERT_EQ(Save(SolidBitmap(2, 2, 3, 2, 1, 255), path).Status, SaveStatus::Written);
     const Bytes first = ReadFile(path);
     EXPECT_EQ(Save(SolidBitmap(4, 4, 9, 9, 9, 255), path).Status, SaveStatus::AlreadyExists);
     EXPECT_EQ(ReadFile(path), first);

@@ -24,13 +24,13 @@ using namespace test;
 
 constexpr int BlendTolerance = 3;
 
-// Every canvas libwebp's animation decoder gives, as BGRA bitmaps.
+// Every canvas libwebp's animation decoder gives, as RGBA bitmaps.
 std::vector<Bitmap> OracleFrames(const Bytes& bytes)
 {
     std::vector<Bitmap> frames;
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) return frames;
-    options.color_mode = MODE_BGRA;
+    options.color_mode = MODE_RGBA;
     options.use_threads = 0;
     const WebPData data{bytes.data(), bytes.size()};
     WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);

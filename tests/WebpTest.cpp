@@ -10,7 +10,7 @@ namespace framelot {
 namespace {
 
 using namespace test;
-using Px = std::vector<int>;  // BGRA
+using Px = std::vector<int>;  // RGBA
 
 WebpFrameSpec Frame(int x, int y, int w, int h, Bytes rgba, bool disposeBackground = false, bool noBlend = false)
 {
@@ -55,9 +55,9 @@ TEST(WebpTest, CanvasIsFrameTwosExtentAndGrowsNeverToTheDeclaredSize)
     EXPECT_EQ(out[2].Width, 8);
     EXPECT_EQ(out[2].Height, 8);
     // The composition so far stays at the origin when the canvas grows.
-    EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{255, 0, 0, 255}));
     EXPECT_EQ(PixelAt(out[2], 4, 2), (Px{0, 255, 0, 255}));
-    EXPECT_EQ(PixelAt(out[2], 7, 7), (Px{255, 0, 0, 255}));
+    EXPECT_EQ(PixelAt(out[2], 7, 7), (Px{0, 0, 255, 255}));
     EXPECT_EQ(PixelAt(out[2], 7, 0)[3], 0);
 }
 
@@ -69,8 +69,8 @@ TEST(WebpTest, TransparentPixelsCarryTheBackgroundColourAndFaintOnesTheirOwn)
                               .Background = 0x00FF8040 /* red 0xFF, green 0x80, blue 0x40 */,
                               .Frames = {Frame(0, 0, 2, 1, first), Frame(0, 0, 2, 1, SolidRgba(2, 1, 0, 0, 0, 0))}});
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0x40, 0x80, 0xFF, 0}));
-    EXPECT_EQ(PixelAt(out[0], 1, 0), (Px{50, 100, 200, 1}));
+    EXPECT_EQ(PixelAt(out[0], 0, 0), (Px{0xFF, 0x80, 0x40, 0}));
+    EXPECT_EQ(PixelAt(out[0], 1, 0), (Px{200, 100, 50, 1}));
 }
 
 TEST(WebpTest, DisposeBackgroundShowsFromTheNextFrameOn)
@@ -81,7 +81,7 @@ TEST(WebpTest, DisposeBackgroundShowsFromTheNextFrameOn)
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 255, 0, 255}));
     EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{255, 255, 255, 0}));
-    EXPECT_EQ(PixelAt(out[2], 1, 0), (Px{0, 0, 255, 255}));
+    EXPECT_EQ(PixelAt(out[2], 1, 0), (Px{255, 0, 0, 255}));
 }
 
 // The next frame draws inside the disposed rectangle: the clearing must come
@@ -105,8 +105,8 @@ TEST(WebpTest, NoBlendReplacesWithAlphaAndOpaqueFramesReplaceOutright)
                                Frame(0, 0, 1, 1, SolidRgba(1, 1, 0, 0, 255, 128)),
                                Frame(0, 0, 2, 1, SolidRgba(2, 1, 9, 9, 9, 255))}});
     ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{255, 0, 0, 128}));  // no blend: the red below is gone
-    EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{255, 0, 0, 192}));  // blend: blue over half-blue
+    EXPECT_EQ(PixelAt(out[1], 0, 0), (Px{0, 0, 255, 128}));  // no blend: the red below is gone
+    EXPECT_EQ(PixelAt(out[2], 0, 0), (Px{0, 0, 255, 192}));  // blend: blue over half-blue
     EXPECT_EQ(PixelAt(out[3], 1, 0), (Px{9, 9, 9, 255}));
 }
 
@@ -120,7 +120,7 @@ TEST(WebpTest, FilesAreWrittenAndNumberedFromZero)
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 5u);
     EXPECT_EQ(ListFiles(dir / "a").back(), "a_0004.png");
-    EXPECT_EQ(PixelAt(ReadPng(dir / "a/a_0004.png"), 1, 1), (Px{0, 0, 200, 255}));
+    EXPECT_EQ(PixelAt(ReadPng(dir / "a/a_0004.png"), 1, 1), (Px{200, 0, 0, 255}));
 }
 
 }  // namespace

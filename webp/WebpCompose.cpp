@@ -51,9 +51,9 @@ void ComposeWebpFrame(WebpComposer& composer, const Bitmap* frame, const WebpFra
 void FinishWebpOutput(const WebpComposer& composer, Bitmap& output)
 {
     output = composer.Canvas;
-    const std::uint8_t fill[3] = {static_cast<std::uint8_t>(composer.FillColour >> 16),
+    const std::uint8_t fill[3] = {static_cast<std::uint8_t>(composer.FillColour),
                                   static_cast<std::uint8_t>(composer.FillColour >> 8),
-                                  static_cast<std::uint8_t>(composer.FillColour)};
+                                  static_cast<std::uint8_t>(composer.FillColour >> 16)};
     if ((fill[0] | fill[1] | fill[2]) == 0) return;  // W6: already transparent black
     std::uint8_t* p = output.Pixels.data();
     for (std::size_t i = 0, n = output.Pixels.size() / 4; i < n; ++i, p += 4) {

@@ -11,7 +11,7 @@
 namespace framelot {
 namespace {
 
-// Decodes one frame's bitstream into `frame` (straight BGRA), reusing its storage.
+// Decodes one frame's bitstream into `frame` (straight RGBA), reusing its storage.
 bool DecodeWebpFrame(std::span<const std::uint8_t> data, Bitmap& frame)
 {
     int width = 0, height = 0;
@@ -20,7 +20,7 @@ bool DecodeWebpFrame(std::span<const std::uint8_t> data, Bitmap& frame)
     frame.Width = width;
     frame.Height = height;
     frame.Pixels.resize(static_cast<std::size_t>(width) * height * 4);
-    return WebPDecodeBGRAInto(data.data(), data.size(), frame.Pixels.data(), frame.Pixels.size(), width * 4) !=
+    return WebPDecodeRGBAInto(data.data(), data.size(), frame.Pixels.data(), frame.Pixels.size(), width * 4) !=
            nullptr;
 }
 
