@@ -9,9 +9,10 @@
 #include "imaging/Limits.h"
 
 namespace framelot {
+namespace {
 
-ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
-                              const FrameCountSink& announce)
+ConvertResult ConvertApng(std::span<const std::uint8_t> bytes, const FrameSink& sink, const FrameCountSink& announce,
+                          bool declaredCanvas)
 {
     const ApngIndex index = IndexApng(bytes, MaxFrames + 1);
     if (ConvertResult checked = CheckApngAnimation(index); checked.Status != ConvertStatus::Converted) return checked;
@@ -22,7 +23,10 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
     if (!DecodePngInto(rebuilt, frame)) return Damaged("the first frame cannot be decoded");
 
     if (announce) announce(static_cast<std::uint64_t>(index.Count));
-    ApngComposer composer = StartApngComposer(frame.Width, frame.Height);
+    // The index has checked IHDR's size against the limits.
+    ApngComposer composer = declaredCanvas ? StartApngComposer(static_cast<int>(index.ImageWidth),
+                                                               static_cast<int>(index.ImageHeight))
+                                           : StartApngComposer(frame.Width, frame.Height);
     const ApngFrameRecord* record = &index.Frames[0];
     for (std::int32_t i = 0; i < index.Count; ++i) {
         const auto k = static_cast<std::size_t>(i);
@@ -38,6 +42,20 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
         DisposeApngFrame(composer, *record, k);
     }
     return Converted();
+}
+
+}  // namespace
+
+ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    return ConvertApng(bytes, sink, announce, false);
+}
+
+ConvertResult ConvertApngDataOnDeclaredCanvas(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                                              const FrameCountSink& announce)
+{
+    return ConvertApng(bytes, sink, announce, true);
 }
 
 }  // namespace framelot

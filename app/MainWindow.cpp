@@ -116,8 +116,9 @@ MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFu
     };
     BatchConvertFunction converter;  // empty: the runner's own dispatch
     if (convert_) {
-        converter = [this](const std::string& path, bool makeFolder, unsigned, const ProgressFunction& progress) {
-            return convert_(path, makeFolder, progress);
+        converter = [this](const std::string& path, const OutputOptions& options, unsigned,
+                           const ProgressFunction& progress) {
+            return convert_(path, options.MakeFolder, progress);
         };
     }
     runner_ = std::make_unique<BatchRunner>(BatchSettings{1, [this] { return makeFolder_.load(); }, converter},

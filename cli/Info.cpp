@@ -5,6 +5,7 @@
 
 #include "convert/Describe.h"
 #include "convert/FileInfo.h"
+#include "output/JsonText.h"
 
 namespace framelot {
 namespace {
@@ -12,77 +13,6 @@ namespace {
 // Viewers commonly stretch display times this short (browsers show a GIF
 // delay of 0 or 1 hundredth as 100 ms).
 constexpr double StretchedDelayMs = 10;
-
-// A finite number as JSON and the text table write it: whole numbers without a
-// point, others to three decimals with trailing zeros dropped ("1.000" is "1",
-// never "1.").
-std::string Number(double v)
-{
-    if (!std::isfinite(v)) return "0";
-    if (v == std::floor(v) && std::fabs(v) < 1e15) return std::to_string(static_cast<long long>(v));
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", v);
-    std::string s = text;
-    while (s.back() == '0') s.pop_back();
-    if (s.back() == '.') s.pop_back();
-    return s;
-}
-
-// The length of the well-formed UTF-8 sequence at `s[i]`; 0 when the bytes
-// there are not one (stray continuation bytes, overlong forms, surrogates,
-// values past U+10FFFF, sequences cut short).
-std::size_t Utf8SequenceLength(const std::string& s, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
-    const unsigned b0 = byte(i);
-    if (b0 < 0x80) return 1;
-    const auto continuation = [&](std::size_t k, unsigned low = 0x80, unsigned high = 0xBF) {
-        return byte(k) >= low && byte(k) <= high;
-    };
-    if (b0 >= 0xC2 && b0 <= 0xDF) return continuation(i + 1) ? 2 : 0;
-    if (b0 >= 0xE0 && b0 <= 0xEF) {
-        const unsigned low = b0 == 0xE0 ? 0xA0 : 0x80, high = b0 == 0xED ? 0x9F : 0xBF;
-        return continuation(i + 1, low, high) && continuation(i + 2) ? 3 : 0;
-    }
-    if (b0 >= 0xF0 && b0 <= 0xF4) {
-        const unsigned low = b0 == 0xF0 ? 0x90 : 0x80, high = b0 == 0xF4 ? 0x8F : 0xBF;
-        return continuation(i + 1, low, high) && continuation(i + 2) && continuation(i + 3) ? 4 : 0;
-    }
-    return 0;
-}
-
-std::string JsonString(const std::string& s)
-{
-    // Bytes that are not UTF-8 (a file name from another system) become
-    // U+FFFD, so the output is always valid JSON text.
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = Utf8SequenceLength(s, i);
-        if (length == 0) {
-            out += "\\ufffd";
-            ++i;
-            continue;
-        }
-        if (length > 1) {
-            out.append(s, i, length);
-            i += length;
-            continue;
-        }
-        const char c = s[i++];
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 const char* StatusName(ConvertStatus status)
 {
@@ -121,7 +51,7 @@ void PrintText(const std::string& file, const ConvertResult& r, const AnimationI
         const bool shortDelay = f.DelayMs <= StretchedDelayMs;
         stretched = stretched || shortDelay;
         std::printf("  %6zu %6d %6d %6d %6d %8s %s  %-12s %-10s %s\n", i, f.Bounds.Left, f.Bounds.Top, f.Bounds.Width,
-                    f.Bounds.Height, Number(f.DelayMs).c_str(), shortDelay ? "*" : " ", f.RawDelay.c_str(),
+                    f.Bounds.Height, JsonNumber(f.DelayMs).c_str(), shortDelay ? "*" : " ", f.RawDelay.c_str(),
                     DisposeName(f.Dispose), BlendName(f.Blend));
     }
     if (stretched) std::printf("  * 10 ms or less: viewers commonly show such a frame for about 100 ms\n");
@@ -143,7 +73,7 @@ std::string Json(const std::string& file, const ConvertResult& r, const Animatio
         out += std::string(i == 0 ? "\n    " : ",\n    ") + "{\"index\": " + std::to_string(i) +
                ", \"left\": " + std::to_string(f.Bounds.Left) + ", \"top\": " + std::to_string(f.Bounds.Top) +
                ", \"width\": " + std::to_string(f.Bounds.Width) + ", \"height\": " + std::to_string(f.Bounds.Height) +
-               ", \"delay_ms\": " + Number(f.DelayMs) + ", \"delay_raw\": " + JsonString(f.RawDelay) +
+               ", \"delay_ms\": " + JsonNumber(f.DelayMs) + ", \"delay_raw\": " + JsonString(f.RawDelay) +
                ", \"dispose\": " + JsonString(DisposeName(f.Dispose)) +
                ", \"blend\": " + JsonString(BlendName(f.Blend)) + "}";
     }

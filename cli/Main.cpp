@@ -17,6 +17,9 @@
 #include "convert/BatchRunner.h"
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
+#include "convert/FolderFiles.h"
+#include "convert/FrameList.h"
+#include "convert/OutputOptions.h"
 #include "imaging/Cores.h"
 
 namespace {
@@ -25,7 +28,9 @@ using framelot::ConvertResult;
 using framelot::ConvertStatus;
 
 constexpr const char* Usage =
-    "Usage: framelot-cli [--folder | --no-folder] [--jobs N] [--quiet] [--] FILE...\n"
+    "Usage: framelot-cli [--folder | --no-folder] [-o DIR] [--frames LIST]\n"
+    "                    [--canvas grown|declared] [--sheet [--columns N]]\n"
+    "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
     "       framelot-cli --help | --version\n"
     "\n"
@@ -36,6 +41,20 @@ constexpr const char* Usage =
     "\n"
     "  --folder      put the frames in a folder named after the file (default)\n"
     "  --no-folder   put the frames beside the file\n"
+    "  -o, --output DIR\n"
+    "                put the frames under DIR instead of beside the file (DIR is\n"
+    "                made when missing): -o out a.gif writes out/a/a_0000.png\n"
+    "  --frames LIST only these frames, each under its own number, composed as in a\n"
+    "                full conversion: --frames 0,5,10-20 or --frames 10- (to the end)\n"
+    "  --canvas declared\n"
+    "                every frame at the size the file declares, anything outside\n"
+    "                clipped; --canvas grown (default) lets the canvas grow to hold\n"
+    "                frames that reach past it, as the format's own rules do\n"
+    "  --sheet       instead of frame files, one sprite sheet name_sheet.png (the\n"
+    "                frames in a grid, row by row) and its atlas name_sheet.json\n"
+    "  --columns N   with --sheet: N frames a row (default: the smallest square)\n"
+    "  --recursive   a FOLDER's subfolders too (a folder stands for the animations\n"
+    "                directly inside it, in name order)\n"
     "  --jobs N      convert up to N files side by side (default: the number of\n"
     "                cores); results are still printed in the order given\n"
     "  --quiet       print only the count of converted files, not a line a file\n"
@@ -51,14 +70,17 @@ constexpr const char* Usage =
     "A file whose output is already there is skipped; no existing file is ever\n"
     "overwritten. On a terminal, a file that takes a while shows its progress.\n"
     "Exit status: 0 when no file failed, 1 when a file could not be read or\n"
-    "written or is over a limit, 2 for a usage error.\n";
+    "written or is over a limit, 2 for a usage error (a file with none of the\n"
+    "frames --frames asks for counts as one).\n";
 
 constexpr long MaxJobs = 256;
+constexpr long MaxColumns = 100'000;  // no more than the frames a file may have
 
 enum ExitStatus { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 
 struct Options {
-    bool MakeFolder = true;
+    framelot::OutputOptions Output;
+    bool Recursive = false;     // folders: their subfolders too
     bool Info = false;          // describe the files instead of converting them
     bool Json = false;          // with Info: one JSON document
     bool Quiet = false;         // no line a file, only the result text
@@ -66,6 +88,54 @@ struct Options {
     unsigned Jobs = framelot::CoreCount();
     std::vector<std::string> Files;
 };
+
+// Reports a usage error: its reason on a line, then the usage.
+std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
+{
+    std::fprintf(stderr, "framelot-cli: %s\n\n%s", reason.c_str(), Usage);
+    exitStatus = ExitUsage;
+    return std::nullopt;
+}
+
+bool TakesValue(const char* option)
+{
+    for (const char* name : {"--jobs", "-o", "--output", "--frames", "--canvas", "--columns"}) {
+        if (std::strcmp(option, name) == 0) return true;
+    }
+    return false;
+}
+
+// A whole number from 1 to `max`, the text holding nothing else.
+bool ReadCount(const std::string& text, long max, long& n)
+{
+    char* end = nullptr;
+    n = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && text[0] != '-' && *end == '\0' && n >= 1 && n <= max;
+}
+
+// The value of an option that takes one; false with the reason when it is not
+// one the option takes.
+bool ReadValue(const std::string& option, const std::string& value, Options& options, std::string& error)
+{
+    long n = 0;
+    if (option == "--jobs") {
+        if (!ReadCount(value, MaxJobs, n)) error = "--jobs takes a number from 1 to " + std::to_string(MaxJobs);
+        else options.Jobs = static_cast<unsigned>(n);
+    } else if (option == "--columns") {
+        if (!ReadCount(value, MaxColumns, n)) error = "--columns takes a number from 1 to " + std::to_string(MaxColumns);
+        else options.Output.SheetColumns = static_cast<std::uint64_t>(n);
+    } else if (option == "-o" || option == "--output") {
+        if (value.empty()) error = option + " takes a folder";
+        else options.Output.OutputFolder = value;
+    } else if (option == "--frames") {
+        if (auto list = framelot::ParseFrameList(value, error)) options.Output.Frames = std::move(*list);
+    } else if (option == "--canvas") {
+        if (value == "grown") options.Output.Canvas = framelot::CanvasChoice::Grown;
+        else if (value == "declared") options.Output.Canvas = framelot::CanvasChoice::Declared;
+        else error = "--canvas takes grown or declared (not \"" + value + "\")";
+    }
+    return error.empty();
+}
 
 // The options, or the exit status when the program is to stop at once (help
 // printed, or a usage error reported).
@@ -82,25 +152,24 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
         } else if (std::strcmp(a, "--") == 0) {
             optionsDone = true;
         } else if (std::strcmp(a, "--folder") == 0) {
-            options.MakeFolder = true;
+            options.Output.MakeFolder = true;
         } else if (std::strcmp(a, "--no-folder") == 0) {
-            options.MakeFolder = false;
+            options.Output.MakeFolder = false;
+        } else if (std::strcmp(a, "--recursive") == 0 || std::strcmp(a, "-r") == 0) {
+            options.Recursive = true;
+        } else if (std::strcmp(a, "--sheet") == 0) {
+            options.Output.Sheet = true;
+        } else if (TakesValue(a)) {
+            if (i + 1 >= argc) return UsageError(std::string(a) + " needs a value", exitStatus);
+            const std::string value = arguments[++i];
+            std::string error;
+            if (!ReadValue(a, value, options, error)) return UsageError(error, exitStatus);
         } else if (std::strcmp(a, "--info") == 0) {
             options.Info = true;
         } else if (std::strcmp(a, "--json") == 0) {
             options.Json = true;
         } else if (std::strcmp(a, "--quiet") == 0 || std::strcmp(a, "-q") == 0) {
             options.Quiet = true;
-        } else if (std::strcmp(a, "--jobs") == 0) {
-            char* end = nullptr;
-            const long n = i + 1 < argc ? std::strtol(arguments[i + 1].c_str(), &end, 10) : 0;
-            if (n < 1 || n > MaxJobs || end == nullptr || *end != '\0') {
-                std::fprintf(stderr, "framelot-cli: --jobs takes a number from 1 to %ld\n\n%s", MaxJobs, Usage);
-                exitStatus = ExitUsage;
-                return std::nullopt;
-            }
-            options.Jobs = static_cast<unsigned>(n);
-            ++i;
         } else if (std::strcmp(a, "--version") == 0) {
             std::printf("framelot-cli %s\n", FRAMELOT_VERSION);
             exitStatus = ExitOk;
@@ -110,15 +179,17 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             exitStatus = ExitOk;
             return std::nullopt;
         } else {
-            std::fprintf(stderr, "framelot-cli: unknown option %s\n\n%s", a, Usage);
-            exitStatus = ExitUsage;
-            return std::nullopt;
+            return UsageError(std::string("unknown option ") + a, exitStatus);
         }
     }
-    if (options.Json && !options.Info) {
-        std::fprintf(stderr, "framelot-cli: --json goes with --info\n\n%s", Usage);
-        exitStatus = ExitUsage;
-        return std::nullopt;
+    if (options.Json && !options.Info) return UsageError("--json goes with --info", exitStatus);
+    if (options.Output.SheetColumns > 0 && !options.Output.Sheet) {
+        return UsageError("--columns goes with --sheet", exitStatus);
+    }
+    const framelot::OutputOptions defaults;
+    if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||
+                         options.Output.Canvas != defaults.Canvas || options.Output.Sheet)) {
+        return UsageError("--info writes nothing: -o, --frames, --canvas and --sheet go with converting", exitStatus);
     }
     if (options.Files.empty()) {
         std::fputs(Usage, stderr);
@@ -208,7 +279,8 @@ framelot::DropReport ConvertAll(const Options& options)
         finished = true;
         changed.notify_all();
     };
-    framelot::BatchRunner runner({options.Jobs, [&] { return options.MakeFolder; }, {}}, std::move(events));
+    framelot::BatchRunner runner({options.Jobs, [&] { return options.Output.MakeFolder; }, {}, options.Output},
+                                 std::move(events));
     runner.Submit(files);
 
     std::unique_lock lock(mutex);
@@ -232,9 +304,14 @@ int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool sta
     if (!options) return exitStatus;
     options->ShowProgress = standardErrorIsTerminal;
 
+    options->Files = framelot::ExpandFolders(options->Files, options->Recursive);
     if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
 
     const framelot::DropReport report = ConvertAll(*options);
     std::printf("%s\n", report.ResultText.c_str());
-    return report.AnyFailed ? ExitFileFailed : ExitOk;
+    // Frames asked for that a file does not have are the caller's mistake.
+    const bool misused = std::any_of(report.Files.begin(), report.Files.end(), [](const framelot::BatchFile& f) {
+        return f.Result.Failure == framelot::FailureKind::Usage;
+    });
+    return misused ? ExitUsage : report.AnyFailed ? ExitFileFailed : ExitOk;
 }

@@ -16,7 +16,12 @@ BatchRunner::BatchRunner(BatchSettings settings, BatchEvents events)
     : settings_(std::move(settings)), events_(std::move(events))
 {
     settings_.Jobs = std::max(1u, settings_.Jobs);
-    if (!settings_.Convert) settings_.Convert = ConvertDroppedFile;
+    if (!settings_.Convert) {
+        settings_.Convert = [](const std::string& path, const OutputOptions& options, unsigned threads,
+                               const ProgressFunction& progress) {
+            return ConvertDroppedFile(path, options, threads, progress);
+        };
+    }
     KeepFreedMemoryForReuse();
     worker_ = std::thread([this] { Work(); });
 }
@@ -97,7 +102,7 @@ void BatchRunner::Work()
 
 DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& aborted)
 {
-    const auto groups = GroupBySharedOutput(files);
+    const auto groups = GroupBySharedOutput(files, settings_.Output.OutputFolder);
     const unsigned jobs = std::min<unsigned>(settings_.Jobs, static_cast<unsigned>(groups.size()));
     const unsigned encodeThreads = std::max(1u, DefaultEncodeThreads() / jobs);
 
@@ -124,7 +129,8 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
         for (std::size_t g; (g = nextGroup++) < groups.size();) {
             for (std::size_t i : groups[g]) {
                 if (abort_) return;  // looked at between files only
-                const bool makeFolder = settings_.MakeFolder ? settings_.MakeFolder() : true;
+                OutputOptions options = settings_.Output;
+                options.MakeFolder = settings_.MakeFolder ? settings_.MakeFolder() : true;
                 if (events_.FileStarted) {
                     std::lock_guard events(eventMutex_);
                     events_.FileStarted(i, files[i]);
@@ -134,7 +140,7 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
                     std::lock_guard events(eventMutex_);
                     if (share > steps[i]) setSteps(i, share, frames, total);
                 };
-                ConvertResult result = settings_.Convert(files[i], makeFolder, encodeThreads, progress);
+                ConvertResult result = settings_.Convert(files[i], options, encodeThreads, progress);
 
                 std::lock_guard events(eventMutex_);
                 report.Files[i] = {i, files[i], std::move(result)};
@@ -166,12 +172,13 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
     return report;
 }
 
-std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files)
+std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files,
+                                                          std::string_view outputFolder)
 {
     std::vector<std::vector<std::size_t>> groups;
     std::map<std::string, std::size_t> groupOf;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto [it, added] = groupOf.try_emplace(OutputGroupKey(files[i]), groups.size());
+        const auto [it, added] = groupOf.try_emplace(OutputGroupKey(files[i], outputFolder), groups.size());
         if (added) groups.emplace_back();
         groups[it->second].push_back(i);
     }

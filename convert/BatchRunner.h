@@ -17,13 +17,15 @@
 #include <vector>
 
 #include "convert/FileConversion.h"
+#include "convert/OutputOptions.h"
 #include "imaging/ConvertResult.h"
 
 namespace framelot {
 
 // Converts one file: the dispatch of a drop (ConvertDroppedFile) unless a
 // caller puts another in its place.
-using BatchConvertFunction = std::function<ConvertResult(const std::string& path, bool makeFolder,
+// `options` are the runner's, with MakeFolder read for this file.
+using BatchConvertFunction = std::function<ConvertResult(const std::string& path, const OutputOptions& options,
                                                          unsigned encodeThreads, const ProgressFunction& progress)>;
 
 struct BatchFile {
@@ -71,6 +73,7 @@ struct BatchSettings {
     unsigned Jobs = 1;                // files converted side by side (at least 1)
     std::function<bool()> MakeFolder;  // the placement switch, read at the start of each file; empty: on
     BatchConvertFunction Convert;      // empty: ConvertDroppedFile
+    OutputOptions Output = {};         // every file's; its MakeFolder is the switch's
 };
 
 // Owns one worker thread for its whole life; all its calls may be made from
@@ -120,7 +123,8 @@ private:
 // after the other in the drop's order, so the later one is skipped exactly as
 // it would be one file at a time. Groups are listed in the order of their
 // first file.
-std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files);
+std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files,
+                                                          std::string_view outputFolder = {});
 
 // Each file's outcome in the command line's words, named by its file name (the
 // destination too), a line each: the first MaxOutcomeLines files, then

@@ -9,6 +9,7 @@ std::string DescribeResult(const std::string& name, const ConvertResult& r)
     case ConvertStatus::Converted: {
         std::string line = name + ": " + frames(r.FramesWritten) + " written to " + r.Destination;
         if (r.FramesExisting > 0) line += " (" + std::to_string(r.FramesExisting) + " already there, kept)";
+        if (!r.Note.empty()) line += "; " + r.Note;
         return line;
     }
     case ConvertStatus::Skipped: return name + ": skipped, output already exists: " + r.Destination;

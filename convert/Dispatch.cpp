@@ -18,9 +18,19 @@ ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsig
     return ConvertFileWith(path, makeFolder, format->Convert, encodeThreads, progress);
 }
 
-std::string OutputGroupKey(std::string_view path)
+ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,
+                                 const ProgressFunction& progress)
 {
-    return StripExtension(path);
+    const SourceFormat* format = FormatOfPath(path);
+    if (format == nullptr) return NotAnimation(NotAnAnimationName);
+    const bool declared = options.Canvas == CanvasChoice::Declared && format->ConvertOnDeclaredCanvas != nullptr;
+    return ConvertFileWith(path, options, declared ? format->ConvertOnDeclaredCanvas : format->Convert,
+                           format->Describe, encodeThreads, progress);
+}
+
+std::string OutputGroupKey(std::string_view path, std::string_view outputFolder)
+{
+    return StripExtension(PlacedSource(path, outputFolder));
 }
 
 std::string ResultText(int convertedCount)

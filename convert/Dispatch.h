@@ -21,10 +21,15 @@ SourceKind KindOfPath(std::string_view path);
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
                                  unsigned encodeThreads = DefaultEncodeThreads(), const ProgressFunction& progress = {});
 
+// The same with the command line's output options (OutputOptions).
+ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,
+                                 const ProgressFunction& progress = {});
+
 // Files with the same key write frames under the same names (anim.gif and
-// anim.webp both write anim_0000.png): converted side by side, the skip rule
-// would depend on which one got there first.
-std::string OutputGroupKey(std::string_view path);
+// anim.webp both write anim_0000.png, and so do a/anim.gif and b/anim.gif
+// into one output folder): converted side by side, the skip rule would depend
+// on which one got there first.
+std::string OutputGroupKey(std::string_view path, std::string_view outputFolder = {});
 
 // The window's result text for a count of converted files: "3 file complete!".
 std::string ResultText(int convertedCount);

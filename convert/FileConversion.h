@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "convert/OutputOptions.h"
+#include "convert/SourceFormats.h"
 #include "imaging/ConvertResult.h"
 
 namespace framelot {
@@ -16,10 +18,27 @@ namespace framelot {
 // from 1 without a gap.
 using ProgressFunction = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// Converts `source` with `convert` and writes what `options` asks for: the
+// frame files (or one sprite sheet and its atlas), placed and chosen as the
+// options say, never over an existing file.
+//
 // Frames are encoded and written by `encodeThreads` workers while the next ones
-// are composed (0: on the calling thread). The frames' folder is made when the
-// first frame is ready; when it cannot be, the converter is stopped there and
-// the file fails with the folder's reason, having written nothing.
+// are composed (0: on the calling thread). The folders are made when the
+// first chosen frame is ready; when one cannot be, the converter is stopped
+// there and the file fails with the folder's reason, having written nothing.
+// The converter stops after the last chosen frame. `describe` (the format's
+// describer) is read first, and only, when the declared canvas or a sheet is
+// asked for; a file it does not take fails with its reason.
+//
+// With chosen frames, a file that has none of them fails with FailureKind::Usage;
+// one that lacks some says which in the result's Note. A sheet whose pixels
+// would pass MaxCanvasPixels is refused before any frame is decoded. A sheet
+// is held whole until every frame is in it, then encoded on the calling thread.
+ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
+                              DescribeBytesFunction describe, unsigned encodeThreads,
+                              const ProgressFunction& progress = {});
+
+// Every frame of `source`, placed by the switch alone.
 ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
                               unsigned encodeThreads, const ProgressFunction& progress = {});
 

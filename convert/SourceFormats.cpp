@@ -22,11 +22,11 @@ constexpr std::string_view AvifExtensions[] = {".avif", ".avifs"};
 constexpr std::string_view JxlExtensions[] = {".jxl"};
 
 constexpr SourceFormat Formats[] = {
-    {SourceKind::Gif, GifExtensions, ConvertGifData, ReadGifInfo},
-    {SourceKind::Apng, ApngExtensions, ConvertApngData, ReadApngInfo},
-    {SourceKind::Webp, WebpExtensions, ConvertWebpData, ReadWebpInfo},
-    {SourceKind::Avif, AvifExtensions, ConvertAvifData, ReadAvifInfo},
-    {SourceKind::Jxl, JxlExtensions, ConvertJxlData, ReadJxlInfo},
+    {SourceKind::Gif, GifExtensions, ConvertGifData, ReadGifInfo, nullptr},
+    {SourceKind::Apng, ApngExtensions, ConvertApngData, ReadApngInfo, ConvertApngDataOnDeclaredCanvas},
+    {SourceKind::Webp, WebpExtensions, ConvertWebpData, ReadWebpInfo, nullptr},
+    {SourceKind::Avif, AvifExtensions, ConvertAvifData, ReadAvifInfo, nullptr},
+    {SourceKind::Jxl, JxlExtensions, ConvertJxlData, ReadJxlInfo, nullptr},
 };
 
 // `lower` is lower case already.

@@ -26,6 +26,10 @@ struct SourceFormat {
     std::span<const std::string_view> Extensions;  // with the dot, lower case
     ConvertBytesFunction Convert;
     DescribeBytesFunction Describe;
+    // Composes on the declared canvas where the usual canvas may not hold it
+    // (APNG's is the first frame's size); null where the usual canvas already
+    // holds every pixel of the declared one, so cutting it to size is enough.
+    ConvertBytesFunction ConvertOnDeclaredCanvas;
 };
 
 // Every format: GIF (.gif), APNG (.png, .apng), WebP (.webp), AVIF (.avif,

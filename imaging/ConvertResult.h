@@ -25,6 +25,7 @@ enum class FailureKind {
     OverLimit,   // within the format, but beyond a limit in imaging/Limits.h
     Damaged,     // the data cannot be decoded
     FileSystem,  // reading the source or writing a frame failed
+    Usage,       // the options ask for what the file does not have (frames past its end)
 };
 
 struct ConvertResult {
@@ -34,6 +35,7 @@ struct ConvertResult {
     std::uint64_t FramesExisting = 0;  // frame files that were already there
     std::string Destination;           // the folder or the first frame's path
     FailureKind Failure = FailureKind::None;
+    std::string Note = {};             // said after a result: chosen frames the file does not have
 };
 
 inline ConvertResult Converted()

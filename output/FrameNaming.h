@@ -24,7 +24,17 @@ std::string OutputFolderPath(std::string_view source);
 std::string FrameFilePath(std::string_view source, bool makeFolder, std::uint64_t index);
 
 // True when the source is to be passed over: with the switch on, when its output
-// folder exists as a folder; with it off, when anything exists at frame 0's path.
-bool OutputExists(std::string_view source, bool makeFolder);
+// folder exists as a folder; with it off, when anything exists at the path of
+// frame `firstFrame` (the first frame that would be written).
+bool OutputExists(std::string_view source, bool makeFolder, std::uint64_t firstFrame = 0);
+
+// The source's path as if it lay in `outputFolder` (its file name there): the
+// functions above then give the places under that folder. `source` itself when
+// `outputFolder` is empty.
+std::string PlacedSource(std::string_view source, std::string_view outputFolder);
+
+// The sprite sheet's path: "<stem>_sheet" and `extension` (".png", ".json"),
+// placed as FrameFilePath places frames.
+std::string SheetFilePath(std::string_view source, bool makeFolder, std::string_view extension);
 
 }  // namespace framelot

@@ -60,7 +60,7 @@ ConvertResult WithStatus(ConvertStatus status, std::string reason = {})
 }
 
 // Converted after writing four frames, except the names that say otherwise.
-ConvertResult FakeConvert(const std::string& path, bool, unsigned, const ProgressFunction& progress)
+ConvertResult FakeConvert(const std::string& path, const OutputOptions&, unsigned, const ProgressFunction& progress)
 {
     if (path.find("skip") != std::string::npos) return WithStatus(ConvertStatus::Skipped);
     if (path.find("still") != std::string::npos) return WithStatus(ConvertStatus::NotAnimation, "a still image");
@@ -104,7 +104,7 @@ TEST(BatchRunnerTest, OutcomesNameFilesByTheirNamesTwentyLinesThenHowManyMore)
     for (std::size_t count : {MaxOutcomeLines, MaxOutcomeLines + 1}) {
         std::vector<BatchFile> files;
         for (std::size_t i = 0; i < count; ++i) {
-            files.push_back({i, "/deep/folder/f" + std::to_string(i) + ".gif", FakeConvert("f.gif", true, 1, [](auto, auto) {})});
+            files.push_back({i, "/deep/folder/f" + std::to_string(i) + ".gif", FakeConvert("f.gif", {}, 1, [](auto, auto) {})});
         }
         files[0].Result = WithStatus(ConvertStatus::NotAnimation, "a still image");
         const std::string text = OutcomeText(files);
@@ -123,7 +123,7 @@ TEST(BatchRunnerTest, AbortLetsTheCurrentFileFinishStartsNoOtherAndReportsNoCoun
     std::atomic<bool> release{false};
     std::atomic<int> started{0};
     BatchRunner runner({1, {},
-                        [&](const std::string& path, bool m, unsigned t, const ProgressFunction& p) {
+                        [&](const std::string& path, const OutputOptions& m, unsigned t, const ProgressFunction& p) {
                             ++started;
                             while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                             return FakeConvert(path, m, t, p);
@@ -153,10 +153,10 @@ TEST(BatchRunnerTest, SwitchReadAtEachFileAndSideBySideResultsStillInOrder)
     Recorder rec;
     {
         BatchRunner runner({1, [&] { return reads++ % 2 == 0; },
-                            [&](const std::string& path, bool makeFolder, unsigned t, const ProgressFunction& p) {
+                            [&](const std::string& path, const OutputOptions& o, unsigned t, const ProgressFunction& p) {
                                 std::lock_guard lock(mutex);
-                                seen.push_back(makeFolder);
-                                return FakeConvert(path, makeFolder, t, p);
+                                seen.push_back(o.MakeFolder);
+                                return FakeConvert(path, o, t, p);
                             }},
                            rec.Events_());
         runner.Submit({"a.gif", "b.gif", "c.gif"});
@@ -170,7 +170,7 @@ TEST(BatchRunnerTest, SwitchReadAtEachFileAndSideBySideResultsStillInOrder)
     std::atomic<int> running{0}, mostAtOnce{0};
     std::vector<std::string> animOrder;
     BatchRunner runner({4, {},
-                        [&](const std::string& path, bool m, unsigned t, const ProgressFunction& p) {
+                        [&](const std::string& path, const OutputOptions& m, unsigned t, const ProgressFunction& p) {
                             const int now = ++running;
                             for (int seenMost = mostAtOnce; now > seenMost && !mostAtOnce.compare_exchange_weak(seenMost, now);) {
                             }

@@ -191,6 +191,37 @@ TEST(CliTest, InfoAsTextIsATableThatMarksShortDelays)
     EXPECT_EQ(RunCli("--info " + f.Dir / "missing.gif").Status, 1);
 }
 
+// Output options as a user types them: each bad value is a usage error whose
+// first line says why; good ones reach the conversion, folders included.
+TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
+{
+    Fixtures f;
+    const struct { const char* Arguments; const char* Reason; } bad[] = {
+        {"--frames x", "framelot-cli: --frames takes frame numbers and ranges such as 0,5,10-20 or 10- (not \"x\")\n"},
+        {"--frames 5-2", "(not \"5-2\")\n"},
+        {"--columns 0 --sheet", "framelot-cli: --columns takes a number from 1 to 100000\n"},
+        {"--columns 3", "framelot-cli: --columns goes with --sheet\n"},
+        {"--canvas other", "framelot-cli: --canvas takes grown or declared (not \"other\")\n"},
+        {"--info --sheet", "framelot-cli: --info writes nothing"},
+    };
+    for (const auto& b : bad) {
+        const ProgramRun run = RunCli(std::string(b.Arguments) + " " + f.Dir / "a.gif");
+        EXPECT_EQ(run.Status, 2) << b.Arguments;
+        const std::string firstLine = run.Output.substr(0, run.Output.find('\n') + 1);
+        EXPECT_NE(firstLine.find(b.Reason), std::string::npos) << b.Arguments << ": " << run.Output;
+    }
+    EXPECT_EQ(RunCli(f.Dir / "a.gif" + " -o").Output.rfind("framelot-cli: -o needs a value\n", 0), 0u);
+    // The fixtures' folder into another folder, frame 1 only: every animation
+    // has it; still.png and cut.gif say why they are not converted.
+    const ProgramRun run = RunCli("--frames 1 --no-folder -o " + f.Dir / "out" + " " + f.Dir / "");
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_NE(run.Output.find("still.png: not converted"), std::string::npos) << run.Output;
+    EXPECT_EQ(ListFiles(f.Dir.Path / "out"), (std::vector<std::string>{"a_0001.png", "b_0001.png", "c_0001.png"}))
+        << run.Output;
+    EXPECT_NE(run.Output.find("3 file complete!"), std::string::npos) << run.Output;
+    EXPECT_EQ(RunCli("--frames 7- " + f.Dir / "c.webp").Status, 2);
+}
+
 // A file that takes a few seconds: on a terminal its progress line shows and
 // is erased; redirected, nothing of it appears, and --quiet drops the file line.
 TEST(CliTest, ProgressLineOnlyOnATerminal)

@@ -191,7 +191,7 @@ TEST(WindowsWindowTest, CloseDuringADropAsksAndAYesEndsItAfterTheCurrentFile)
     bool release = false;
     std::vector<std::string> started;
     MainWindowOptions options{PathFromUtf8(dir / "framelot.ini").wstring()};
-    options.Convert = [&](const std::string& path, bool, unsigned, const ProgressFunction&) {
+    options.Convert = [&](const std::string& path, const OutputOptions&, unsigned, const ProgressFunction&) {
         std::unique_lock<std::mutex> lock(mutex);
         started.push_back(path);
         changed.notify_all();

@@ -1,0 +1,17 @@
+// The files a folder given to convert stands for.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace framelot {
+
+// Every path in order, a folder replaced by the files directly inside it whose
+// extension the table of formats knows, in name order (bytewise); other files
+// in it are passed over. With `recursive`, subfolders are gone into too, each
+// where its name falls among the files; links to folders are not followed, so
+// no loop can form. A folder that cannot be read stays in the list as it is,
+// so that its conversion says why. Paths are UTF-8. Costs one listing a folder.
+std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths, bool recursive);
+
+}  // namespace framelot

@@ -1,0 +1,25 @@
+// What a conversion writes and where: the placement switch and the command
+// line's output options. The defaults are a drop on the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "convert/FrameList.h"
+
+namespace framelot {
+
+// The canvas frames are written at: the one the format's own rules grow to
+// (the default), or the size the file declares, anything outside clipped.
+enum class CanvasChoice { Grown, Declared };
+
+struct OutputOptions {
+    bool MakeFolder = true;      // frames in a folder named after the source
+    std::string OutputFolder;    // frames under this folder; empty: beside the source
+    FrameList Frames;            // empty: every frame
+    CanvasChoice Canvas = CanvasChoice::Grown;
+    bool Sheet = false;          // one sprite sheet and its atlas instead of frame files
+    std::uint64_t SheetColumns = 0;  // 0: the smallest square grid
+};
+
+}  // namespace framelot
