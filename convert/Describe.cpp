@@ -2,12 +2,16 @@
 
 namespace framelot {
 
+std::string FrameCountText(std::uint64_t frames)
+{
+    return std::to_string(frames) + (frames == 1 ? " frame" : " frames");
+}
+
 std::string DescribeResult(const std::string& name, const ConvertResult& r)
 {
-    const auto frames = [](std::uint64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); };
     switch (r.Status) {
     case ConvertStatus::Converted: {
-        std::string line = name + ": " + frames(r.FramesWritten) + " written to " + r.Destination;
+        std::string line = name + ": " + FrameCountText(r.FramesWritten) + " written to " + r.Destination;
         if (r.FramesExisting > 0) line += " (" + std::to_string(r.FramesExisting) + " already there, kept)";
         if (!r.Note.empty()) line += "; " + r.Note;
         return line;
@@ -17,7 +21,7 @@ std::string DescribeResult(const std::string& name, const ConvertResult& r)
     case ConvertStatus::Unreadable: return name + ": cannot read the file: " + r.Reason;
     case ConvertStatus::Failed: {
         std::string line = name + ": failed: " + r.Reason;
-        if (r.FramesWritten > 0) line += " (" + frames(r.FramesWritten) + " written)";
+        if (r.FramesWritten > 0) line += " (" + FrameCountText(r.FramesWritten) + " written)";
         return line;
     }
     }

@@ -2,6 +2,7 @@
 // it, the window lists it in its tooltip.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "imaging/ConvertResult.h"
@@ -11,5 +12,8 @@ namespace framelot {
 // "anim.gif: 24 frames written to anim", "old.gif: skipped, output already
 // exists: old", "broken.gif: not converted, ...", "photo.gif: failed: ...".
 std::string DescribeResult(const std::string& name, const ConvertResult& result);
+
+// "1 frame", "24 frames".
+std::string FrameCountText(std::uint64_t frames);
 
 }  // namespace framelot

@@ -13,9 +13,9 @@ SourceKind KindOfPath(std::string_view path)
 ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads,
                                  const ProgressFunction& progress)
 {
-    const SourceFormat* format = FormatOfPath(path);
-    if (format == nullptr) return NotAnimation(NotAnAnimationName);
-    return ConvertFileWith(path, makeFolder, format->Convert, encodeThreads, progress);
+    OutputOptions options;
+    options.MakeFolder = makeFolder;
+    return ConvertDroppedFile(path, options, encodeThreads, progress);
 }
 
 ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "convert/Describe.h"
 #include "convert/SourceFile.h"
 #include "imaging/Limits.h"
 #include "imaging/Raster.h"
@@ -20,7 +21,7 @@ namespace {
 
 // Makes `folder` (with `parents`, every missing folder above it too) unless it
 // is there. Empty, or why it cannot be made, in words naming it as `what`.
-std::string MakeFolder(const std::string& folder, bool parents, const std::string& what)
+std::string CreateFolder(const std::string& folder, bool parents, const std::string& what)
 {
     const std::filesystem::path path = PathFromUtf8(folder);
     std::error_code error, statError;
@@ -45,11 +46,6 @@ void FitCanvas(const Bitmap& frame, int width, int height, Bitmap& out)
     out.Height = height;
     out.Pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
     CopyBlock(out, 0, 0, frame, frame.Width, frame.Height);
-}
-
-std::string FramesText(std::uint64_t n)
-{
-    return std::to_string(n) + (n == 1 ? " frame" : " frames");
 }
 
 }  // namespace
@@ -154,9 +150,9 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
         if (!foldersTried) {
             foldersTried = true;
             if (!options.OutputFolder.empty()) {
-                folderError = MakeFolder(options.OutputFolder, true, "output folder " + options.OutputFolder);
+                folderError = CreateFolder(options.OutputFolder, true, "output folder " + options.OutputFolder);
             }
-            if (folderError.empty() && makeFolder) folderError = MakeFolder(OutputFolderPath(placed), false, "folder");
+            if (folderError.empty() && makeFolder) folderError = CreateFolder(OutputFolderPath(placed), false, "folder");
         }
         if (!folderError.empty()) return false;  // no frame could be written: decode no more
         const bool fit = declared && (composed.Width != declaredWidth || composed.Height != declaredHeight);
@@ -220,17 +216,17 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     } else if (result.Status == ConvertStatus::Converted && noneChosen) {
         result.Status = ConvertStatus::Failed;
         result.Failure = FailureKind::Usage;
-        result.Reason = "no chosen frame is in the file: it has " + FramesText(announced) + ", " +
+        result.Reason = "no chosen frame is in the file: it has " + FrameCountText(announced) + ", " +
                         FramesPastEnd(list, announced) + " is past its end";
     } else if (result.Status == ConvertStatus::Converted) {
         result.Destination = destination;
         if (failed > 0) {
             result.Status = ConvertStatus::Failed;
             result.Failure = FailureKind::FileSystem;
-            result.Reason = FramesText(failed) + " could not be written (" + firstFailure + ")";
+            result.Reason = FrameCountText(failed) + " could not be written (" + firstFailure + ")";
         }
         const std::string past = announced > 0 ? FramesPastEnd(list, announced) : std::string();
-        if (!past.empty()) result.Note = past + " past the end (the file has " + FramesText(announced) + ")";
+        if (!past.empty()) result.Note = past + " past the end (the file has " + FrameCountText(announced) + ")";
     }
     return result;
 }
