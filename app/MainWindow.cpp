@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDesktopServices>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -19,6 +21,7 @@
 
 #include "app/Settings.h"
 #include "convert/Dispatch.h"
+#include "convert/SourceFormats.h"
 
 // The icons live in this static library's resources, which the linker would
 // otherwise drop.
@@ -47,13 +50,30 @@ bool AskForceExit(QWidget* parent)
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+std::vector<std::string> ChooseFiles(QWidget* parent)
+{
+    const QString filter = QStringLiteral("Animations (%1);;All files (*)")
+                               .arg(QString::fromStdString(ExtensionPatterns(" ")));
+    std::vector<std::string> files;
+    for (const QString& file : QFileDialog::getOpenFileNames(parent, QStringLiteral("Open files"), QString(), filter)) {
+        files.push_back(file.toStdString());
+    }
+    return files;
+}
+
+void ShowFolder(const std::string& folder)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+}
+
 }  // namespace
 
-MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFunction askForceExit)
-    : settingsPath_(std::move(settingsPath)),
-      convert_(std::move(convert)),
-      askForceExit_(askForceExit ? std::move(askForceExit) : QuestionFunction(AskForceExit))
+MainWindow::MainWindow(QString settingsPath, Hooks hooks)
+    : settingsPath_(std::move(settingsPath)), hooks_(std::move(hooks))
 {
+    if (!hooks_.AskForceExit) hooks_.AskForceExit = AskForceExit;
+    if (!hooks_.ChooseFiles) hooks_.ChooseFiles = ChooseFiles;
+    if (!hooks_.ShowFolder) hooks_.ShowFolder = ShowFolder;
     LoadWindowResources();
     setWindowTitle(QStringLiteral("Framelot"));
     QIcon icon;
@@ -86,6 +106,11 @@ MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFu
     folderAction_ = popup_->addAction(QStringLiteral("フォルダを作る"));
     folderAction_->setCheckable(true);
     connect(folderAction_, &QAction::triggered, this, [this] { ToggleMakeFolder(); });
+    openAction_ = popup_->addAction(QStringLiteral("Open files..."));
+    connect(openAction_, &QAction::triggered, this, [this] { OpenFiles(); });
+    showAction_ = popup_->addAction(QStringLiteral("Show frames"));
+    showAction_->setVisible(false);
+    connect(showAction_, &QAction::triggered, this, [this] { hooks_.ShowFolder(framesFolder_); });
 
     makeFolder_ = ReadMakeFolder(settingsPath_);
     folderAction_->setChecked(makeFolder_);
@@ -106,23 +131,23 @@ MainWindow::MainWindow(QString settingsPath, ConvertFunction convert, QuestionFu
     events.DropDone = [this](const DropReport& report) {
         QMetaObject::invokeMethod(
             this,
-            [this, count = report.Converted, outcomes = QString::fromStdString(report.OutcomeText)] {
-                FinishDrop(count, outcomes);
-            },
+            [this, count = report.Converted, outcomes = QString::fromStdString(report.OutcomeText),
+             folder = report.FramesFolder] { FinishDrop(count, outcomes, folder); },
             Qt::QueuedConnection);
     };
     events.Idle = [this](bool aborted) {
         QMetaObject::invokeMethod(this, [this, aborted] { FinishAll(aborted); }, Qt::QueuedConnection);
     };
     BatchConvertFunction converter;  // empty: the runner's own dispatch
-    if (convert_) {
+    if (hooks_.Convert) {
         converter = [this](const std::string& path, const OutputOptions& options, unsigned,
                            const ProgressFunction& progress) {
-            return convert_(path, options.MakeFolder, progress);
+            return hooks_.Convert(path, options.MakeFolder, progress);
         };
     }
-    runner_ = std::make_unique<BatchRunner>(BatchSettings{1, [this] { return makeFolder_.load(); }, converter},
-                                            std::move(events));
+    BatchSettings settings{1, [this] { return makeFolder_.load(); }, converter};
+    settings.OpenFolders = true;
+    runner_ = std::make_unique<BatchRunner>(std::move(settings), std::move(events));
 }
 
 MainWindow::~MainWindow()
@@ -145,6 +170,11 @@ void MainWindow::ToggleMakeFolder()
 {
     makeFolder_ = !makeFolder_;
     folderAction_->setChecked(makeFolder_);
+}
+
+void MainWindow::OpenFiles()
+{
+    ConvertFiles(hooks_.ChooseFiles(this));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -184,9 +214,13 @@ void MainWindow::StartDrop(std::size_t files)
     progress_->setValue(0);
 }
 
-void MainWindow::FinishDrop(int count, const QString& outcomes)
+void MainWindow::FinishDrop(int count, const QString& outcomes, const std::string& framesFolder)
 {
     --pendingDrops_;
+    if (!framesFolder.empty()) {
+        framesFolder_ = framesFolder;
+        showAction_->setVisible(true);
+    }
     progress_->setValue(progress_->maximum());
     label_->setText(QString::fromStdString(ResultText(count)));
     label_->setToolTip(outcomes);
@@ -232,7 +266,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    if (askForceExit_(this)) runner_->RequestAbort();
+    if (hooks_.AskForceExit(this)) runner_->RequestAbort();
 }
 
 }  // namespace framelot

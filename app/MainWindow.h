@@ -1,7 +1,11 @@
 // The Framelot window: files dropped on it are converted one after another on
 // the batch runner's worker thread, and the count of converted files is shown
-// when a drop is done. The window's own members belong to the window thread;
-// the runner's events reach it as queued calls.
+// when a drop is done. A dropped folder stands for the animations directly
+// inside it. The right-click menu holds the placement switch, "Open files..."
+// (a file dialog whose choice is converted as a drop) and, once a drop has
+// converted a file, "Show frames" (the folder of the last converted file's
+// frames in the file manager). The window's own members belong to the window
+// thread; the runner's events reach it as queued calls.
 #pragma once
 
 #include <QWidget>
@@ -30,10 +34,20 @@ public:
     using ConvertFunction =
         std::function<ConvertResult(const std::string& path, bool makeFolder, const ProgressFunction& progress)>;
     using QuestionFunction = std::function<bool(QWidget* parent)>;
+    using ChooseFilesFunction = std::function<std::vector<std::string>(QWidget* parent)>;
+    using ShowFolderFunction = std::function<void(const std::string& folder)>;
 
-    // `settingsPath` is read now and written when the window closes. The
-    // converter and the Force-exit question can be replaced (for tests).
-    explicit MainWindow(QString settingsPath, ConvertFunction convert = {}, QuestionFunction askForceExit = {});
+    // What the window asks of the system, each replaceable (for tests); an
+    // empty one is the system's own.
+    struct Hooks {
+        ConvertFunction Convert;          // the dispatch of a drop
+        QuestionFunction AskForceExit;    // "Now processing...\nForce exit?" Yes/No
+        ChooseFilesFunction ChooseFiles;  // the file dialog of "Open files..."; nothing chosen: empty
+        ShowFolderFunction ShowFolder;    // opens a folder in the file manager
+    };
+
+    // `settingsPath` is read now and written when the window closes.
+    explicit MainWindow(QString settingsPath, Hooks hooks = {});
     ~MainWindow() override;
 
     // Converts the files as one drop, after any drop still waiting: what a
@@ -48,6 +62,8 @@ public:
     QProgressBar* ProgressBar() const { return progress_; }
     QMenu* Popup() const { return popup_; }
     QAction* FolderAction() const { return folderAction_; }
+    QAction* OpenFilesAction() const { return openAction_; }
+    QAction* ShowFramesAction() const { return showAction_; }  // hidden until a drop converts a file
 
 signals:
     void DropFinished(int convertedCount);
@@ -62,17 +78,20 @@ protected:
 
 private:
     void ToggleMakeFolder();
+    void OpenFiles();
     void StartDrop(std::size_t files);
-    void FinishDrop(int count, const QString& outcomes);
+    void FinishDrop(int count, const QString& outcomes, const std::string& framesFolder);
     void FinishAll(bool aborted);
 
     QString settingsPath_;
-    ConvertFunction convert_;
-    QuestionFunction askForceExit_;
+    Hooks hooks_;
     QLabel* label_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QMenu* popup_ = nullptr;
     QAction* folderAction_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* showAction_ = nullptr;
+    std::string framesFolder_;  // the last converted file's frames
 
     std::atomic<bool> makeFolder_{true};  // read by the runner at the start of each file
     std::atomic<std::uint64_t> shownStep_{0};  // the bar's step last sent, on the runner's thread

@@ -6,11 +6,22 @@
 
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
+#include "convert/FolderFiles.h"
 #include "convert/MemoryReuse.h"
 #include "output/FrameWriterPool.h"
 #include "output/PathText.h"
 
 namespace framelot {
+namespace {
+
+// The folder that holds `path`; "." for a name alone.
+std::string FolderOf(const std::string& path)
+{
+    const std::filesystem::path parent = PathFromUtf8(path).parent_path();
+    return parent.empty() ? std::string(1, '.') : Utf8FromPath(parent);
+}
+
+}  // namespace
 
 BatchRunner::BatchRunner(BatchSettings settings, BatchEvents events)
     : settings_(std::move(settings)), events_(std::move(events))
@@ -71,9 +82,10 @@ void BatchRunner::Work()
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
-        const std::vector<std::string> drop = std::move(queue_.front());
+        std::vector<std::string> drop = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
+        if (settings_.OpenFolders && !abort_) drop = ExpandFolders(drop, false);
 
         bool aborted = abort_;
         DropReport report;
@@ -109,6 +121,7 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
     DropReport report;
     report.Files.resize(files.size());
     std::vector<bool> done(files.size(), false);
+    std::vector<bool> madeFolder(files.size(), false);
     std::vector<std::uint64_t> steps(files.size(), 0);  // guarded by eventMutex_
     std::uint64_t stepsSum = 0;
     std::size_t nextToReport = 0;
@@ -131,6 +144,7 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
                 if (abort_) return;  // looked at between files only
                 OutputOptions options = settings_.Output;
                 options.MakeFolder = settings_.MakeFolder ? settings_.MakeFolder() : true;
+                madeFolder[i] = options.MakeFolder && !options.Sheet;
                 if (events_.FileStarted) {
                     std::lock_guard events(eventMutex_);
                     events_.FileStarted(i, files[i]);
@@ -162,7 +176,12 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
     aborted = abort_;
     if (aborted) return report;
     for (const BatchFile& file : report.Files) {
-        if (file.Result.Status == ConvertStatus::Converted) ++report.Converted;
+        if (file.Result.Status == ConvertStatus::Converted) {
+            ++report.Converted;
+            // The destination is the frames' folder, or a file beside them.
+            const std::string& to = file.Result.Destination;
+            report.FramesFolder = madeFolder[file.Index] ? to : FolderOf(to);
+        }
         if (file.Result.Status == ConvertStatus::Failed || file.Result.Status == ConvertStatus::Unreadable) {
             report.AnyFailed = true;
         }

@@ -41,6 +41,7 @@ struct DropReport {
     bool AnyFailed = false;        // a file was Failed or Unreadable
     std::string ResultText;        // "N file complete!"
     std::string OutcomeText;       // one line a file by its name (DescribeResult), see OutcomeText below
+    std::string FramesFolder;      // where the last converted file's frames are; empty when none was converted
 };
 
 // How far a drop is. Each file counts ProgressStepsPerFile steps: a file that
@@ -54,6 +55,10 @@ struct DropProgress {
 };
 inline constexpr std::uint64_t ProgressStepsPerFile = 1000;
 
+// With OpenFolders, each drop is first expanded on the runner's thread
+// (ExpandFolders, not recursive), so a large folder never holds up the caller;
+// the drop's files are then those it stands for.
+//
 // Told on the runner's threads, one call at a time (the runner holds a lock of
 // its own around each), in this order for each drop: DropStarted, then for each
 // file FileStarted and Progress calls, FileDone in the drop's order, then
@@ -74,6 +79,7 @@ struct BatchSettings {
     std::function<bool()> MakeFolder;  // the placement switch, read at the start of each file; empty: on
     BatchConvertFunction Convert;      // empty: ConvertDroppedFile
     OutputOptions Output = {};         // every file's; its MakeFolder is the switch's
+    bool OpenFolders = false;          // a folder in a drop stands for the files directly inside it
 };
 
 // Owns one worker thread for its whole life; all its calls may be made from

@@ -61,4 +61,17 @@ const SourceFormat* FormatOfPath(std::string_view path)
     return nullptr;
 }
 
+std::string ExtensionPatterns(std::string_view separator)
+{
+    std::string patterns;
+    for (const SourceFormat& format : Formats) {
+        for (const std::string_view extension : format.Extensions) {
+            if (!patterns.empty()) patterns += separator;
+            patterns += '*';
+            patterns += extension;
+        }
+    }
+    return patterns;
+}
+
 }  // namespace framelot

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "imaging/AnimationInfo.h"
@@ -40,6 +41,10 @@ std::span<const SourceFormat> SourceFormats();
 // letter case; null for any other extension or none. Costs a few string
 // comparisons.
 const SourceFormat* FormatOfPath(std::string_view path);
+
+// Every format's extensions as file name patterns ("*.gif"), in the table's
+// order, joined by `separator`: the filter of the windows' file dialogs.
+std::string ExtensionPatterns(std::string_view separator);
 
 // Why a file of another extension is not converted.
 inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file name";

@@ -79,10 +79,10 @@ TEST(WindowTest, DropConvertsInOrderAndCountsOnlyConvertedFiles)
     fs::create_directory(dir / "done");  // its output is already there
 
     std::vector<std::string> order;
-    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
+    MainWindow window(Q(dir / "framelot.ini"), {.Convert = [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
         order.push_back(fs::path(path).filename().string());
         return ConvertDroppedFile(path, makeFolder);
-    });
+    }});
     QSignalSpy finished(&window, &MainWindow::DropFinished);
     const std::vector<std::string> files = {dir / "ANIM.GIF", dir / "anim.gif.txt", dir / "done.gif", dir / "anim",
                                             dir / "still.png", dir / "anim.gi f", dir / "anim2.Gif"};
@@ -165,6 +165,66 @@ TEST(WindowTest, RightClickMenuFlipsTheSwitchAndOnlyCloseWritesIt)
               QStringLiteral("OFF"));
 }
 
+// A dropped folder stands for the animations directly inside it, in name
+// order and in the drop's place; "Open files..." converts the dialog's choice
+// as a drop; "Show frames" appears after a conversion and opens the folder of
+// the last converted file's frames, wherever the switch put them.
+TEST(WindowTest, FolderDropOpenFilesAndShowFrames)
+{
+    TempDir dir;
+    fs::create_directories(dir / "anims/sub");
+    for (const char* name : {"anims/b.gif", "anims/a.gif", "anims/sub/c.gif", "z.gif"}) {
+        WriteFile(dir / name, OnePixelTwoFrameGif());
+    }
+    WriteFile(dir / "anims/notes.txt", {'x'});
+    WriteFile(dir / "anims/still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 0, 0, 0, 255)));
+
+    std::vector<std::string> order, shown;
+    std::vector<std::vector<std::string>> choices = {{}, {dir / "anims/sub/c.gif"}};
+    MainWindow window(Q(dir / "framelot.ini"),
+                      {.Convert = [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
+                           order.push_back(fs::relative(path, dir.Path).generic_string());
+                           return ConvertDroppedFile(path, makeFolder);
+                       },
+                       .ChooseFiles = [&](QWidget*) { auto c = choices.front(); choices.erase(choices.begin()); return c; },
+                       .ShowFolder = [&](const std::string& folder) { shown.push_back(folder); }});
+    const QList<QAction*> items = window.Popup()->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[1], window.OpenFilesAction());
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Open files..."));
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Show frames"));
+    EXPECT_FALSE(window.ShowFramesAction()->isVisible());
+
+    QSignalSpy finished(&window, &MainWindow::DropFinished);
+    ASSERT_TRUE(Drop(window, {dir / "anims", dir / "z.gif"}));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(order, (std::vector<std::string>{"anims/a.gif", "anims/b.gif", "anims/still.png", "z.gif"}));
+    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("3 file complete!"));
+    EXPECT_FALSE(fs::exists(dir / "anims/sub/c"));  // not gone into
+    ASSERT_TRUE(window.ShowFramesAction()->isVisible());
+    window.ShowFramesAction()->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{dir / "z"});
+
+    QTRY_VERIFY(!window.IsProcessing());
+    window.OpenFilesAction()->trigger();  // the dialog is cancelled: nothing happens
+    EXPECT_FALSE(window.IsProcessing());
+    window.FolderAction()->trigger();  // frames beside the source from now on
+    window.OpenFilesAction()->trigger();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(order.back(), "anims/sub/c.gif");
+    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("1 file complete!"));
+    EXPECT_TRUE(fs::exists(dir / "anims/sub/c_0001.png"));
+    window.ShowFramesAction()->trigger();
+    EXPECT_EQ(shown.back(), dir / "anims/sub");
+
+    // A drop that converts nothing leaves the last folder to show.
+    ASSERT_TRUE(Drop(window, {dir / "anims/notes.txt"}));
+    ASSERT_TRUE(finished.wait(10000));
+    window.ShowFramesAction()->trigger();
+    EXPECT_EQ(shown.back(), dir / "anims/sub");
+    QTRY_VERIFY(!window.IsProcessing());
+}
+
 // A converter that holds each file until the test lets it go.
 struct Gate {
     std::mutex Mutex;
@@ -198,8 +258,8 @@ TEST(WindowTest, CloseDuringADropAsksAndAbortsAfterTheCurrentFile)
     Gate gate;
     bool answer = false;
     int asked = 0;
-    MainWindow window(path, [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); },
-                      [&](QWidget*) { ++asked; return answer; });
+    MainWindow window(path, {.Convert = [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); },
+                             .AskForceExit = [&](QWidget*) { ++asked; return answer; }});
     window.show();
     ASSERT_TRUE(Drop(window, {dir / "1.gif", dir / "2.gif", dir / "3.gif"}));
     gate.WaitStarted(1);
@@ -226,7 +286,7 @@ TEST(WindowTest, DropsArrivingDuringADropAreHandledAfterItEachWithItsResult)
 {
     TempDir dir;
     Gate gate;
-    MainWindow window(Q(dir / "framelot.ini"), [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); });
+    MainWindow window(Q(dir / "framelot.ini"), {.Convert = [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); }});
     QSignalSpy finished(&window, &MainWindow::DropFinished);
     ASSERT_TRUE(Drop(window, {dir / "a.gif", dir / "b.gif"}));
     gate.WaitStarted(1);
@@ -244,7 +304,7 @@ TEST(WindowTest, ProgressBarMovesWithTheFramesAndEndsFull)
 {
     TempDir dir;
     constexpr std::uint64_t Frames = 500;
-    MainWindow window(Q(dir / "framelot.ini"), [](const std::string&, bool, const ProgressFunction& progress) {
+    MainWindow window(Q(dir / "framelot.ini"), {.Convert = [](const std::string&, bool, const ProgressFunction& progress) {
         for (std::uint64_t done = 1; done <= Frames; ++done) {
             if (done % 50 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             progress(done, Frames);
@@ -252,7 +312,7 @@ TEST(WindowTest, ProgressBarMovesWithTheFramesAndEndsFull)
         ConvertResult r = Converted();
         r.FramesWritten = Frames;
         return r;
-    });
+    }});
     std::vector<int> values;
     QObject::connect(window.ProgressBar(), &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
     QSignalSpy finished(&window, &MainWindow::DropFinished);

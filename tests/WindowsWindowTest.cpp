@@ -128,6 +128,56 @@ TEST(WindowsWindowTest, DropConvertsInTheDropsOrderAndShowsTheCountAndEachOutcom
     ::DestroyWindow(window);
 }
 
+// A dropped folder stands for the animations directly inside it; "Open
+// files..." below the switch converts the dialog's choice as a drop; "Show
+// frames" comes after a conversion and opens the last converted file's frames.
+TEST(WindowsWindowTest, FolderDropOpenFilesAndShowFrames)
+{
+    TempDir dir;
+    fs::create_directories(PathFromUtf8(dir / "アニメ/sub"));
+    for (const char* name : {"アニメ/b.gif", "アニメ/a.gif", "アニメ/sub/c.gif"}) WriteFile(dir / name, TwoFrameGif());
+    WriteFile(dir / "アニメ/notes.txt", {'x'});
+
+    std::vector<std::string> shown;
+    MainWindowOptions options{PathFromUtf8(dir / "framelot.ini").wstring()};
+    options.ChooseFiles = [&](HWND) { return std::vector<std::string>{dir / "アニメ/sub/c.gif"}; };
+    options.ShowFolder = [&](HWND, const std::string& folder) { shown.push_back(folder); };
+    const HWND window = CreateMainWindow(::GetModuleHandleW(nullptr), std::move(options));
+    ASSERT_NE(window, nullptr);
+
+    const HMENU menu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_POPUP));
+    const HMENU popup = ::GetSubMenu(menu, 0);
+    ASSERT_EQ(::GetMenuItemCount(popup), 2);
+    EXPECT_EQ(::GetMenuItemID(popup, 1), static_cast<UINT>(IDM_OPEN_FILES));
+    wchar_t caption[64] = {};
+    ::GetMenuStringW(popup, 1, caption, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(caption), L"Open files...");
+    ::DestroyMenu(menu);
+
+    ::SendMessageW(window, WM_COMMAND, IDM_SHOW_FRAMES, 0);  // nothing converted yet: nothing to show
+    EXPECT_TRUE(shown.empty());
+    ::PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir / "アニメ"})), 0);
+    ASSERT_TRUE(PumpUntil([&] { return ResultText(window) != L"Drop file here."; }));
+    EXPECT_EQ(ResultText(window), L"2 file complete!");
+    const std::string outcomes = ToolTipText(window);
+    EXPECT_LT(outcomes.find("a.gif: 2 frames written"), outcomes.find("b.gif: 2 frames written")) << outcomes;
+    EXPECT_FALSE(fs::exists(PathFromUtf8(dir / "アニメ/sub/c")));
+    ::SendMessageW(window, WM_COMMAND, IDM_SHOW_FRAMES, 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(PathFromUtf8(shown[0]), PathFromUtf8(dir / "アニメ/b"));
+
+    ::SendMessageW(window, WM_COMMAND, IDM_MAKE_FOLDER, 0);  // frames beside the source now
+    ::SendMessageW(window, WM_COMMAND, IDM_OPEN_FILES, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ResultText(window) == L"1 file complete!"; }));
+    EXPECT_EQ(ReadPng(dir / "アニメ/sub/c_0001.png").Width, 2);
+    ::SendMessageW(window, WM_COMMAND, IDM_SHOW_FRAMES, 0);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(PathFromUtf8(shown[1]), PathFromUtf8(dir / "アニメ/sub"));
+    ::DestroyWindow(window);
+    MSG quit;
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
 TEST(WindowsWindowTest, SettingsFileValuesReadAsOnOnlyWhenTheyAreOn)
 {
     TempDir dir;

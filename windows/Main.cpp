@@ -2,9 +2,11 @@
 // are converted as a drop once the window is shown.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/WindowsText.h"
@@ -28,13 +30,20 @@ std::vector<std::string> CommandLineFiles()
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // The file dialog and the shell's calls want a single-threaded apartment.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    const HWND window = framelot::CreateMainWindow(
-        instance, {framelot::ChooseSettingsPath(framelot::ProgramPath()), {}, {}});
-    if (window == nullptr) return 1;
-    ::ShowWindow(window, SW_SHOW);
-    framelot::ConvertFiles(window, CommandLineFiles());
-    return framelot::RunMessageLoop(window);
+    framelot::MainWindowOptions options;
+    options.SettingsPath = framelot::ChooseSettingsPath(framelot::ProgramPath());
+    const HWND window = framelot::CreateMainWindow(instance, std::move(options));
+    int code = 1;
+    if (window != nullptr) {
+        ::ShowWindow(window, SW_SHOW);
+        framelot::ConvertFiles(window, CommandLineFiles());
+        code = framelot::RunMessageLoop(window);
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return code;
 }

@@ -12,6 +12,7 @@
 #include "windows/DropFiles.h"
 #include "windows/Resources.h"
 #include "windows/Settings.h"
+#include "windows/ShellCalls.h"
 
 namespace framelot {
 namespace {
@@ -31,6 +32,7 @@ constexpr RECT ProgressUnits = {7, 46, 7 + 61, 46 + 4};  // dialog units, below 
 struct FinishedDrop {
     std::wstring ResultText;
     std::wstring OutcomeText;
+    std::string FramesFolder;
 };
 
 struct WindowState {
@@ -40,6 +42,7 @@ struct WindowState {
     HWND Progress = nullptr;
     HWND ToolTip = nullptr;
     std::wstring ToolTipText;
+    std::string FramesFolder;  // the last converted file's frames; empty until a drop converts one
     std::atomic<bool> MakeFolder{true};  // read by the runner at the start of each file
     std::atomic<std::uint64_t> ShownStep{0};  // the bar's step last posted, on the runner's thread
     int PendingDrops = 0;  // submitted and not yet finished
@@ -84,13 +87,15 @@ void StartRunner(HWND window, WindowState& state)
     events.DropDone = [window, &state](const DropReport& report) {
         {
             const std::lock_guard<std::mutex> lock(state.ReportsMutex);
-            state.Reports.push_back({WideFromUtf8(report.ResultText), WideFromUtf8(report.OutcomeText)});
+            state.Reports.push_back(
+                {WideFromUtf8(report.ResultText), WideFromUtf8(report.OutcomeText), report.FramesFolder});
         }
         ::PostMessageW(window, DropDoneMessage, 0, 0);
     };
     events.Idle = [window](bool aborted) { ::PostMessageW(window, IdleMessage, aborted ? 1 : 0, 0); };
-    state.Runner = std::make_unique<BatchRunner>(
-        BatchSettings{1, [&state] { return state.MakeFolder.load(); }, state.Options.Convert}, std::move(events));
+    BatchSettings settings{1, [&state] { return state.MakeFolder.load(); }, state.Options.Convert};
+    settings.OpenFolders = true;
+    state.Runner = std::make_unique<BatchRunner>(std::move(settings), std::move(events));
 }
 
 // The progress bar below the result text, and the result text's tooltip.
@@ -180,6 +185,10 @@ INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wP
         ::SendMessageW(state.Progress, PBM_SETPOS, static_cast<WPARAM>(top), 0);
         ::SetDlgItemTextW(window, IDC_RESULT, done.ResultText.c_str());
         SetToolTip(window, state, std::move(done.OutcomeText));
+        if (!done.FramesFolder.empty()) {
+            if (state.FramesFolder.empty()) ::AppendMenuW(state.Popup, MF_STRING, IDM_SHOW_FRAMES, L"Show frames");
+            state.FramesFolder = std::move(done.FramesFolder);
+        }
         return TRUE;
     }
     case IdleMessage:
@@ -219,6 +228,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (LOWORD(wParam) == IDM_MAKE_FOLDER) {
             state->MakeFolder = !state->MakeFolder;
             ShowMakeFolder(*state);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDM_OPEN_FILES) {
+            ConvertFiles(window, state->Options.ChooseFiles(window));
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDM_SHOW_FRAMES) {
+            if (!state->FramesFolder.empty()) state->Options.ShowFolder(window, state->FramesFolder);
             return TRUE;
         }
         return FALSE;
@@ -261,6 +278,8 @@ HWND CreateMainWindow(HINSTANCE instance, MainWindowOptions options)
     auto state = std::make_unique<WindowState>();
     state->Options = std::move(options);
     if (!state->Options.AskForceExit) state->Options.AskForceExit = AskForceExit;
+    if (!state->Options.ChooseFiles) state->Options.ChooseFiles = ChooseAnimationFiles;
+    if (!state->Options.ShowFolder) state->Options.ShowFolder = ShowFolderInFileManager;
     const HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc,
                                              reinterpret_cast<LPARAM>(state.get()));
     if (window == nullptr) return nullptr;
