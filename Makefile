@@ -7,13 +7,20 @@ SANITIZE_BUILD := build-sanitize
 
 PREFIX ?= /usr/local
 
+# The AVIF and JPEG XL decoders: by default the pinned libavif and libjxl that
+# scripts/deps.sh builds once into ~/.cache/framelot and the programs link
+# statically; CODECS=system takes Debian's shared libavif and libjxl instead.
+CODECS ?= pinned
+CODECS_PREFIX := $(if $(filter system,$(CODECS)),true,bash scripts/deps.sh linux)
+
 .PHONY: setup build run test test-plain test-sanitize fuzz fuzz-smoke bench clean install package
 
 setup:
 	@bash scripts/setup.sh
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@codecs="$$($(CODECS_PREFIX))" && \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFRAMELOT_CODECS="$$codecs" | grep 'AVIF and JPEG XL'
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -40,7 +47,9 @@ test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: setup
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFRAMELOT_SANITIZE=ON >/dev/null
+	@codecs="$$($(CODECS_PREFIX))" && \
+	  cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFRAMELOT_SANITIZE=ON -DFRAMELOT_CODECS="$$codecs" | \
+	  grep 'AVIF and JPEG XL'
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
@@ -51,10 +60,10 @@ clean:
 # `make test` runs a short smoke of each.
 FUZZ_SECONDS ?= 180
 fuzz: setup
-	bash fuzz/run.sh $(FUZZ_SECONDS)
+	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh $(FUZZ_SECONDS)
 
 fuzz-smoke: setup
-	bash fuzz/run.sh 20
+	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh 20
 
 # Times framelot-cli against ImageMagick, ffmpeg and Pillow; writes bench/RESULTS.md.
 bench: build
@@ -69,7 +78,7 @@ WINE := env WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wine WINEDEBUG=-all /usr/lib/w
 .PHONY: windows test-windows
 windows:
 	@bash scripts/setup.sh --windows
-	@deps="$$(bash scripts/windows-deps.sh)" && \
+	@deps="$$(bash scripts/deps.sh windows)" && \
 	  cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DFRAMELOT_WINDOWS_DEPS="$$deps" >/dev/null
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)

@@ -17,6 +17,15 @@ ConvertResult ReadAvifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
     info.DeclaredHeight = image->height;
     info.CanvasWidth = turned ? image->height : image->width;
     info.CanvasHeight = turned ? image->width : image->height;
+#if AVIF_VERSION_MAJOR >= 1
+    // libavif counts repetitions after the first play; the file's loop count
+    // is the number of plays, 0 for forever, as for the other formats.
+    if (decoder->repetitionCount == AVIF_REPETITION_COUNT_INFINITE) {
+        info.Loops = 0;
+    } else if (decoder->repetitionCount >= 0) {
+        info.Loops = static_cast<std::uint32_t>(decoder->repetitionCount) + 1;
+    }
+#endif
     const Rect whole{0, 0, static_cast<std::int32_t>(info.CanvasWidth), static_cast<std::int32_t>(info.CanvasHeight)};
     for (int i = 0; i < decoder->imageCount; ++i) {
         avifImageTiming timing{};

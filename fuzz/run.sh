@@ -11,8 +11,11 @@ SECONDS_EACH=${1:-180}
 CORPUS=${FRAMELOT_CORPUS:-../shared/corpus}
 WORK=${FUZZ_WORK:-${TMPDIR:-/tmp}/framelot-fuzz}
 
+# The AVIF and JPEG XL decoders of the other builds: FRAMELOT_CODECS as the
+# Makefile passes it (empty: the system's), else the pinned ones.
+codecs=${FRAMELOT_CODECS-$(bash scripts/deps.sh linux)}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DFRAMELOT_FUZZ=ON -DFRAMELOT_WINDOW=OFF \
+  -DFRAMELOT_FUZZ=ON -DFRAMELOT_WINDOW=OFF -DFRAMELOT_CODECS="$codecs" \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -DFRAMELOT_FUZZING_LIMITS" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-fuzz -j "$(nproc)" >/dev/null

@@ -5,11 +5,12 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake make pkg-config
+  ninja-build meson nasm   # build the pinned AVIF and JPEG XL decoders (scripts/deps.sh)
   zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev libavif-dev libjxl-dev
   libavif-bin libjxl-tools   # avifenc, avifdec and cjxl make and check the AVIF and JPEG XL fixtures
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it
-  dpkg-dev desktop-file-utils appstream  # the package's dependencies, and checks of its desktop entry and metadata
+  dpkg-dev desktop-file-utils appstream lintian  # the package's dependencies; checks of its desktop entry, metadata and the package
   fonts-ipafont-gothic   # renders the Japanese menu caption
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
 )
@@ -20,9 +21,9 @@ if [ "${1:-}" = "--bench" ]; then
 fi
 
 # `setup.sh --windows` also installs the cross toolchain and what builds the
-# Windows libraries (scripts/windows-deps.sh) and runs their tests.
+# Windows libraries (scripts/deps.sh windows) and runs their tests.
 if [ "${1:-}" = "--windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix ninja-build meson nasm wine64 nsis xvfb unzip
+  PACKAGES+=(g++-mingw-w64-x86-64-posix wine64 nsis xvfb unzip
     xdotool libx11-dev)  # the desktop test drags files with an X11 program of its own
 fi
 

@@ -192,6 +192,53 @@ TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
     }
 }
 
+// libavif's own test files, taken from its source archive: an animation, the
+// same with an audio track (which must not stop it), with alpha, and with that
+// alpha track relabelled as depth (which is not alpha); their loop counts.
+TEST(AvifTest, LibavifsAnimationsWithAudioDepthAndLoopCounts)
+{
+    const std::string archive = FRAMELOT_LIBAVIF_SOURCE;
+    if (archive.empty()) GTEST_SKIP() << "built with the system's libavif, without its source archive (scripts/deps.sh linux)";
+    TempDir dir;
+    ASSERT_EQ(RunProgram("tar -xzf " + Quoted(archive) + " -C " + Quoted(dir.Path.string()) +
+                         " --strip-components=3 --wildcards '*/tests/data/colors-animated-8bpc*.avif'").Status, 0);
+    const auto frames = [&](const char* name) {
+        SCOPED_TRACE(name);
+        const ConvertResult dropped = ConvertDroppedFile(dir / name, true);
+        EXPECT_EQ(dropped.Status, ConvertStatus::Converted) << dropped.Reason;
+        return Convert(ConvertAvifData, dir / name);
+    };
+    const auto loops = [&](const char* name) {
+        AnimationInfo info;
+        EXPECT_EQ(ReadAvifInfo(ReadFile(dir / name), info).Status, ConvertStatus::Converted) << name;
+        return info.Loops;
+    };
+    const auto plain = frames("colors-animated-8bpc.avif");
+    ASSERT_EQ(plain.size(), 5u);
+    const auto audio = frames("colors-animated-8bpc-audio.avif");
+    ASSERT_EQ(audio.size(), plain.size());
+    for (std::size_t k = 0; k < plain.size(); ++k) EXPECT_EQ(audio[k].Pixels, plain[k].Pixels) << "frame " << k;
+
+    const auto alpha = frames("colors-animated-8bpc-alpha-exif-xmp.avif");
+    const auto depth = frames("colors-animated-8bpc-depth-exif-xmp.avif");
+    ASSERT_EQ(alpha.size(), 5u);
+    ASSERT_EQ(depth.size(), 5u);
+    int translucent = 0, notOpaque = 0, colourDiffers = 0;
+    for (std::size_t k = 0; k < depth.size(); ++k)
+        for (std::size_t i = 0; i < depth[k].Pixels.size(); i += 4) {
+            translucent += alpha[k].Pixels[i + 3] < 255;
+            notOpaque += depth[k].Pixels[i + 3] != 255;
+            colourDiffers += !std::equal(&depth[k].Pixels[i], &depth[k].Pixels[i + 3], &alpha[k].Pixels[i]);
+        }
+    EXPECT_GT(translucent, 0);
+    EXPECT_EQ(notOpaque, 0);
+    EXPECT_EQ(colourDiffers, 0);
+
+    EXPECT_EQ(loops("colors-animated-8bpc.avif"), 1u);  // played once
+    EXPECT_EQ(loops("colors-animated-8bpc-audio.avif"), 1u);
+    EXPECT_EQ(loops("colors-animated-8bpc-alpha-exif-xmp.avif"), 0u);  // forever
+}
+
 // An animated GIF made into lossless JPEG XL: the decoder's composed frames
 // are the GIF's frames exactly; lossy, they are close.
 TEST(JxlTest, LosslessFramesEqualTheAnimationTheyWereMadeFrom)

@@ -1,35 +1,53 @@
 #!/usr/bin/env bash
-# Builds the libraries the Windows build links statically (zlib, libpng,
-# giflib, libwebp, libdeflate, dav1d, libavif, highway, brotli, lcms2, libjxl)
-# with the mingw-w64 toolchain, from the Debian source packages named in
-# scripts/windows-deps.lock, and prints the folder they are installed in.
+# Builds the libraries a build links statically, from the Debian source
+# packages named in scripts/deps.lock, and prints the folder they are
+# installed in:
+#   windows  every library of the Windows build (zlib, libpng, giflib,
+#            libwebp, libdeflate, dav1d, libavif, highway, brotli, lcms2,
+#            libjxl), cross-built with the mingw-w64 toolchain;
+#   linux    the AVIF and JPEG XL decoders (dav1d, libavif, highway, brotli,
+#            lcms2, libjxl) for the Linux build, which takes the rest from the
+#            system, so that both platforms decode with the same versions.
 #
 # The archives come from the Debian mirror this machine's apt already uses,
 # read through a private apt state folder: the system's apt sources are never
 # touched. Each archive must have the SHA-256 of the lock file. The result is
-# kept in a cache outside the checkout, named after the hash of the lock file
-# and of this script, so a second run (or CI on the same machine) only prints
-# the folder.
+# kept in a cache outside the checkout, named after the target and the hash of
+# its lines of the lock file and of this script, so a second run (or CI on the
+# same machine) only prints the folder.
 #
-#   scripts/windows-deps.sh            build when missing, print the prefix
+#   scripts/deps.sh windows|linux      build when missing, print the prefix
+#   scripts/deps.sh linux --cached     print the prefix only if it is built
 #   FRAMELOT_CACHE=/path ...           cache root (default ~/.cache/framelot)
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
-lock="$here/windows-deps.lock"
-toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+lock_file="$here/deps.lock"
+target="${1:-}"
+case "$target" in
+  windows) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
+  linux) wanted="dav1d libavif highway brotli lcms2 jpeg-xl" ;;
+  *)
+    echo "usage: scripts/deps.sh windows|linux [--cached]" >&2
+    exit 2
+    ;;
+esac
 jobs="$(nproc)"
 
+# The lock's lines of this target's libraries, in the lock's order.
+lock="$(awk -v want=" $wanted " '!/^#/ && NF && index(want, " " $1 " ")' "$lock_file")"
+
 cache_root="${FRAMELOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/framelot}"
-lock_hash="$(cat "$lock" "$0" | sha256sum | cut -c1-16)"
-prefix="$cache_root/windows-$lock_hash"
+lock_hash="$( (echo "$target" && echo "$lock" && cat "$0") | sha256sum | cut -c1-16)"
+prefix="$cache_root/$target-$lock_hash"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
+if [ "${2:-}" = "--cached" ]; then exit 1; fi
 
-log() { echo "windows-deps: $*" >&2; }
+log() { echo "deps ($target): $*" >&2; }
 fail_with_log() {
   tail -40 "$1" >&2
   log "failed; the whole log is $1"
@@ -51,7 +69,7 @@ if [ -z "$mirror" ]; then
   log "no Debian repository for $codename in the apt configuration (run apt-get update first)"
   exit 1
 fi
-suites="$(grep -v '^#' "$lock" | awk 'NF { print $3 }' | sort -u | tr '\n' ' ')"
+suites="$(echo "$lock" | awk '{ print $3 }' | sort -u | tr '\n' ' ')"
 for s in $suites; do echo "deb-src $mirror $s main"; done >"$work/apt/sources.list"
 apt_opts=(-o "Dir::State=$work/apt" -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
   -o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=/dev/null"
@@ -84,7 +102,55 @@ while read -r package version suite archive sha256; do
   fi
   mkdir -p "$work/src/$package"
   tar -xf "$archives/$archive" -C "$work/src/$package" --strip-components=1
-done <"$lock"
+  # Each library's licence, which the packages carry (highway's under its
+  # BSD-3-Clause option).
+  licences="$prefix/share/licenses/$package"
+  mkdir -p "$licences"
+  for f in LICENSE-BSD3 LICENSE COPYING PATENTS; do
+    [ -f "$work/src/$package/$f" ] || continue
+    if [ "$f" = LICENSE ] && [ -f "$work/src/$package/LICENSE-BSD3" ]; then continue; fi
+    cp "$work/src/$package/$f" "$licences/"
+  done
+  if [ -z "$(ls "$licences")" ]; then
+    log "$package: no licence file in $archive"
+    exit 1
+  fi
+  # The tests read libavif's own test files out of its archive.
+  if [ "$package" = libavif ]; then
+    mkdir -p "$prefix/share"
+    ln -sf "$archives/$archive" "$prefix/share/libavif-source.tar.gz"
+  fi
+done <<<"$lock"
+
+# The compilers and how each build is told about them.
+if [ "$target" = windows ]; then
+  cc=x86_64-w64-mingw32-gcc-posix
+  ar=x86_64-w64-mingw32-ar
+  cflags="-O2"
+  cmake_target=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_FIND_ROOT_PATH="$prefix")
+  cat >"$work/meson-cross.txt" <<EOF
+[binaries]
+c = '$cc'
+ar = '$ar'
+strip = 'x86_64-w64-mingw32-strip'
+windres = 'x86_64-w64-mingw32-windres'
+nasm = 'nasm'
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+  meson_target=(--cross-file "$work/meson-cross.txt")
+else
+  # Position-independent, so that the libraries link into the system's
+  # position-independent programs.
+  cc=gcc
+  ar=ar
+  cflags="-O2 -fPIC"
+  cmake_target=(-DCMAKE_POSITION_INDEPENDENT_CODE=ON)
+  meson_target=(-Db_staticpic=true)
+fi
 
 src() { echo "$work/src/$1"; }
 
@@ -93,8 +159,8 @@ cmake_lib() {  # cmake_lib PACKAGE [cmake options...]
   shift
   log "building $package"
   {
-    cmake -S "$(src "$package")" -B "$work/build/$package" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    cmake -S "$(src "$package")" -B "$work/build/$package" -G Ninja "${cmake_target[@]}" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
       -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF -Wno-dev "$@" &&
       cmake --build "$work/build/$package" -j "$jobs" && cmake --install "$work/build/$package"
   } >"$work/$package.log" 2>&1 || fail_with_log "$work/$package.log"
@@ -103,7 +169,7 @@ cmake_lib() {  # cmake_lib PACKAGE [cmake options...]
 # Plain C libraries whose own build does not cross-compile as shipped:
 # compiled file by file into one static library.
 c_lib() {  # c_lib PACKAGE LIBNAME CFLAGS SOURCES...
-  local package="$1" name="$2" cflags="$3"
+  local package="$1" name="$2" extra="$3"
   shift 3
   log "building $package"
   mkdir -p "$work/build/$package"
@@ -111,15 +177,16 @@ c_lib() {  # c_lib PACKAGE LIBNAME CFLAGS SOURCES...
     cd "$work/build/$package"
     for f in "$@"; do
       # shellcheck disable=SC2086
-      x86_64-w64-mingw32-gcc-posix -O2 $cflags -c "$(src "$package")/$f" -o "$(basename "$f" .c).o"
+      $cc $cflags $extra -c "$(src "$package")/$f" -o "$(basename "$f" .c).o"
     done
-    x86_64-w64-mingw32-ar rcs "$prefix/lib/lib$name.a" ./*.o
+    $ar rcs "$prefix/lib/lib$name.a" ./*.o
   ) >"$work/$package.log" 2>&1 || fail_with_log "$work/$package.log"
 }
 
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 export PKG_CONFIG_PATH=""
 
+if [ "$target" = windows ]; then
 c_lib zlib z "" adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c gzread.c gzwrite.c infback.c inffast.c \
   inflate.c inftrees.c trees.c uncompr.c zutil.c
 cp "$(src zlib)/zlib.h" "$(src zlib)/zconf.h" "$prefix/include/"
@@ -135,23 +202,11 @@ cmake_lib libwebp -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUIL
   -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_USE_THREAD=ON
 
 cmake_lib libdeflate -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF
+fi
 
 log "building dav1d"
-cat >"$work/meson-cross.txt" <<EOF
-[binaries]
-c = 'x86_64-w64-mingw32-gcc-posix'
-ar = 'x86_64-w64-mingw32-ar'
-strip = 'x86_64-w64-mingw32-strip'
-windres = 'x86_64-w64-mingw32-windres'
-nasm = 'nasm'
-[host_machine]
-system = 'windows'
-cpu_family = 'x86_64'
-cpu = 'x86_64'
-endian = 'little'
-EOF
 {
-  meson setup "$work/build/dav1d" "$(src dav1d)" --cross-file "$work/meson-cross.txt" --prefix "$prefix" \
+  meson setup "$work/build/dav1d" "$(src dav1d)" "${meson_target[@]}" --prefix "$prefix" \
     --libdir lib --buildtype release --default-library static -Denable_tools=false -Denable_tests=false \
     -Denable_examples=false -Denable_docs=false &&
     ninja -C "$work/build/dav1d" -j "$jobs" && ninja -C "$work/build/dav1d" install
