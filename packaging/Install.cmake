@@ -30,7 +30,12 @@ endforeach()
 add_custom_target(framelot_documents ALL DEPENDS ${compressed})
 install(FILES ${CMAKE_BINARY_DIR}/packaging/framelot.1.gz ${CMAKE_BINARY_DIR}/packaging/framelot-cli.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+# The copyright file names the libraries linked in statically, with their
+# licences.
+include(cmake/EmbeddedLicences.cmake)
+FramelotDebianCopyright(${CMAKE_SOURCE_DIR}/packaging/copyright "${FRAMELOT_EMBEDDED_PREFIX}"
+  ${CMAKE_BINARY_DIR}/packaging/copyright)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/framelot)
 
 # The Debian package: `make package`.

@@ -1,8 +1,13 @@
 # The Windows packages (make windows): a portable zip and an NSIS installer,
-# both holding framelot.exe, framelot-cli.exe, the licence and a short readme.
+# both holding framelot.exe, framelot-cli.exe, the licence, the licences of
+# the libraries in them and a short readme.
 
 install(TARGETS framelot framelot-cli RUNTIME DESTINATION .)
 install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+# The licences of the libraries linked into both programs.
+include(cmake/EmbeddedLicences.cmake)
+FramelotLicenceText("${FRAMELOT_EMBEDDED_PREFIX}" ${CMAKE_BINARY_DIR}/packaging/THIRD-PARTY-LICENSES.txt)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/THIRD-PARTY-LICENSES.txt DESTINATION .)
 configure_file(packaging/windows-readme.txt ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/README.txt DESTINATION .)
 

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Debian package as `make package` does and checks it: its name,
 # that dpkg-shlibdeps filled Depends with the Qt 6, libpng, giflib and libwebp
-# runtime packages, that it holds the installed files under /usr, and that
-# the unpacked framelot-cli runs.
+# runtime packages, and with libavif and libjxl only when the build uses the
+# system's (CODECS, the pinned decoders' prefix, is empty), that the copyright
+# file then names the libraries linked in, that it holds the installed files
+# under /usr, that lintian finds nothing, and that the unpacked framelot-cli
+# runs.
 set -euo pipefail
 build=$1
 version=$2
+codecs=${3:-}
 id=org.framelot.Framelot
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -20,6 +24,17 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libpng16-16 libgif7 libwebp7 libwebpdemux2 libdeflate0; do
   echo "$depends" | grep -q "\b$p\b" || fail "Depends lacks $p: $depends"
 done
+if [ -n "$codecs" ]; then
+  echo "$depends" | grep -qE '\blib(avif|jxl)' && fail "Depends names the system's AVIF or JPEG XL library: $depends"
+  copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/framelot/copyright)
+  for library in dav1d libavif highway brotli lcms2 jpeg-xl; do
+    echo "$copyright" | grep -qx "Files: embedded/$library" || fail "copyright lacks $library"
+  done
+else
+  for p in libavif15 libjxl0.7; do
+    echo "$depends" | grep -q "\b$p\b" || fail "Depends lacks $p: $depends"
+  done
+fi
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "section"
 [ "$(dpkg-deb -f "$deb" Package)" = framelot ] || fail "package name"
 
@@ -30,6 +45,9 @@ for f in usr/bin/framelot usr/bin/framelot-cli usr/share/applications/$id.deskto
   echo "$contents" | grep -q " \./$f\$" || fail "package lacks $f"
 done
 
+if ! lint=$(lintian --fail-on error,warning --suppress-tags-from-file /dev/null "$deb" 2>&1); then
+  fail "lintian: $lint"
+fi
 dpkg-deb -x "$deb" "$tmp/unpacked"
 [ "$("$tmp/unpacked/usr/bin/framelot-cli" --version)" = "framelot-cli $version" ] || fail "unpacked framelot-cli --version"
 

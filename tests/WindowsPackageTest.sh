@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the zip and the installer as `make windows` does and checks them:
-# the zip's folder holds both programs, the licence and the readme; both
+# the zip's folder holds both programs, the licences and the readme; both
 # programs import only DLLs that every Windows has; the installer installs
 # silently (/S) under Wine into Program Files with a Start-menu shortcut, an
 # Apps & features entry and "Open with" entries, the installed framelot-cli.exe
@@ -24,7 +24,7 @@ setup=$tmp/out/framelot-$version-win64-setup.exe
 [ -f "$zip" ] && [ -f "$setup" ] || { ls "$tmp/out"; exit 1; }
 (cd "$tmp" && unzip -q "$zip")
 folder=$tmp/framelot-$version-win64
-for f in framelot.exe framelot-cli.exe LICENSE.txt README.txt; do
+for f in framelot.exe framelot-cli.exe LICENSE.txt THIRD-PARTY-LICENSES.txt README.txt; do
   [ -f "$folder/$f" ] || fail "the zip lacks $f"
 done
 for exe in "$folder"/*.exe; do
@@ -39,7 +39,7 @@ done
 "${wine[@]}" "$setup" /S
 root=$build/wine/drive_c
 installed="$root/Program Files/Framelot"
-for f in framelot.exe framelot-cli.exe LICENSE.txt README.txt Uninstall.exe; do
+for f in framelot.exe framelot-cli.exe LICENSE.txt THIRD-PARTY-LICENSES.txt README.txt Uninstall.exe; do
   [ -f "$installed/$f" ] || fail "the installer did not install $f"
 done
 [ -f "$root/ProgramData/Microsoft/Windows/Start Menu/Programs/Framelot/Framelot.lnk" ] || fail "no Start-menu shortcut"
