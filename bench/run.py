@@ -14,6 +14,9 @@ CLI = os.path.join(ROOT, "build", "framelot-cli")
 MAKE = os.path.join(ROOT, "build", "framelot-bench-make")
 FLOOR = os.path.join(ROOT, "build", "framelot-bench-floor")
 ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
+# BENCH_FILES=scene.avif,scene.jxl times only those files and prints their
+# table without rewriting bench/RESULTS.md, which holds every file.
+ONLY = [f for f in os.environ.get("BENCH_FILES", "").split(",") if f]
 
 PILLOW = r"""
 import sys
@@ -128,6 +131,8 @@ def main():
              ("gif", "dither8.gif", "ImageMagick", 0), ("apng", "translucent.png", "Pillow", 0),
              ("webp", "long.webp", "Pillow", 2), ("avif", "translucent.avif", "ffmpeg", 3),
              ("jxl", "dither8.jxl", None, 0)]
+    if ONLY:
+        files = [f for f in files if f[1] in ONLY]
     rows, checks, summary, failed = [], [], [], {}
     for fmt, name, checker, tolerance in files:
         src = os.path.join(inputs, name)
@@ -208,7 +213,8 @@ def main():
         lines += ["", "Peers that could not do a file (left out of its row):", ""]
         lines += [f"- {name}, {tool}: {why}" for name, tools_ in failed.items() for tool, why in tools_.items()]
     text = "\n".join(lines) + "\n"
-    open(os.path.join(ROOT, "bench", "RESULTS.md"), "w").write(text)
+    if not ONLY:
+        open(os.path.join(ROOT, "bench", "RESULTS.md"), "w").write(text)
     print(text)
 
 if __name__ == "__main__":
