@@ -17,7 +17,6 @@
 # same machine) only prints the folder.
 #
 #   scripts/deps.sh windows|linux      build when missing, print the prefix
-#   scripts/deps.sh linux --cached     print the prefix only if it is built
 #   FRAMELOT_CACHE=/path ...           cache root (default ~/.cache/framelot)
 set -euo pipefail
 
@@ -29,7 +28,7 @@ case "$target" in
   windows) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   linux) wanted="dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   *)
-    echo "usage: scripts/deps.sh windows|linux [--cached]" >&2
+    echo "usage: scripts/deps.sh windows|linux" >&2
     exit 2
     ;;
 esac
@@ -45,7 +44,6 @@ if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
   exit 0
 fi
-if [ "${2:-}" = "--cached" ]; then exit 1; fi
 
 log() { echo "deps ($target): $*" >&2; }
 fail_with_log() {
