@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
@@ -61,9 +62,13 @@ std::vector<std::string> ChooseFiles(QWidget* parent)
     return files;
 }
 
-void ShowFolder(const std::string& folder)
+// Only a folder that is there, as a folder URL: the desktop's handler for
+// folders opens it, and a name that is gone never reaches it.
+bool ShowFolder(const std::string& folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+    const QFileInfo info(QString::fromStdString(folder));
+    if (!info.isDir()) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath() + QLatin1Char('/')));
 }
 
 }  // namespace
@@ -110,7 +115,7 @@ MainWindow::MainWindow(QString settingsPath, Hooks hooks)
     connect(openAction_, &QAction::triggered, this, [this] { OpenFiles(); });
     showAction_ = popup_->addAction(QStringLiteral("Show frames"));
     showAction_->setVisible(false);
-    connect(showAction_, &QAction::triggered, this, [this] { hooks_.ShowFolder(framesFolder_); });
+    connect(showAction_, &QAction::triggered, this, [this] { ShowFrames(); });
 
     makeFolder_ = ReadMakeFolder(settingsPath_);
     folderAction_->setChecked(makeFolder_);
@@ -177,6 +182,17 @@ void MainWindow::OpenFiles()
     ConvertFiles(hooks_.ChooseFiles(this));
 }
 
+void MainWindow::ShowFrames()
+{
+    if (framesFolder_.empty()) return;
+    const bool there = QFileInfo(QString::fromStdString(framesFolder_)).isDir();
+    if (!there || !hooks_.ShowFolder(framesFolder_)) {
+        const QString why = there ? QStringLiteral("cannot open the frames folder: %1")
+                                  : QStringLiteral("the frames folder is gone: %1");
+        label_->setToolTip(why.arg(QString::fromStdString(framesFolder_)));
+    }
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
@@ -190,22 +206,33 @@ void MainWindow::dragMoveEvent(QDragMoveEvent* event)
 void MainWindow::dropEvent(QDropEvent* event)
 {
     std::vector<std::string> files = LocalFiles(event->mimeData());
-    if (files.empty() || closing_) return;
+    if (files.empty() || state_.Closed) return;
     event->acceptProposedAction();
     ConvertFiles(std::move(files));
 }
 
 void MainWindow::ConvertFiles(std::vector<std::string> files)
 {
-    if (files.empty() || closing_ || runner_->AbortRequested()) return;
-    if (!processing_) {
-        processing_ = true;
+    const DropActions actions = OnSubmitted(state_, !files.empty());
+    Apply(actions);
+    if (actions.Submit) runner_->Submit(std::move(files));
+}
+
+// Everything but Submit, which needs the files, and the answer to the question,
+// which closeEvent waits for.
+void MainWindow::Apply(const DropActions& actions)
+{
+    if (actions.ShowBusy) {
         setCursor(Qt::BusyCursor);
         progress_->setRange(0, 0);
         progress_->show();
     }
-    ++pendingDrops_;
-    runner_->Submit(std::move(files));
+    if (actions.ShowIdle) {
+        unsetCursor();
+        progress_->hide();
+    }
+    if (actions.Abort) runner_->RequestAbort();
+    if (actions.Close) close();
 }
 
 void MainWindow::StartDrop(std::size_t files)
@@ -216,7 +243,7 @@ void MainWindow::StartDrop(std::size_t files)
 
 void MainWindow::FinishDrop(int count, const QString& outcomes, const std::string& framesFolder)
 {
-    --pendingDrops_;
+    if (!OnDropDone(state_).ShowResult) return;
     if (!framesFolder.empty()) {
         framesFolder_ = framesFolder;
         showAction_->setVisible(true);
@@ -229,12 +256,7 @@ void MainWindow::FinishDrop(int count, const QString& outcomes, const std::strin
 
 void MainWindow::FinishAll(bool aborted)
 {
-    if (aborted) pendingDrops_ = 0;
-    if (pendingDrops_ > 0) return;  // a drop submitted since is still to come
-    processing_ = false;
-    unsetCursor();
-    progress_->hide();
-    if (aborted) close();
+    Apply(OnIdle(state_, aborted));
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent* event)
@@ -257,16 +279,21 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (!processing_ || runner_->AbortRequested()) {
-        closing_ = true;
-        if (!WriteMakeFolder(settingsPath_, makeFolder_)) {
-            std::fprintf(stderr, "framelot: cannot save the setting to %s\n", settingsPath_.toLocal8Bit().constData());
-        }
-        event->accept();
+    DropActions actions = OnCloseAsked(state_);
+    if (actions.AskForceExit) {
+        // The question runs an event loop of its own: drops may end meanwhile,
+        // and the answer is weighed against the state when it returns.
+        actions = OnAnswered(state_, hooks_.AskForceExit(this));
+        if (actions.Abort) runner_->RequestAbort();
+    }
+    if (!actions.Close) {
+        event->ignore();
         return;
     }
-    event->ignore();
-    if (hooks_.AskForceExit(this)) runner_->RequestAbort();
+    if (!WriteMakeFolder(settingsPath_, makeFolder_)) {
+        std::fprintf(stderr, "framelot: cannot save the setting to %s\n", settingsPath_.toLocal8Bit().constData());
+    }
+    event->accept();
 }
 
 }  // namespace framelot

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "convert/BatchRunner.h"
+#include "convert/DropState.h"
 #include "convert/FileConversion.h"
 #include "imaging/ConvertResult.h"
 
@@ -35,7 +36,7 @@ public:
         std::function<ConvertResult(const std::string& path, bool makeFolder, const ProgressFunction& progress)>;
     using QuestionFunction = std::function<bool(QWidget* parent)>;
     using ChooseFilesFunction = std::function<std::vector<std::string>(QWidget* parent)>;
-    using ShowFolderFunction = std::function<void(const std::string& folder)>;
+    using ShowFolderFunction = std::function<bool(const std::string& folder)>;
 
     // What the window asks of the system, each replaceable (for tests); an
     // empty one is the system's own.
@@ -43,7 +44,7 @@ public:
         ConvertFunction Convert;          // the dispatch of a drop
         QuestionFunction AskForceExit;    // "Now processing...\nForce exit?" Yes/No
         ChooseFilesFunction ChooseFiles;  // the file dialog of "Open files..."; nothing chosen: empty
-        ShowFolderFunction ShowFolder;    // opens a folder in the file manager
+        ShowFolderFunction ShowFolder;    // opens a folder that exists in the file manager; false when it cannot
     };
 
     // `settingsPath` is read now and written when the window closes.
@@ -55,7 +56,7 @@ public:
     void ConvertFiles(std::vector<std::string> files);
 
     bool MakeFolder() const { return makeFolder_.load(); }
-    bool IsProcessing() const { return processing_; }
+    bool IsProcessing() const { return state_.Processing; }
     bool AbortRequested() const { return runner_->AbortRequested(); }
     QString ResultLabelText() const;
     QString ResultToolTip() const;
@@ -79,9 +80,11 @@ protected:
 private:
     void ToggleMakeFolder();
     void OpenFiles();
+    void ShowFrames();
     void StartDrop(std::size_t files);
     void FinishDrop(int count, const QString& outcomes, const std::string& framesFolder);
     void FinishAll(bool aborted);
+    void Apply(const DropActions& actions);
 
     QString settingsPath_;
     Hooks hooks_;
@@ -95,9 +98,7 @@ private:
 
     std::atomic<bool> makeFolder_{true};  // read by the runner at the start of each file
     std::atomic<std::uint64_t> shownStep_{0};  // the bar's step last sent, on the runner's thread
-    int pendingDrops_ = 0;  // submitted and not yet finished
-    bool processing_ = false;
-    bool closing_ = false;
+    DropState state_;
     std::unique_ptr<BatchRunner> runner_;  // last member: stopped first
 };
 

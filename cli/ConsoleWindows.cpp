@@ -23,14 +23,18 @@ bool PrepareStandardError()
 
 // The arguments come as UTF-16 and go on as UTF-8; everything printed is
 // UTF-8, which the console shows as such once its output code page says so
-// (a redirected file gets the UTF-8 bytes).
+// (a redirected file gets the UTF-8 bytes). The console's own code page is
+// given back at the end, so the shell that ran us prints as before.
 int wmain(int argc, wchar_t** argv)
 {
+    const UINT consolePage = ::GetConsoleOutputCP();
     ::SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(framelot::Utf8FromWide(argv[i]));
     const bool terminal = PrepareStandardError();
     const int status = framelot::RunCommandLine(arguments, terminal);
     std::fflush(stdout);
+    std::fflush(stderr);
+    if (consolePage != 0) ::SetConsoleOutputCP(consolePage);
     return status;
 }

@@ -70,8 +70,9 @@ constexpr const char* Usage =
     "A file whose output is already there is skipped; no existing file is ever\n"
     "overwritten. On a terminal, a file that takes a while shows its progress.\n"
     "Exit status: 0 when no file failed, 1 when a file could not be read or\n"
-    "written or is over a limit, 2 for a usage error (a file with none of the\n"
-    "frames --frames asks for counts as one).\n";
+    "written, is damaged (its frames that could be decoded are written) or is\n"
+    "over a limit, 2 for a usage error (a file with none of the frames --frames\n"
+    "asks for counts as one, and so do folders with no animations in them).\n";
 
 constexpr long MaxJobs = 256;
 constexpr long MaxColumns = 100'000;  // no more than the frames a file may have
@@ -304,7 +305,12 @@ int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool sta
     if (!options) return exitStatus;
     options->ShowProgress = standardErrorIsTerminal;
 
-    options->Files = framelot::ExpandFolders(options->Files, options->Recursive);
+    std::vector<std::string> emptyFolders;
+    options->Files = framelot::ExpandFolders(options->Files, options->Recursive, &emptyFolders);
+    for (const std::string& folder : emptyFolders) {
+        std::fprintf(stderr, "framelot-cli: %s\n", framelot::EmptyFolderText(folder).c_str());
+    }
+    if (options->Files.empty()) return ExitUsage;  // folders, and nothing in them to convert
     if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
 
     const framelot::DropReport report = ConvertAll(*options);

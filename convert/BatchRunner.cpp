@@ -12,16 +12,6 @@
 #include "output/PathText.h"
 
 namespace framelot {
-namespace {
-
-// The folder that holds `path`; "." for a name alone.
-std::string FolderOf(const std::string& path)
-{
-    const std::filesystem::path parent = PathFromUtf8(path).parent_path();
-    return parent.empty() ? std::string(1, '.') : Utf8FromPath(parent);
-}
-
-}  // namespace
 
 BatchRunner::BatchRunner(BatchSettings settings, BatchEvents events)
     : settings_(std::move(settings)), events_(std::move(events))
@@ -50,7 +40,7 @@ BatchRunner::~BatchRunner()
 
 void BatchRunner::Submit(std::vector<std::string> files)
 {
-    if (files.empty() || abort_) return;
+    if (abort_) return;
     {
         std::lock_guard lock(mutex_);
         queue_.push_back(std::move(files));
@@ -85,11 +75,12 @@ void BatchRunner::Work()
         std::vector<std::string> drop = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        if (settings_.OpenFolders && !abort_) drop = ExpandFolders(drop, false);
+        std::vector<std::string> emptyFolders;
+        if (settings_.OpenFolders && !abort_) drop = ExpandFolders(drop, false, &emptyFolders);
 
         bool aborted = abort_;
         DropReport report;
-        if (!aborted) report = RunDrop(drop, aborted);
+        if (!aborted) report = RunDrop(drop, emptyFolders, aborted);
         if (!aborted && events_.DropDone) {
             std::lock_guard events(eventMutex_);
             events_.DropDone(report);
@@ -112,16 +103,17 @@ void BatchRunner::Work()
     }
 }
 
-DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& aborted)
+DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vector<std::string> emptyFolders,
+                                bool& aborted)
 {
     const auto groups = GroupBySharedOutput(files, settings_.Output.OutputFolder);
-    const unsigned jobs = std::min<unsigned>(settings_.Jobs, static_cast<unsigned>(groups.size()));
+    const unsigned jobs = std::clamp<unsigned>(static_cast<unsigned>(groups.size()), 1u, settings_.Jobs);
     const unsigned encodeThreads = std::max(1u, DefaultEncodeThreads() / jobs);
 
     DropReport report;
     report.Files.resize(files.size());
+    report.EmptyFolders = std::move(emptyFolders);
     std::vector<bool> done(files.size(), false);
-    std::vector<bool> madeFolder(files.size(), false);
     std::vector<std::uint64_t> steps(files.size(), 0);  // guarded by eventMutex_
     std::uint64_t stepsSum = 0;
     std::size_t nextToReport = 0;
@@ -144,7 +136,6 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
                 if (abort_) return;  // looked at between files only
                 OutputOptions options = settings_.Output;
                 options.MakeFolder = settings_.MakeFolder ? settings_.MakeFolder() : true;
-                madeFolder[i] = options.MakeFolder && !options.Sheet;
                 if (events_.FileStarted) {
                     std::lock_guard events(eventMutex_);
                     events_.FileStarted(i, files[i]);
@@ -178,16 +169,15 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, bool& abo
     for (const BatchFile& file : report.Files) {
         if (file.Result.Status == ConvertStatus::Converted) {
             ++report.Converted;
-            // The destination is the frames' folder, or a file beside them.
-            const std::string& to = file.Result.Destination;
-            report.FramesFolder = madeFolder[file.Index] ? to : FolderOf(to);
+            report.FramesFolder = file.Result.FramesFolder;
         }
-        if (file.Result.Status == ConvertStatus::Failed || file.Result.Status == ConvertStatus::Unreadable) {
+        if (file.Result.Status == ConvertStatus::Failed || file.Result.Status == ConvertStatus::Unreadable ||
+            !file.Result.Damage.empty()) {
             report.AnyFailed = true;
         }
     }
     report.ResultText = ResultText(report.Converted);
-    report.OutcomeText = OutcomeText(report.Files);
+    report.OutcomeText = OutcomeText(report.Files, report.EmptyFolders);
     return report;
 }
 
@@ -204,7 +194,7 @@ std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std:
     return groups;
 }
 
-std::string OutcomeText(const std::vector<BatchFile>& files)
+std::string OutcomeText(const std::vector<BatchFile>& files, const std::vector<std::string>& emptyFolders)
 {
     std::string text;
     for (std::size_t i = 0; i < files.size() && i < MaxOutcomeLines; ++i) {
@@ -214,6 +204,10 @@ std::string OutcomeText(const std::vector<BatchFile>& files)
         text += DescribeResult(FileNameOf(files[i].Path), result);
     }
     if (files.size() > MaxOutcomeLines) text += "\n... and " + std::to_string(files.size() - MaxOutcomeLines) + " more";
+    for (const std::string& folder : emptyFolders) {
+        if (!text.empty()) text += '\n';
+        text += EmptyFolderText(folder);
+    }
     return text;
 }
 

@@ -3,6 +3,24 @@
 // queue and are converted in order; inside a drop, files start in the order
 // given, one at a time or several side by side, and their results are reported
 // in that order. Front ends only submit drops and render what it reports.
+//
+// What happens in every case:
+// - A drop of files: each file is converted once, in the drop's order; files
+//   that share an output (SharedOutputKey) one after the other, the others up
+//   to Jobs side by side. DropStarted, the files' events, DropDone, and Idle
+//   once no drop is waiting.
+// - An empty drop, or one whose folders stand for no file (empty, or only
+//   other files): the same events with no file in between; the report has
+//   Converted 0, "0 file complete!", and names each such folder in
+//   EmptyFolders and in OutcomeText ("no animations in FOLDER").
+// - A drop submitted while another runs: queued, converted after it; Idle
+//   comes once, after the last.
+// - An abort (RequestAbort): no file starts after it; files being converted
+//   finish; the drop reports Idle(true) instead of DropDone, and drops still
+//   queued are dropped unconverted. A drop submitted after an abort is
+//   ignored and reports nothing.
+// - The runner destroyed: an abort, then it waits for the files being
+//   converted.
 #pragma once
 
 #include <atomic>
@@ -38,10 +56,11 @@ struct BatchFile {
 struct DropReport {
     std::vector<BatchFile> Files;  // every file of the drop, in the drop's order
     int Converted = 0;             // files whose status is Converted
-    bool AnyFailed = false;        // a file was Failed or Unreadable
+    bool AnyFailed = false;        // a file was Failed or Unreadable, or converted with damage
     std::string ResultText;        // "N file complete!"
     std::string OutcomeText;       // one line a file by its name (DescribeResult), see OutcomeText below
     std::string FramesFolder;      // where the last converted file's frames are; empty when none was converted
+    std::vector<std::string> EmptyFolders;  // folders of the drop that stood for no file
 };
 
 // How far a drop is. Each file counts ProgressStepsPerFile steps: a file that
@@ -93,7 +112,8 @@ public:
     BatchRunner& operator=(const BatchRunner&) = delete;
 
     // Queues a drop behind any drop still waiting and starts the worker if it
-    // is idle. An empty drop, or one submitted after an abort, is ignored.
+    // is idle. An empty drop is converted as a drop of nothing (its events all
+    // come); one submitted after an abort is ignored.
     void Submit(std::vector<std::string> files);
 
     // No file starts after this; files being converted finish, and the drop
@@ -109,7 +129,7 @@ public:
 
 private:
     void Work();
-    DropReport RunDrop(const std::vector<std::string>& files, bool& aborted);
+    DropReport RunDrop(const std::vector<std::string>& files, std::vector<std::string> emptyFolders, bool& aborted);
 
     BatchSettings settings_;
     BatchEvents events_;
@@ -134,8 +154,8 @@ std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std:
 
 // Each file's outcome in the command line's words, named by its file name (the
 // destination too), a line each: the first MaxOutcomeLines files, then
-// "... and N more".
+// "... and N more"; then a line for each folder that stood for no file.
 inline constexpr std::size_t MaxOutcomeLines = 20;
-std::string OutcomeText(const std::vector<BatchFile>& files);
+std::string OutcomeText(const std::vector<BatchFile>& files, const std::vector<std::string>& emptyFolders = {});
 
 }  // namespace framelot

@@ -14,6 +14,7 @@ std::string DescribeResult(const std::string& name, const ConvertResult& r)
         std::string line = name + ": " + FrameCountText(r.FramesWritten) + " written to " + r.Destination;
         if (r.FramesExisting > 0) line += " (" + std::to_string(r.FramesExisting) + " already there, kept)";
         if (!r.Note.empty()) line += "; " + r.Note;
+        if (!r.Damage.empty()) line += "; the file is damaged: " + r.Damage;
         return line;
     }
     case ConvertStatus::Skipped: return name + ": skipped, output already exists: " + r.Destination;

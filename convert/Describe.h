@@ -9,8 +9,9 @@
 
 namespace framelot {
 
-// "anim.gif: 24 frames written to anim", "old.gif: skipped, output already
-// exists: old", "broken.gif: not converted, ...", "photo.gif: failed: ...".
+// "anim.gif: 24 frames written to anim", "cut.gif: 2 frames written to cut;
+// the file is damaged: ...", "old.gif: skipped, output already exists: old",
+// "still.gif: not converted, ...", "photo.gif: failed: ...".
 std::string DescribeResult(const std::string& name, const ConvertResult& result);
 
 // "1 frame", "24 frames".

@@ -30,7 +30,7 @@ ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& o
 
 std::string OutputGroupKey(std::string_view path, std::string_view outputFolder)
 {
-    return StripExtension(PlacedSource(path, outputFolder));
+    return SharedOutputKey(path, outputFolder);
 }
 
 std::string ResultText(int convertedCount)

@@ -48,187 +48,307 @@ void FitCanvas(const Bitmap& frame, int width, int height, Bitmap& out)
     CopyBlock(out, 0, 0, frame, frame.Width, frame.Height);
 }
 
+// The folder that holds `path`; "." for a name alone.
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = LastSeparator(path);
+    if (slash == std::string::npos) return ".";
+    if (path[slash] == ':') return path.substr(0, slash + 1);  // "Z:" alone is the drive's current folder
+    return path.substr(0, slash == 0 ? 1 : slash);
+}
+
+void AddNote(std::string& note, const std::string& more)
+{
+    if (more.empty()) return;
+    note += note.empty() ? more : "; " + more;
+}
+
+// Step 1: where everything goes, decided before the source is read.
+struct OutputPlaces {
+    std::string Placed;       // the source as if it lay where its outputs go
+    bool MakeFolder = true;
+    std::string SheetPath, AtlasPath;
+    std::string Destination;  // what the lines name: the folder, the first frame or the sheet
+    std::string FramesFolder; // the folder the files are written in
+};
+
+OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options)
+{
+    OutputPlaces p;
+    p.Placed = PlacedSource(source, options.OutputFolder);
+    p.MakeFolder = options.MakeFolder;
+    p.SheetPath = SheetFilePath(p.Placed, p.MakeFolder, ".png");
+    p.AtlasPath = SheetFilePath(p.Placed, p.MakeFolder, ".json");
+    p.Destination = options.Sheet  ? p.SheetPath
+                    : p.MakeFolder ? OutputFolderPath(p.Placed)
+                                   : FrameFilePath(p.Placed, false, FirstListed(options.Frames));
+    p.FramesFolder = p.MakeFolder && !options.Sheet ? p.Destination : FolderOf(p.Destination);
+    return p;
+}
+
+bool OutputTaken(const OutputPlaces& p, const OutputOptions& options)
+{
+    return options.Sheet ? PathTaken(p.SheetPath) || PathTaken(p.AtlasPath)
+                         : OutputExists(p.Placed, p.MakeFolder, FirstListed(options.Frames));
+}
+
+// Step 2: the canvas frames are written at and the sheet's grid, from the
+// format's index (read only when they are asked for).
+struct CanvasPlan {
+    AnimationInfo Info;
+    bool Declared = false;
+    int Width = 0, Height = 0;  // the declared canvas, when Declared
+    SheetLayout Layout;
+    std::uint64_t Cells = 0;
+    std::string Note;           // why the declared canvas could not be used
+};
+
+ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOptions& options,
+                         DescribeBytesFunction describe, CanvasPlan& plan)
+{
+    const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
+    if (wantDeclared || options.Sheet) {
+        if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
+        ConvertResult described = describe(bytes, plan.Info);
+        if (described.Status != ConvertStatus::Converted) return described;
+    }
+    const AnimationInfo& info = plan.Info;
+    const bool sized = info.DeclaredWidth > 0 && info.DeclaredHeight > 0;
+    plan.Declared = wantDeclared && sized && FitsLimits(info.DeclaredWidth, info.DeclaredHeight);
+    if (wantDeclared && !plan.Declared) {
+        plan.Note = "the file declares a canvas of " + std::to_string(info.DeclaredWidth) + " x " +
+                    std::to_string(info.DeclaredHeight) +
+                    (sized ? ", over the limit" : "") + ", so frames are on the grown canvas";
+    }
+    plan.Width = plan.Declared ? static_cast<int>(info.DeclaredWidth) : 0;
+    plan.Height = plan.Declared ? static_cast<int>(info.DeclaredHeight) : 0;
+    if (!options.Sheet) return Converted();
+    plan.Cells = ListedCount(options.Frames, info.Frames.size());
+    plan.Layout = PlanSheet(plan.Cells, static_cast<std::uint64_t>(plan.Declared ? info.DeclaredWidth : info.CanvasWidth),
+                            static_cast<std::uint64_t>(plan.Declared ? info.DeclaredHeight : info.CanvasHeight),
+                            options.SheetColumns);
+    const SheetLayout& layout = plan.Layout;
+    if (plan.Cells > 0 && !FitsLimits(static_cast<std::int64_t>(layout.Width), static_cast<std::int64_t>(layout.Height))) {
+        return OverLimit("the sheet would be " + std::to_string(layout.Width) + " x " + std::to_string(layout.Height) +
+                         " pixels, over the limit of " + std::to_string(MaxCanvasPixels) +
+                         "; choose fewer frames with --frames, or another grid with --columns");
+    }
+    return Converted();
+}
+
+// Step 3: what the frames came to, counted from the writer's threads.
+struct FrameTally {
+    std::mutex Mutex;
+    std::uint64_t Written = 0, Existing = 0, Failed = 0, FirstFailedIndex = 0, Done = 0, Total = 0, Announced = 0;
+    bool NoneChosen = false;  // the file has none of the chosen frames
+    std::string FirstFailure;
+
+    void Count(std::uint64_t index, const SaveOutcome& outcome, const ProgressFunction& progress)
+    {
+        std::lock_guard lock(Mutex);
+        switch (outcome.Status) {
+        case SaveStatus::Written: ++Written; break;
+        case SaveStatus::AlreadyExists: ++Existing; break;
+        case SaveStatus::Failed:
+            // Frames finish out of order on the workers: report the lowest.
+            if (Failed++ == 0 || index < FirstFailedIndex) {
+                FirstFailedIndex = index;
+                FirstFailure = "frame " + std::to_string(index) + ": " + outcome.Reason;
+            }
+            break;
+        }
+        if (progress) progress(++Done, Total);
+    }
+};
+
+// Steps 3 and 4 share this: the folders are made when the first chosen frame
+// is ready, so a file that turns out not to be an animation (or to be over a
+// limit) leaves nothing behind. Empty, or why they cannot be made.
+struct FolderMaker {
+    bool Tried = false;
+    std::string Error;
+
+    bool Ready(const OutputOptions& options, const OutputPlaces& places)
+    {
+        if (!Tried) {
+            Tried = true;
+            if (!options.OutputFolder.empty()) {
+                Error = CreateFolder(options.OutputFolder, true, "output folder " + options.OutputFolder);
+            }
+            if (Error.empty() && places.MakeFolder) Error = CreateFolder(OutputFolderPath(places.Placed), false, "folder");
+        }
+        return Error.empty();
+    }
+};
+
+// Step 3: the frame files. A frame equal to the one before it (a pause, a
+// frame that changes nothing) joins it: encoded once, written under each
+// index. The frame is held back until the next one shows whether it repeats.
+struct FrameFiles {
+    FrameWriterPool& Writer;
+    Bitmap Held;
+    std::vector<std::uint64_t> HeldIndices;
+
+    void Add(std::uint64_t index, const Bitmap& frame)
+    {
+        const bool repeats = !HeldIndices.empty() && Held.Width == frame.Width && Held.Height == frame.Height &&
+                             Held.Pixels == frame.Pixels;
+        if (!repeats) {
+            HandOn();
+            Held.Width = frame.Width;
+            Held.Height = frame.Height;
+            Held.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
+        }
+        HeldIndices.push_back(index);
+    }
+    void HandOn()
+    {
+        if (HeldIndices.empty()) return;
+        Writer.Submit(HeldIndices, Held);
+        HeldIndices.clear();
+    }
+};
+
+// Step 4: the sheet, held whole until every chosen frame is in it.
+struct SheetBuilder {
+    const CanvasPlan& Plan;
+    const OutputPlaces& Places;
+    Bitmap Sheet;
+    std::vector<SheetEntry> Entries;
+
+    void Add(std::uint64_t index, const Bitmap& frame)
+    {
+        if (Entries.size() >= Plan.Cells) return;
+        if (Sheet.Pixels.empty()) Sheet = MakeBitmap(static_cast<int>(Plan.Layout.Width), static_cast<int>(Plan.Layout.Height));
+        const Rect cell = SheetCell(Plan.Layout, Entries.size());
+        const int width = std::min(frame.Width, cell.Width), height = std::min(frame.Height, cell.Height);
+        CopyBlock(Sheet, cell.Left, cell.Top, frame, width, height);
+        const auto& frames = Plan.Info.Frames;
+        Entries.push_back({FileNameOf(FrameFilePath(Places.Placed, false, index)), Rect{cell.Left, cell.Top, width, height},
+                           index < frames.size() ? frames[index].DelayMs : 0});
+    }
+
+    // The sheet and then its atlas, each a new file; the sheet goes again when
+    // its atlas cannot be written, so that a retry is not skipped. Empty when
+    // both were written; a Skipped result when either was there already.
+    ConvertResult Write(std::string& failure) const
+    {
+        PngEncoder encoder;
+        std::vector<std::uint8_t> encoded;
+        const SaveOutcome image = SavePng(Sheet, Places.SheetPath, encoded, encoder);
+        SaveOutcome atlas = image;
+        if (image.Status == SaveStatus::Written) {
+            const std::string json = SheetAtlasJson(Entries, Plan.Layout, FileNameOf(Places.SheetPath), FRAMELOT_VERSION);
+            atlas = WriteNewFile(Places.AtlasPath, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+            if (atlas.Status != SaveStatus::Written) {
+                std::error_code ignored;
+                std::filesystem::remove(PathFromUtf8(Places.SheetPath), ignored);
+            }
+        }
+        if (atlas.Status == SaveStatus::AlreadyExists) {
+            return {ConvertStatus::Skipped, "output already exists", 0, 0, Places.Destination};
+        }
+        if (atlas.Status != SaveStatus::Written) failure = "cannot write the sheet: " + atlas.Reason;
+        return Converted();
+    }
+};
+
+// Step 5: the converter's result with what the writing came to.
+ConvertResult FinishResult(ConvertResult result, const FrameTally& tally, const OutputPlaces& places,
+                           const OutputOptions& options, const std::string& writeFailure, const std::string& canvasNote)
+{
+    const FrameList& list = options.Frames;
+    result.FramesWritten = tally.Written;
+    result.FramesExisting = tally.Existing;
+    if (result.Status != ConvertStatus::Converted) return result;
+    if (!writeFailure.empty()) {
+        result.Status = ConvertStatus::Failed;
+        result.Failure = FailureKind::FileSystem;
+        result.Reason = writeFailure;
+        return result;
+    }
+    if (tally.NoneChosen) {
+        result.Status = ConvertStatus::Failed;
+        result.Failure = FailureKind::Usage;
+        result.Reason = "no chosen frame is in the file: it has " + FrameCountText(tally.Announced) + ", " +
+                        FramesPastEnd(list, tally.Announced) + " is past its end";
+        return result;
+    }
+    result.Destination = places.Destination;
+    result.FramesFolder = places.FramesFolder;
+    if (tally.Failed > 0) {
+        result.Status = ConvertStatus::Failed;
+        result.Failure = FailureKind::FileSystem;
+        result.Reason = FrameCountText(tally.Failed) + " could not be written (" + tally.FirstFailure + ")";
+    }
+    const std::string past = tally.Announced > 0 ? FramesPastEnd(list, tally.Announced) : std::string();
+    if (!past.empty()) AddNote(result.Note, past + " past the end (the file has " + FrameCountText(tally.Announced) + ")");
+    AddNote(result.Note, canvasNote);
+    return result;
+}
+
 }  // namespace
 
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
                               DescribeBytesFunction describe, unsigned encodeThreads, const ProgressFunction& progress)
 {
-    const std::string placed = PlacedSource(source, options.OutputFolder);
-    const bool makeFolder = options.MakeFolder;
-    const FrameList& list = options.Frames;
-    const std::string sheetPath = SheetFilePath(placed, makeFolder, ".png");
-    const std::string atlasPath = SheetFilePath(placed, makeFolder, ".json");
-    const std::string destination = options.Sheet ? sheetPath
-                                    : makeFolder  ? OutputFolderPath(placed)
-                                                  : FrameFilePath(placed, false, FirstListed(list));
-    const bool exists = options.Sheet ? PathTaken(sheetPath) || PathTaken(atlasPath)
-                                      : OutputExists(placed, makeFolder, FirstListed(list));
-    if (exists) return {ConvertStatus::Skipped, "output already exists", 0, 0, destination};
+    const OutputPlaces places = PlanPlaces(source, options);
+    if (OutputTaken(places, options)) return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
     SourceFile file = ReadSourceFile(source);
     if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
-
-    // The declared canvas and the frames' times come from the format's index,
-    // read only when they are asked for.
-    AnimationInfo info;
-    if (options.Canvas == CanvasChoice::Declared || options.Sheet) {
-        if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
-        ConvertResult described = describe(file.Bytes, info);
-        if (described.Status != ConvertStatus::Converted) return described;
-    }
-    const bool declared = options.Canvas == CanvasChoice::Declared && info.DeclaredWidth > 0 &&
-                          info.DeclaredHeight > 0 && FitsLimits(info.DeclaredWidth, info.DeclaredHeight);
-    const int declaredWidth = declared ? static_cast<int>(info.DeclaredWidth) : 0;
-    const int declaredHeight = declared ? static_cast<int>(info.DeclaredHeight) : 0;
-
-    SheetLayout layout;
-    std::uint64_t cells = 0;
-    if (options.Sheet) {
-        cells = ListedCount(list, info.Frames.size());
-        layout = PlanSheet(cells, static_cast<std::uint64_t>(declared ? info.DeclaredWidth : info.CanvasWidth),
-                           static_cast<std::uint64_t>(declared ? info.DeclaredHeight : info.CanvasHeight),
-                           options.SheetColumns);
-        if (cells > 0 && !FitsLimits(static_cast<std::int64_t>(layout.Width), static_cast<std::int64_t>(layout.Height))) {
-            return OverLimit("the sheet would be " + std::to_string(layout.Width) + " x " + std::to_string(layout.Height) +
-                             " pixels, over the limit of " + std::to_string(MaxCanvasPixels) +
-                             "; choose fewer frames with --frames, or another grid with --columns");
-        }
+    CanvasPlan plan;
+    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan); planned.Status != ConvertStatus::Converted) {
+        return planned;
     }
 
-    // The folders are made when the first chosen frame is ready, so a file that
-    // turns out not to be an animation (or to be over a limit) leaves nothing
-    // behind.
-    bool foldersTried = false;
-    std::string folderError;
-    std::mutex countMutex;
-    std::uint64_t written = 0, existing = 0, failed = 0, firstFailedIndex = 0, done = 0, total = 0, announced = 0;
-    bool noneChosen = false;  // the file has none of the chosen frames
-    std::string firstFailure;
-    auto count = [&](std::uint64_t index, const SaveOutcome& outcome) {
-        std::lock_guard lock(countMutex);
-        switch (outcome.Status) {
-        case SaveStatus::Written: ++written; break;
-        case SaveStatus::AlreadyExists: ++existing; break;
-        case SaveStatus::Failed:
-            // Frames finish out of order on the workers: report the lowest.
-            if (failed++ == 0 || index < firstFailedIndex) {
-                firstFailedIndex = index;
-                firstFailure = "frame " + std::to_string(index) + ": " + outcome.Reason;
-            }
-            break;
-        }
-        if (progress) progress(++done, total);
-    };
+    const FrameList& list = options.Frames;
+    FrameTally tally;
+    FolderMaker folders;
     const FrameCountSink announce = [&](std::uint64_t frames) {
-        std::lock_guard lock(countMutex);
-        announced = frames;
-        total = ListedCount(list, frames);
-        noneChosen = !list.empty() && total == 0;
+        std::lock_guard lock(tally.Mutex);
+        tally.Announced = frames;
+        tally.Total = ListedCount(list, frames);
+        tally.NoneChosen = !list.empty() && tally.Total == 0;
     };
     FrameWriterPool writer(options.Sheet ? 0 : encodeThreads,
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
-                                   count(index, SavePng(frame, FrameFilePath(placed, makeFolder, index), encoded,
-                                                        encoder));
+                                   tally.Count(index, SavePng(frame, FrameFilePath(places.Placed, places.MakeFolder, index),
+                                                              encoded, encoder),
+                                               progress);
                                }
                            });
-    // A frame equal to the one before it (a pause, a frame that changes
-    // nothing) joins it: encoded once, written under each index. The frame is
-    // held back until the next one shows whether it repeats.
-    Bitmap held, fitted, sheet;
-    std::vector<std::uint64_t> heldIndices;
-    std::vector<SheetEntry> entries;
-    auto handOn = [&] {
-        if (heldIndices.empty()) return;
-        writer.Submit(heldIndices, held);
-        heldIndices.clear();
-    };
+    FrameFiles frameFiles{writer, {}, {}};
+    SheetBuilder sheet{plan, places, {}, {}};
+    Bitmap fitted;
     const std::uint64_t lastListed = LastListed(list);
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) {
-        if (noneChosen) return false;                  // decode nothing for nothing
+        if (tally.NoneChosen) return false;            // decode nothing for nothing
         if (!FrameListed(list, index)) return true;    // composed, since later frames build on it
-        if (!foldersTried) {
-            foldersTried = true;
-            if (!options.OutputFolder.empty()) {
-                folderError = CreateFolder(options.OutputFolder, true, "output folder " + options.OutputFolder);
-            }
-            if (folderError.empty() && makeFolder) folderError = CreateFolder(OutputFolderPath(placed), false, "folder");
-        }
-        if (!folderError.empty()) return false;  // no frame could be written: decode no more
-        const bool fit = declared && (composed.Width != declaredWidth || composed.Height != declaredHeight);
-        if (fit) FitCanvas(composed, declaredWidth, declaredHeight, fitted);
+        if (!folders.Ready(options, places)) return false;  // no frame could be written: decode no more
+        const bool fit = plan.Declared && (composed.Width != plan.Width || composed.Height != plan.Height);
+        if (fit) FitCanvas(composed, plan.Width, plan.Height, fitted);
         const Bitmap& frame = fit ? fitted : composed;
         if (options.Sheet) {
-            if (entries.size() < cells) {
-                if (sheet.Pixels.empty()) sheet = MakeBitmap(static_cast<int>(layout.Width), static_cast<int>(layout.Height));
-                const Rect cell = SheetCell(layout, entries.size());
-                const int width = std::min(frame.Width, cell.Width), height = std::min(frame.Height, cell.Height);
-                CopyBlock(sheet, cell.Left, cell.Top, frame, width, height);
-                entries.push_back({FileNameOf(FrameFilePath(placed, false, index)), Rect{cell.Left, cell.Top, width, height},
-                                   index < info.Frames.size() ? info.Frames[index].DelayMs : 0});
-                if (progress) progress(entries.size(), total);
-            }
-            return index < lastListed;
+            sheet.Add(index, frame);
+            if (progress) progress(sheet.Entries.size(), tally.Total);
+        } else {
+            frameFiles.Add(index, frame);
         }
-        const bool repeats = !heldIndices.empty() && held.Width == frame.Width && held.Height == frame.Height &&
-                             held.Pixels == frame.Pixels;
-        if (!repeats) {
-            handOn();
-            held.Width = frame.Width;
-            held.Height = frame.Height;
-            held.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
-        }
-        heldIndices.push_back(index);
         return index < lastListed;  // stop after the last chosen frame
     };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
-    handOn();
+    frameFiles.HandOn();
     writer.Finish();
-    std::string sheetFailure;
-    if (options.Sheet && result.Status == ConvertStatus::Converted && folderError.empty() && !entries.empty()) {
-        PngEncoder encoder;
-        std::vector<std::uint8_t> encoded;
-        const SaveOutcome image = SavePng(sheet, sheetPath, encoded, encoder);
-        SaveOutcome atlas = image;
-        if (image.Status == SaveStatus::Written) {
-            const std::string json = SheetAtlasJson(entries, layout, FileNameOf(sheetPath), FRAMELOT_VERSION);
-            atlas = WriteNewFile(atlasPath, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
-            if (atlas.Status != SaveStatus::Written) {
-                std::error_code ignored;  // the sheet without its atlas is no use: it goes, so a retry is not skipped
-                std::filesystem::remove(PathFromUtf8(sheetPath), ignored);
-            }
-        }
-        if (atlas.Status == SaveStatus::Written) {
-            written = entries.size();
-        } else if (atlas.Status == SaveStatus::AlreadyExists) {
-            return {ConvertStatus::Skipped, "output already exists", 0, 0, destination};
-        } else {
-            sheetFailure = "cannot write the sheet: " + atlas.Reason;
-        }
+    std::string writeFailure = folders.Error;
+    if (options.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && !sheet.Entries.empty()) {
+        ConvertResult written = sheet.Write(writeFailure);
+        if (written.Status == ConvertStatus::Skipped) return written;
+        if (writeFailure.empty()) tally.Written = sheet.Entries.size();
     }
-    result.FramesWritten = written;
-    result.FramesExisting = existing;
-    if (result.Status == ConvertStatus::Converted && !(folderError.empty() && sheetFailure.empty())) {
-        result.Status = ConvertStatus::Failed;
-        result.Failure = FailureKind::FileSystem;
-        result.Reason = folderError.empty() ? sheetFailure : folderError;
-    } else if (result.Status == ConvertStatus::Converted && noneChosen) {
-        result.Status = ConvertStatus::Failed;
-        result.Failure = FailureKind::Usage;
-        result.Reason = "no chosen frame is in the file: it has " + FrameCountText(announced) + ", " +
-                        FramesPastEnd(list, announced) + " is past its end";
-    } else if (result.Status == ConvertStatus::Converted) {
-        result.Destination = destination;
-        if (failed > 0) {
-            result.Status = ConvertStatus::Failed;
-            result.Failure = FailureKind::FileSystem;
-            result.Reason = FrameCountText(failed) + " could not be written (" + firstFailure + ")";
-        }
-        const std::string past = announced > 0 ? FramesPastEnd(list, announced) : std::string();
-        if (!past.empty()) result.Note = past + " past the end (the file has " + FrameCountText(announced) + ")";
-    }
-    return result;
+    return FinishResult(std::move(result), tally, places, options, writeFailure, plan.Note);
 }
 
 ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,

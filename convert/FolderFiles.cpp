@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "convert/SourceFormats.h"
@@ -12,11 +13,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Folders gone into, by the path they resolve to.
+using Visited = std::set<fs::path>;
+
 // False when the folder cannot be listed.
-bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& out)
+bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& out, Visited& visited)
 {
     std::error_code error;
-    fs::directory_iterator it(PathFromUtf8(folder), error);
+    const fs::path native = PathFromUtf8(folder);
+    const fs::path resolved = fs::weakly_canonical(native, error);
+    if (!visited.insert(error ? native : resolved).second) return true;  // been here: nothing new inside
+    fs::directory_iterator it(native, error);
     if (error) return false;
     struct Entry {
         std::string Name;
@@ -36,7 +43,7 @@ bool AddFolder(const std::string& folder, bool recursive, std::vector<std::strin
     for (const Entry& e : entries) {
         if (!e.Folder) {
             out.push_back(prefix + e.Name);
-        } else if (!AddFolder(prefix + e.Name, true, out)) {
+        } else if (!AddFolder(prefix + e.Name, true, out, visited)) {
             out.push_back(prefix + e.Name);
         }
     }
@@ -45,16 +52,26 @@ bool AddFolder(const std::string& folder, bool recursive, std::vector<std::strin
 
 }  // namespace
 
-std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths, bool recursive)
+std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths, bool recursive,
+                                       std::vector<std::string>* emptyFolders)
 {
     std::vector<std::string> out;
     for (const std::string& path : paths) {
         std::error_code error;
-        if (path.empty() || !fs::is_directory(PathFromUtf8(path), error) || !AddFolder(path, recursive, out)) {
+        const std::size_t before = out.size();
+        Visited visited;
+        if (path.empty() || !fs::is_directory(PathFromUtf8(path), error) || !AddFolder(path, recursive, out, visited)) {
             out.push_back(path);
+        } else if (out.size() == before && emptyFolders != nullptr) {
+            emptyFolders->push_back(path);
         }
     }
     return out;
+}
+
+std::string EmptyFolderText(const std::string& folder)
+{
+    return "no animations in " + folder;
 }
 
 }  // namespace framelot

@@ -27,6 +27,7 @@ struct AnimationInfo {
     std::int64_t DeclaredWidth = 0, DeclaredHeight = 0;  // the size in the file's header
     std::optional<std::uint32_t> Loops;      // 0: forever; none when the file does not say
     std::vector<FrameInfo> Frames;
+    std::string Damage;                      // as ConvertResult::Damage: what of the file is missing or broken
 };
 
 }  // namespace framelot

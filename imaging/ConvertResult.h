@@ -36,6 +36,12 @@ struct ConvertResult {
     std::string Destination;           // the folder or the first frame's path
     FailureKind Failure = FailureKind::None;
     std::string Note = {};             // said after a result: chosen frames the file does not have
+    std::string FramesFolder = {};     // Converted: the folder the frames (or the sheet) were written in
+    // Converted: what of the file could not be decoded, and what its frames
+    // show instead ("the file ends inside frame 3 of 10: frames 3 to 9 are
+    // missing"); empty when the whole file decoded. Such a file converts what
+    // it can, and a caller reports it as failed.
+    std::string Damage = {};
 };
 
 inline ConvertResult Converted()

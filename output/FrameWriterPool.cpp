@@ -1,5 +1,7 @@
 #include "output/FrameWriterPool.h"
 
+#include <algorithm>
+
 #include "imaging/Cores.h"
 
 namespace framelot {
@@ -20,9 +22,19 @@ std::uint64_t WriterCharge(const Bitmap& frame)
     return ChargePerPixelByte * frame.Pixels.size();
 }
 
-FrameWriterPool::FrameWriterPool(unsigned threads, WriteFunction write, std::uint64_t maxBytes)
-    : write_(std::move(write)), capacity_(QueuedPerWorker * threads), maxBytes_(maxBytes)
+WriterBudget& ProcessWriterBudget()
 {
+    static WriterBudget budget(MaxWriterBytes);
+    return budget;
+}
+
+FrameWriterPool::FrameWriterPool(unsigned threads, WriteFunction write, WriterBudget& budget)
+    : write_(std::move(write)), capacity_(QueuedPerWorker * threads), budget_(budget)
+{
+    if (threads > 0) {
+        std::lock_guard lock(budget_.Mutex);
+        ++budget_.ActivePools;
+    }
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -38,62 +50,74 @@ void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& 
         return;
     }
     const std::uint64_t charge = WriterCharge(frame);
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] {
-        return queue_.size() < capacity_ && (heldBytes_ == 0 || heldBytes_ + charge <= maxBytes_);
+    WriterBudget& b = budget_;
+    std::unique_lock lock(b.Mutex);
+    // A frame larger than the whole budget waits until nothing else is held.
+    b.Changed.wait(lock, [&] {
+        return queue_.size() < capacity_ && (b.HeldBytes == 0 || b.HeldBytes + charge <= b.MaxBytes);
     });
     // Kept storage gives way to frames.
-    while (!spare_.empty() && heldBytes_ + spareBytes_ + charge > maxBytes_) {
-        spareBytes_ -= spare_.back().Pixels.size();
-        spare_.pop_back();
+    while (!b.Spare.empty() && b.HeldBytes + b.SpareBytes + charge > b.MaxBytes) {
+        b.SpareBytes -= b.Spare.back().Pixels.size();
+        b.Spare.pop_back();
     }
     Pending pending;
     pending.Indices = indices;
     pending.Charge = charge;
     std::swap(pending.Frame, frame);
-    if (!spare_.empty()) {
-        spareBytes_ -= spare_.back().Pixels.size();
-        frame = std::move(spare_.back());
-        spare_.pop_back();
+    if (!b.Spare.empty()) {
+        b.SpareBytes -= b.Spare.back().Pixels.size();
+        frame = std::move(b.Spare.back());
+        b.Spare.pop_back();
     }
+    b.HeldBytes += charge;
     heldBytes_ += charge;
+    b.PeakBytes = std::max(b.PeakBytes, b.HeldBytes + b.SpareBytes);
     queue_.push_back(std::move(pending));
-    changed_.notify_all();
+    b.Changed.notify_all();
 }
 
 void FrameWriterPool::Work()
 {
     PngEncoder encoder;
+    WriterBudget& b = budget_;
     for (;;) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+        std::unique_lock lock(b.Mutex);
+        b.Changed.wait(lock, [&] { return stopping_ || !queue_.empty(); });
         if (queue_.empty()) return;  // stopping, and nothing is left
         Pending pending = std::move(queue_.front());
         queue_.pop_front();
-        changed_.notify_all();
+        b.Changed.notify_all();
         lock.unlock();
         write_(pending.Indices, pending.Frame, encoder);
         lock.lock();
+        b.HeldBytes -= pending.Charge;
         heldBytes_ -= pending.Charge;
-        if (heldBytes_ + spareBytes_ + pending.Frame.Pixels.size() <= maxBytes_) {
-            spareBytes_ += pending.Frame.Pixels.size();
-            spare_.push_back(std::move(pending.Frame));
+        if (b.HeldBytes + b.SpareBytes + pending.Frame.Pixels.size() <= b.MaxBytes) {
+            b.SpareBytes += pending.Frame.Pixels.size();
+            b.Spare.push_back(std::move(pending.Frame));
         }
-        changed_.notify_all();
+        b.Changed.notify_all();
     }
 }
 
 void FrameWriterPool::Finish()
 {
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(budget_.Mutex);
         stopping_ = true;
-        changed_.notify_all();
+        budget_.Changed.notify_all();
     }
     for (std::thread& worker : workers_) {
         if (worker.joinable()) worker.join();
     }
+    if (workers_.empty()) return;
     workers_.clear();
+    std::lock_guard lock(budget_.Mutex);
+    if (--budget_.ActivePools == 0) {
+        budget_.Spare.clear();
+        budget_.SpareBytes = 0;
+    }
 }
 
 }  // namespace framelot

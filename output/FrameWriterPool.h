@@ -2,14 +2,17 @@
 // are composed. Composition stays sequential; only the finished frames, which
 // no longer change, are handed over.
 //
-// Memory: the frames the pool holds (waiting, being written, or kept for
-// reuse), counted with the encoder buffers a frame being written needs, stay
-// within the byte bound given (MaxWriterBytes by default), or are one frame
-// when a single frame needs more; at most two frames a worker wait at once.
-// So memory stays bounded whatever the frame count and the core count.
+// Memory: every pool draws on one WriterBudget, by default the process's own
+// (MaxWriterBytes), shared by all the files being converted side by side. The
+// frames all of its pools hold (waiting, being written, or kept for reuse),
+// each counted with the encoder buffers a frame being written needs
+// (WriterCharge), stay within the budget's bound, or are one frame when a
+// single frame needs more; at most two frames a worker wait at once. So
+// memory stays bounded whatever the frame count, the core count and the
+// number of files converted at once.
 //
 // Threads: Submit and Finish are called from one thread, the composer's.
-// Each worker owns its PngEncoder.
+// Each worker owns its PngEncoder. A budget may be used by any thread.
 #pragma once
 
 #include <condition_variable>
@@ -26,6 +29,23 @@
 
 namespace framelot {
 
+// The bytes that the pools drawing on it may hold at once. Its members are
+// guarded by Mutex, which every pool of it also uses for its own queue.
+struct WriterBudget {
+    explicit WriterBudget(std::uint64_t maxBytes) : MaxBytes(maxBytes) {}
+    const std::uint64_t MaxBytes;
+    std::mutex Mutex;
+    std::condition_variable Changed;  // bytes given back, or a pool's queue changed
+    std::uint64_t HeldBytes = 0;      // charges of the frames queued or being written, in every pool
+    std::vector<Bitmap> Spare;        // storage of written frames, for any pool to reuse
+    std::uint64_t SpareBytes = 0;
+    std::uint64_t PeakBytes = 0;      // the most HeldBytes + SpareBytes have been
+    int ActivePools = 0;              // pools with workers; the spare storage goes when the last one finishes
+};
+
+// The budget of the whole process: MaxWriterBytes.
+WriterBudget& ProcessWriterBudget();
+
 class FrameWriterPool {
 public:
     // Writes one frame under each of the given indices (a frame repeated
@@ -34,15 +54,15 @@ public:
         std::function<void(const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder)>;
 
     // `threads` workers call `write` for each submitted frame; with 0 threads
-    // every frame is written at once on the calling thread.
-    FrameWriterPool(unsigned threads, WriteFunction write, std::uint64_t maxBytes = MaxWriterBytes);
+    // every frame is written at once on the calling thread (and not counted).
+    FrameWriterPool(unsigned threads, WriteFunction write, WriterBudget& budget = ProcessWriterBudget());
     ~FrameWriterPool();
     FrameWriterPool(const FrameWriterPool&) = delete;
     FrameWriterPool& operator=(const FrameWriterPool&) = delete;
 
     // Queues the frame, taking its pixels: `frame` is left holding storage of
     // an earlier frame to reuse, its content undefined, or empty. Waits while
-    // the pool holds as many frames or bytes as it may.
+    // this pool holds as many frames as it may, or the budget as many bytes.
     void Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame);
 
     // Waits until every submitted frame has been written, then stops the workers.
@@ -58,21 +78,17 @@ private:
 
     WriteFunction write_;
     std::size_t capacity_;
-    std::uint64_t maxBytes_;
+    WriterBudget& budget_;
     PngEncoder inlineEncoder_;  // with no workers
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Pending> queue_;
-    std::uint64_t heldBytes_ = 0;  // charges of the frames queued or being written
-    std::vector<Bitmap> spare_;    // storage of written frames, reused
-    std::uint64_t spareBytes_ = 0;
+    std::deque<Pending> queue_;    // guarded by budget_.Mutex
+    std::uint64_t heldBytes_ = 0;  // this pool's share of budget_.HeldBytes
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
 
-// What a frame counts against the pool's bound while it is queued or written:
-// its pixels, and the encoder's filtered rows and compressed output, each
-// about its size.
+// What a frame counts against the budget while it is queued or written: its
+// pixels, and the encoder's filtered rows and compressed output, each about
+// its size (the buffers an encoder keeps between frames are these).
 std::uint64_t WriterCharge(const Bitmap& frame);
 
 // Workers for one file: the machine's cores, at least one.

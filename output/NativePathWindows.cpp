@@ -65,6 +65,26 @@ std::filesystem::path PathFromUtf8(std::string_view utf8)
     return std::filesystem::path(std::wstring(ExtendedPrefix) + full);
 }
 
+std::string FileSystemCaseKey(std::string_view utf8)
+{
+    std::wstring wide = WideFromUtf8(utf8);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    if (wide.starts_with(ExtendedUncPrefix)) {
+        wide = std::wstring(UncPrefix) + wide.substr(ExtendedUncPrefix.size());
+    } else if (wide.starts_with(ExtendedPrefix)) {
+        wide.erase(0, ExtendedPrefix.size());
+    }
+    if (!wide.empty()) {
+        const int size = static_cast<int>(std::min<std::size_t>(wide.size(), INT_MAX));
+        std::wstring upper(wide.size(), L'\0');
+        if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), size, upper.data(), size, nullptr,
+                            nullptr, 0) == size) {
+            wide = std::move(upper);
+        }
+    }
+    return Utf8FromWide(wide);
+}
+
 std::string Utf8FromPath(const std::filesystem::path& path)
 {
     return Utf8FromWide(path.native());

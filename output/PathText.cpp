@@ -7,6 +7,9 @@ std::size_t LastSeparator(std::string_view path)
     for (std::size_t i = path.size(); i > 0; --i) {
         if (IsPathSeparator(path[i - 1])) return i - 1;
     }
+    const bool driveLetter = path.size() >= 2 && path[1] == ':' &&
+                             ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (BackslashSeparates && driveLetter) return 1;
     return std::string_view::npos;
 }
 

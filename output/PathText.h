@@ -32,7 +32,14 @@ std::string Utf8FromPath(const std::filesystem::path& path);
 // The last part of the path: the text after its last separator.
 std::string FileNameOf(std::string_view path);
 
-// Position of the last separator, npos when there is none.
+// Position of the last separator, npos when there is none. On Windows the
+// colon of a drive ("Z:anim.gif") counts as one when no other follows it.
 std::size_t LastSeparator(std::string_view path);
+
+// The path's text as this platform's file systems compare names: the same on
+// POSIX; on Windows upper-cased (the invariant locale's mapping, as NTFS
+// folds names), "\\" for "/" and without the long-path prefix, so that two
+// spellings of one name give one key. For comparing only, never for opening.
+std::string FileSystemCaseKey(std::string_view utf8);
 
 }  // namespace framelot

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <thread>
 #include <mutex>
 
@@ -187,7 +188,7 @@ TEST(WindowTest, FolderDropOpenFilesAndShowFrames)
                            return ConvertDroppedFile(path, makeFolder);
                        },
                        .ChooseFiles = [&](QWidget*) { auto c = choices.front(); choices.erase(choices.begin()); return c; },
-                       .ShowFolder = [&](const std::string& folder) { shown.push_back(folder); }});
+                       .ShowFolder = [&](const std::string& folder) { shown.push_back(folder); return true; }});
     const QList<QAction*> items = window.Popup()->actions();
     ASSERT_EQ(items.size(), 3);
     EXPECT_EQ(items[1], window.OpenFilesAction());
@@ -223,6 +224,23 @@ TEST(WindowTest, FolderDropOpenFilesAndShowFrames)
     window.ShowFramesAction()->trigger();
     EXPECT_EQ(shown.back(), dir / "anims/sub");
     QTRY_VERIFY(!window.IsProcessing());
+
+    // A folder with no animations is a drop like any other: "0 file complete!"
+    // and why, and the window takes the next drop.
+    fs::create_directories(dir / "empty");
+    WriteFile(dir / "empty/readme.txt", {'x'});
+    ASSERT_TRUE(Drop(window, {dir / "empty"}));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("0 file complete!"));
+    EXPECT_EQ(window.ResultToolTip(), Q("no animations in " + dir / "empty"));
+    QTRY_VERIFY(!window.IsProcessing());
+
+    // A frames folder that is gone is said, never handed to the desktop.
+    fs::remove_all(dir / "anims/sub");
+    const std::size_t before = shown.size();
+    window.ShowFramesAction()->trigger();
+    EXPECT_EQ(shown.size(), before);
+    EXPECT_TRUE(window.ResultToolTip().startsWith(QStringLiteral("the frames folder is gone: "))) << window.ResultToolTip().toStdString();
 }
 
 // A converter that holds each file until the test lets it go.
@@ -279,6 +297,30 @@ TEST(WindowTest, CloseDuringADropAsksAndAbortsAfterTheCurrentFile)
     QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
     EXPECT_EQ(gate.Started, 1);  // no further file of the drop was started
     EXPECT_EQ(window.ResultLabelText(), QStringLiteral("Drop file here."));
+    EXPECT_TRUE(fs::exists(dir / "framelot.ini"));
+}
+
+// The question is modal and the drop goes on behind it: Yes given after the
+// drop has ended closes the window at once, and it does not wait for an abort.
+TEST(WindowTest, YesAnsweredAfterTheDropEndedClosesTheWindow)
+{
+    TempDir dir;
+    Gate gate;
+    std::unique_ptr<MainWindow> window;
+    window = std::make_unique<MainWindow>(
+        Q(dir / "framelot.ini"),
+        MainWindow::Hooks{.Convert = [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); },
+                          .AskForceExit = [&](QWidget*) {
+                              gate.Release();  // the file ends while the question is open
+                              for (int i = 0; i < 1000 && window->IsProcessing(); ++i) QTest::qWait(10);
+                              return true;
+                          }});
+    window->show();
+    ASSERT_TRUE(Drop(*window, {dir / "1.gif"}));
+    gate.WaitStarted(1);
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->ResultLabelText(), QStringLiteral("1 file complete!"));
     EXPECT_TRUE(fs::exists(dir / "framelot.ini"));
 }
 

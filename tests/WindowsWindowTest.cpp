@@ -141,7 +141,7 @@ TEST(WindowsWindowTest, FolderDropOpenFilesAndShowFrames)
     std::vector<std::string> shown;
     MainWindowOptions options{PathFromUtf8(dir / "framelot.ini").wstring()};
     options.ChooseFiles = [&](HWND) { return std::vector<std::string>{dir / "アニメ/sub/c.gif"}; };
-    options.ShowFolder = [&](HWND, const std::string& folder) { shown.push_back(folder); };
+    options.ShowFolder = [&](HWND, const std::string& folder) { shown.push_back(folder); return true; };
     const HWND window = CreateMainWindow(::GetModuleHandleW(nullptr), std::move(options));
     ASSERT_NE(window, nullptr);
 
@@ -173,6 +173,18 @@ TEST(WindowsWindowTest, FolderDropOpenFilesAndShowFrames)
     ::SendMessageW(window, WM_COMMAND, IDM_SHOW_FRAMES, 0);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(PathFromUtf8(shown[1]), PathFromUtf8(dir / "アニメ/sub"));
+
+    // A folder of no animations: "0 file complete!" and why.
+    fs::create_directories(PathFromUtf8(dir / "empty"));
+    ::PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir / "empty"})), 0);
+    ASSERT_TRUE(PumpUntil([&] { return ResultText(window) == L"0 file complete!"; }));
+    EXPECT_NE(ToolTipText(window).find("no animations in "), std::string::npos) << ToolTipText(window);
+
+    // A frames folder that is gone is said, never handed to the shell.
+    fs::remove_all(PathFromUtf8(dir / "アニメ/sub"));
+    ::SendMessageW(window, WM_COMMAND, IDM_SHOW_FRAMES, 0);
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(ToolTipText(window).rfind("the frames folder is gone: ", 0), 0u) << ToolTipText(window);
     ::DestroyWindow(window);
     MSG quit;
     ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
@@ -271,6 +283,43 @@ TEST(WindowsWindowTest, CloseDuringADropAsksAndAYesEndsItAfterTheCurrentFile)
     EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }));
     EXPECT_EQ(started, std::vector<std::string>{"one.gif"});
     EXPECT_NE(ReadText(dir / "framelot.ini").find("folder=ON"), std::string::npos);
+    MSG quit;
+    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+// Yes given after the drop has ended behind the question closes at once.
+TEST(WindowsWindowTest, YesAnsweredAfterTheDropEndedClosesTheWindow)
+{
+    TempDir dir;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool release = false, started = false;
+    MainWindowOptions options{PathFromUtf8(dir / "framelot.ini").wstring()};
+    options.Convert = [&](const std::string&, const OutputOptions&, unsigned, const ProgressFunction&) {
+        std::unique_lock<std::mutex> lock(mutex);
+        started = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return release; });
+        return ConvertResult{ConvertStatus::Converted};
+    };
+    HWND window = nullptr;
+    options.AskForceExit = [&](HWND) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            release = true;
+            changed.notify_all();
+        }
+        EXPECT_TRUE(PumpUntil([&] { return ResultText(window) == L"1 file complete!"; }));
+        return true;
+    };
+    window = CreateMainWindow(::GetModuleHandleW(nullptr), std::move(options));
+    ConvertFiles(window, {"one.gif"});
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return started; });
+    }
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }));
     MSG quit;
     ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }

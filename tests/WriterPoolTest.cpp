@@ -1,5 +1,7 @@
-// The frame writer's memory: however many workers it has, the frames it holds
-// stay within its byte bound, and every frame is still written, once.
+// The frame writer's memory: however many workers and however many files
+// side by side, the frames held stay within the one budget, and every frame
+// is still written, once. Every wait has a deadline, so a deadlock fails the
+// test instead of hanging it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,8 @@
 namespace framelot {
 namespace {
 
+constexpr auto Deadline = std::chrono::seconds(30);
+
 // Writers that block until released, recording what they were given.
 struct BlockedWriters {
     std::mutex Mutex;
@@ -27,7 +31,7 @@ struct BlockedWriters {
         return [this](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder&) {
             ++Started;
             std::unique_lock lock(Mutex);
-            Released.wait(lock, [&] { return Open; });
+            EXPECT_TRUE(Released.wait_for(lock, Deadline, [&] { return Open; })) << "never released";
             EXPECT_EQ(indices.size(), 1u);
             EXPECT_EQ(frame.Pixels[0], static_cast<std::uint8_t>(indices[0]));
             Written.push_back(indices[0]);
@@ -55,7 +59,11 @@ int SubmittedWhileBlocked(FrameWriterPool& pool, BlockedWriters& writers, int co
             ++submitted;
         }
     });
-    while (writers.Started < taken) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto giveUp = std::chrono::steady_clock::now() + Deadline;
+    while (writers.Started < taken && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GE(writers.Started, taken) << "the writers never started";
     // Time for the composer to go on if the pool would take more.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const int blocked = submitted;
@@ -75,7 +83,8 @@ TEST(WriterPoolTest, FramesHeldStayWithinTheByteBoundWhateverTheWorkers)
     // waits; counted by frames alone, 48 would be (two a worker queued, one
     // a worker being written).
     BlockedWriters four;
-    FrameWriterPool pool(Workers, four.Function(), 4 * charge);
+    WriterBudget room(4 * charge);
+    FrameWriterPool pool(Workers, four.Function(), room);
     EXPECT_EQ(SubmittedWhileBlocked(pool, four, Frames, 512, 512, 4), 4);
     EXPECT_EQ(four.Started, Frames);
     std::sort(four.Written.begin(), four.Written.end());
@@ -83,9 +92,55 @@ TEST(WriterPoolTest, FramesHeldStayWithinTheByteBoundWhateverTheWorkers)
 
     // A frame over the bound still goes through, alone.
     BlockedWriters alone;
-    FrameWriterPool small(Workers, alone.Function(), charge / 2);
+    WriterBudget tight(charge / 2);
+    FrameWriterPool small(Workers, alone.Function(), tight);
     EXPECT_EQ(SubmittedWhileBlocked(small, alone, 3, 512, 512, 1), 1);
     EXPECT_EQ(alone.Written.size(), 3u);
+}
+
+// Files converted side by side (--jobs) share one budget: with room for three
+// frames, six pools of four workers each hold no more than three between
+// them, and all their frames are written.
+TEST(WriterPoolTest, FilesSideBySideShareOneBudget)
+{
+    constexpr int Pools = 6, FramesEach = 12;
+    const std::uint64_t charge = WriterCharge(MakeBitmap(256, 256));
+    WriterBudget budget(3 * charge);
+    std::atomic<int> written{0};
+    std::atomic<std::uint64_t> peakSeen{0};
+    auto write = [&](const std::vector<std::uint64_t>&, const Bitmap&, PngEncoder&) {
+        {
+            std::lock_guard lock(budget.Mutex);
+            peakSeen = std::max<std::uint64_t>(peakSeen, budget.HeldBytes + budget.SpareBytes);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ++written;
+    };
+    std::vector<std::thread> composers;
+    for (int p = 0; p < Pools; ++p) {
+        composers.emplace_back([&] {
+            FrameWriterPool pool(4, write, budget);
+            for (int i = 0; i < FramesEach; ++i) {
+                Bitmap frame = MakeBitmap(256, 256);
+                pool.Submit({static_cast<std::uint64_t>(i)}, frame);
+            }
+            pool.Finish();
+        });
+    }
+    for (std::thread& c : composers) c.join();
+    EXPECT_EQ(written, Pools * FramesEach);
+    EXPECT_LE(budget.PeakBytes, 3 * charge);
+    EXPECT_LE(peakSeen, 3 * charge);
+    EXPECT_EQ(budget.HeldBytes, 0u);
+    EXPECT_TRUE(budget.Spare.empty()) << "kept storage outlived the last file";
+}
+
+// The bound counts what the encoder needs beside the frame (its filtered rows
+// and its output): a frame is charged three times its pixels.
+TEST(WriterPoolTest, ChargeCountsTheEncodersBuffers)
+{
+    const Bitmap frame = MakeBitmap(100, 50);
+    EXPECT_EQ(WriterCharge(frame), 3u * 100 * 50 * 4);
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 
     framelot::MainWindowOptions options;
     options.SettingsPath = framelot::ChooseSettingsPath(framelot::ProgramPath());
+    // Without COM the file dialog and the file manager cannot be reached; the
+    // window still converts drops, with "Open files..." greyed.
+    options.ShellAvailable = SUCCEEDED(com);
     const HWND window = framelot::CreateMainWindow(instance, std::move(options));
     int code = 1;
     if (window != nullptr) {

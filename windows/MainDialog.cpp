@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
 
+#include "convert/DropState.h"
 #include "output/WindowsText.h"
 #include "windows/DropFiles.h"
 #include "windows/Resources.h"
@@ -39,15 +41,14 @@ struct WindowState {
     MainWindowOptions Options;
     HMENU Menu = nullptr;
     HMENU Popup = nullptr;
+    HICON BigIcon = nullptr, SmallIcon = nullptr;  // the window's, destroyed with it
     HWND Progress = nullptr;
     HWND ToolTip = nullptr;
     std::wstring ToolTipText;
     std::string FramesFolder;  // the last converted file's frames; empty until a drop converts one
     std::atomic<bool> MakeFolder{true};  // read by the runner at the start of each file
     std::atomic<std::uint64_t> ShownStep{0};  // the bar's step last posted, on the runner's thread
-    int PendingDrops = 0;  // submitted and not yet finished
-    bool Processing = false;
-    bool Closing = false;
+    DropState Drops;
     std::mutex ReportsMutex;
     std::deque<FinishedDrop> Reports;  // filled on the runner's thread, emptied on the window's
     std::unique_ptr<BatchRunner> Runner;
@@ -135,31 +136,50 @@ void SetToolTip(HWND window, WindowState& state, std::wstring text)
     ::SendMessageW(state.ToolTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void BeginProcessing(WindowState& state)
+// Everything but Submit, which needs the files, and the answer to the
+// question, which Close waits for.
+void Apply(HWND window, WindowState& state, const DropActions& actions)
 {
-    state.Processing = true;
-    ::SendMessageW(state.Progress, PBM_SETPOS, 0, 0);
-    ::ShowWindow(state.Progress, SW_SHOW);
-}
-
-void FinishAll(HWND window, WindowState& state, bool aborted)
-{
-    if (aborted) state.PendingDrops = 0;
-    if (state.PendingDrops > 0) return;  // a drop submitted since is still to come
-    state.Processing = false;
-    ::ShowWindow(state.Progress, SW_HIDE);
-    if (aborted) ::SendMessageW(window, WM_CLOSE, 0, 0);
+    if (actions.ShowBusy) {
+        ::SendMessageW(state.Progress, PBM_SETPOS, 0, 0);
+        ::ShowWindow(state.Progress, SW_SHOW);
+    }
+    if (actions.ShowIdle) ::ShowWindow(state.Progress, SW_HIDE);
+    if (actions.Abort) state.Runner->RequestAbort();
+    if (actions.Close) ::SendMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void Close(HWND window, WindowState& state)
 {
-    if (!state.Processing || state.Runner->AbortRequested()) {
-        state.Closing = true;
-        WriteMakeFolder(state.Options.SettingsPath, state.MakeFolder);
-        ::DestroyWindow(window);
-        return;
+    DropActions actions = OnCloseAsked(state.Drops);
+    if (actions.AskForceExit) {
+        // The message box runs a loop of its own: drops may end meanwhile, and
+        // the answer is weighed against the state when it returns.
+        actions = OnAnswered(state.Drops, state.Options.AskForceExit(window));
+        if (actions.Abort) state.Runner->RequestAbort();
     }
-    if (state.Options.AskForceExit(window)) state.Runner->RequestAbort();
+    if (!actions.Close) return;
+    if (!WriteMakeFolder(state.Options.SettingsPath, state.MakeFolder)) {
+        const std::wstring text = L"Framelot could not save its setting to " + state.Options.SettingsPath + L".";
+        ::MessageBoxW(window, text.c_str(), L"Framelot", MB_OK | MB_ICONWARNING);
+    }
+    ::DestroyWindow(window);
+}
+
+// The popup at a point of the screen.
+void ShowPopup(HWND window, const WindowState& state, POINT at)
+{
+    ::TrackPopupMenu(state.Popup, 0, at.x, at.y, 0, window, nullptr);
+}
+
+void ShowFrames(HWND window, WindowState& state)
+{
+    if (state.FramesFolder.empty()) return;
+    const DWORD attributes = ::GetFileAttributesW(WideFromUtf8(state.FramesFolder).c_str());
+    const bool there = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (there && state.Options.ShowFolder(window, state.FramesFolder)) return;
+    const std::wstring why = there ? L"cannot open the frames folder: " : L"the frames folder is gone: ";
+    SetToolTip(window, state, why + WideFromUtf8(state.FramesFolder));
 }
 
 INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wParam)
@@ -180,7 +200,7 @@ INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wP
             done = std::move(state.Reports.front());
             state.Reports.pop_front();
         }
-        --state.PendingDrops;
+        if (!OnDropDone(state.Drops).ShowResult) return TRUE;
         const LPARAM top = ::SendMessageW(state.Progress, PBM_GETRANGE, FALSE, 0);
         ::SendMessageW(state.Progress, PBM_SETPOS, static_cast<WPARAM>(top), 0);
         ::SetDlgItemTextW(window, IDC_RESULT, done.ResultText.c_str());
@@ -192,7 +212,7 @@ INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wP
         return TRUE;
     }
     case IdleMessage:
-        FinishAll(window, state, wParam != 0);
+        Apply(window, state, OnIdle(state.Drops, wParam != 0));
         return TRUE;
     default:
         return FALSE;
@@ -210,6 +230,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         state->Popup = ::GetSubMenu(state->Menu, 0);
         state->MakeFolder = ReadMakeFolder(state->Options.SettingsPath);
         ShowMakeFolder(*state);
+        if (!state->Options.ShellAvailable) ::EnableMenuItem(state->Popup, IDM_OPEN_FILES, MF_BYCOMMAND | MF_GRAYED);
         AddControls(window, *state);
         StartRunner(window, *state);
         return FALSE;  // the focus is not set
@@ -235,14 +256,26 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         }
         if (LOWORD(wParam) == IDM_SHOW_FRAMES) {
-            if (!state->FramesFolder.empty()) state->Options.ShowFolder(window, state->FramesFolder);
+            ShowFrames(window, *state);
             return TRUE;
         }
         return FALSE;
     case WM_RBUTTONUP: {
-        POINT at = {static_cast<LONG>(LOWORD(lParam)), static_cast<LONG>(HIWORD(lParam))};
+        // Signed: a monitor left of or above the main one has negative points.
+        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ::ClientToScreen(window, &at);
-        ::TrackPopupMenu(state->Popup, 0, at.x, at.y, 0, window, nullptr);
+        ShowPopup(window, *state, at);
+        return TRUE;
+    }
+    case WM_CONTEXTMENU: {
+        // The menu key and Shift+F10 send (-1, -1): the popup opens at the
+        // window's middle. A right click already opened it on WM_RBUTTONUP.
+        if (lParam != static_cast<LPARAM>(-1) && GET_X_LPARAM(lParam) != -1) return FALSE;
+        RECT client{};
+        ::GetClientRect(window, &client);
+        POINT at = {(client.right - client.left) / 2, (client.bottom - client.top) / 2};
+        ::ClientToScreen(window, &at);
+        ShowPopup(window, *state, at);
         return TRUE;
     }
     case WM_DROPFILES: {
@@ -253,13 +286,15 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     }
     case WM_SETCURSOR:
-        if (!state->Processing) return FALSE;
+        if (!state->Drops.Processing) return FALSE;
         ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));  // working, and still answering
         ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_DESTROY:
         state->Runner.reset();  // idle by now, or aborted with its last file done
         ::DestroyMenu(state->Menu);
+        if (state->BigIcon != nullptr) ::DestroyIcon(state->BigIcon);
+        if (state->SmallIcon != nullptr) ::DestroyIcon(state->SmallIcon);
         ::PostQuitMessage(0);
         return TRUE;
     case WM_NCDESTROY:
@@ -286,21 +321,23 @@ HWND CreateMainWindow(HINSTANCE instance, MainWindowOptions options)
     state.release();  // the window owns it now, until WM_NCDESTROY
     ::SetWindowTextW(window, L"Framelot");
     const auto icon = [instance](int id, int size) {
-        return reinterpret_cast<LPARAM>(
-            ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
+        return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_LOADTRANSPARENT));
     };
-    ::SendMessageW(window, WM_SETICON, ICON_BIG, icon(IDI_APP, ::GetSystemMetrics(SM_CXICON)));
-    ::SendMessageW(window, WM_SETICON, ICON_SMALL, icon(IDI_APP_SMALL, ::GetSystemMetrics(SM_CXSMICON)));
+    WindowState* owned = StateOf(window);
+    owned->BigIcon = icon(IDI_APP, ::GetSystemMetrics(SM_CXICON));
+    owned->SmallIcon = icon(IDI_APP_SMALL, ::GetSystemMetrics(SM_CXSMICON));
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(owned->BigIcon));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(owned->SmallIcon));
     return window;
 }
 
 void ConvertFiles(HWND window, std::vector<std::string> files)
 {
     WindowState* state = StateOf(window);
-    if (state == nullptr || files.empty() || state->Closing || state->Runner->AbortRequested()) return;
-    if (!state->Processing) BeginProcessing(*state);
-    ++state->PendingDrops;
-    state->Runner->Submit(std::move(files));
+    if (state == nullptr) return;
+    const DropActions actions = OnSubmitted(state->Drops, !files.empty());
+    Apply(window, *state, actions);
+    if (actions.Submit) state->Runner->Submit(std::move(files));
 }
 
 int RunMessageLoop(HWND window)

@@ -28,7 +28,8 @@ struct MainWindowOptions {
     BatchConvertFunction Convert;           // empty: the dispatch of a drop
     std::function<bool(HWND)> AskForceExit;  // empty: "Now processing...\nForce exit?" Yes/No
     std::function<std::vector<std::string>(HWND)> ChooseFiles;  // empty: ChooseAnimationFiles
-    std::function<void(HWND, const std::string&)> ShowFolder;     // empty: ShowFolderInFileManager
+    std::function<bool(HWND, const std::string&)> ShowFolder;     // empty: ShowFolderInFileManager
+    bool ShellAvailable = true;  // false: COM could not start; "Open files..." is greyed
 };
 
 // Creates the window (hidden, titled "Framelot", with its icons) from the

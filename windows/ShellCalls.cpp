@@ -1,6 +1,7 @@
 #include "windows/ShellCalls.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <iterator>
@@ -10,6 +11,9 @@
 
 namespace framelot {
 namespace {
+
+// ShellExecuteW returns a value above this when it started what it was given.
+constexpr INT_PTR ShellExecuteRan = 32;
 
 // Releases a COM object when it goes out of scope.
 template <typename T>
@@ -54,9 +58,24 @@ std::vector<std::string> ChooseAnimationFiles(HWND owner)
     return files;
 }
 
-void ShowFolderInFileManager(HWND owner, const std::string& folder)
+bool ShowFolderInFileManager(HWND owner, const std::string& folder)
 {
-    ::ShellExecuteW(owner, L"open", WideFromUtf8(folder).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    std::wstring path = WideFromUtf8(folder);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if (path.back() != L'\\' && path.back() != L'/') path += L'\\';
+    // The folder's own item list: the shell opens that item, a folder, and
+    // resolves no name.
+    PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str());
+    if (item != nullptr) {
+        const HRESULT opened = ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        ::ILFree(item);
+        if (SUCCEEDED(opened)) return true;
+    }
+    // The folder verb on the verified folder, named with its final separator.
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(owner, L"explore", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > ShellExecuteRan;
 }
 
 }  // namespace framelot

@@ -17,7 +17,9 @@ namespace framelot {
 std::vector<std::string> ChooseAnimationFiles(HWND owner);
 
 // Opens the folder (a UTF-8 path) in the file manager and returns at once.
-// Nothing happens when the folder cannot be opened.
-void ShowFolderInFileManager(HWND owner, const std::string& folder);
+// Only a folder that is there is handed on, as a shell item of its own, so no
+// name is ever looked up as a program. False when it is not a folder or
+// cannot be opened.
+bool ShowFolderInFileManager(HWND owner, const std::string& folder);
 
 }  // namespace framelot
