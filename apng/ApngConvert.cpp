@@ -6,6 +6,7 @@
 #include "apng/ApngRebuild.h"
 #include "apng/ApngWalk.h"
 #include "apng/PngDecode.h"
+#include "imaging/Damage.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -28,20 +29,25 @@ ConvertResult ConvertApng(std::span<const std::uint8_t> bytes, const FrameSink& 
                                                                static_cast<int>(index.ImageHeight))
                                            : StartApngComposer(frame.Width, frame.Height);
     const ApngFrameRecord* record = &index.Frames[0];
+    UndecodedFrames undecoded;
     for (std::int32_t i = 0; i < index.Count; ++i) {
         const auto k = static_cast<std::size_t>(i);
         bool decoded = k == 0;  // frame 0 is decoded already
         if (k > 0 && k < index.Frames.size()) {
             record = &index.Frames[k];
             BuildFramePng(bytes, index, *record, rebuilt);
-            decoded = DecodePngInto(rebuilt, frame);
+            decoded = !ApngFrameHasNoData(index, k) && DecodePngInto(rebuilt, frame);
+            if (!decoded) undecoded.Add(k);
         }
         // Without an fcTL the previous frame's rectangle and operations stay (A6).
         ComposeApngFrame(composer, decoded ? &frame : nullptr, *record, k);
-        if (!sink(k, composer.Output)) return Converted();
+        if (!sink(k, composer.Output)) break;
         DisposeApngFrame(composer, *record, k);
     }
-    return Converted();
+    ConvertResult result = Converted();
+    result.Damage = JoinDamage(ApngDamage(index), undecoded.Text("it shows the canvas as the frames before it left it",
+                                                                 "they show the canvas as the frames before them left it"));
+    return result;
 }
 
 }  // namespace

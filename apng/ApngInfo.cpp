@@ -21,6 +21,7 @@ ConvertResult ReadApngInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
     info.CanvasWidth = index.Frames[0].Width;
     info.CanvasHeight = index.Frames[0].Height;
     info.Loops = index.Plays;
+    info.Damage = ApngDamage(index);
     // Frames announced past the last fcTL keep the previous frame's record.
     const ApngFrameRecord* record = &index.Frames[0];
     for (std::size_t i = 0; i < static_cast<std::size_t>(index.Count); ++i) {

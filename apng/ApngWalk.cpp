@@ -36,9 +36,38 @@ bool TypeIs(std::span<const std::uint8_t> type, const char* name)
 
 }  // namespace
 
+bool ApngFrameHasNoData(const ApngIndex& index, std::size_t frame)
+{
+    if (frame >= index.Frames.size()) return false;
+    const ApngFrameRecord& record = index.Frames[frame];
+    return record.DataInIdat ? false : record.Data.empty();
+}
+
+std::string ApngDamage(const ApngIndex& index)
+{
+    std::string damage;
+    if (!index.ReachedIend) {
+        damage = "the file ends at offset " + std::to_string(index.StoppedAt) +
+                 " before its IEND chunk (a chunk there is cut short or lies past the end)";
+    }
+    const auto announced = static_cast<std::size_t>(std::max<std::int32_t>(index.Count, 0));
+    if (announced > index.Frames.size() && !index.Frames.empty()) {
+        const std::size_t first = index.Frames.size();
+        const std::string which = first + 1 == announced ? "frame " + std::to_string(first)
+                                                         : "frames " + std::to_string(first) + " to " + std::to_string(announced - 1);
+        const std::string missing = which + " of the " + std::to_string(announced) +
+                                    " announced have no frame control chunk: they repeat the frame before them";
+        damage = damage.empty() ? missing : damage + "; " + missing;
+    }
+    return damage;
+}
+
 ConvertResult CheckApngAnimation(const ApngIndex& index)
 {
     if (!index.IsPng) return NotAnimation("not a PNG file");
+    if ((index.Count < 2 || index.Frames.empty()) && index.Count >= 2 && !index.ReachedIend) {
+        return Damaged(ApngDamage(index));
+    }
     if (index.Count < 2 || index.Frames.empty()) return NotAnimation("not an animated PNG");
     // The canvas is frame 0's size; frames past the last fcTL are still written.
     const std::uint64_t frames = std::max<std::uint64_t>(static_cast<std::uint64_t>(index.Count), index.Frames.size());
@@ -65,20 +94,28 @@ ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
 
     bool sawIdat = false;
     ByteReader r{png, PngSignatureBytes};
-    while (Remaining(r) >= ChunkOverhead) {
+    for (;;) {
+        index.StoppedAt = r.Offset;
+        if (Remaining(r) < ChunkOverhead) break;
         const std::uint32_t length = ReadU32Be(r);
         const auto type = TakeBytes(r, ChunkTypeBytes);
         if (length > MaxChunkBytes || std::uint64_t{length} + CrcBytes > Remaining(r)) break;
         const std::size_t data = r.Offset;
 
-        if (TypeIs(type, "IEND")) break;
+        if (TypeIs(type, "IEND")) {
+            index.ReachedIend = true;
+            break;
+        }
         if (TypeIs(type, "acTL") && length >= ActlLength) {
             ByteReader f{png, data};
             index.Count = static_cast<std::int32_t>(ReadU32Be(f));
             index.Plays = ReadU32Be(f);
         } else if (TypeIs(type, "fcTL")) {
             if (length < FctlLength) break;
-            if (index.Frames.size() >= maxFrames) break;
+            if (index.Frames.size() >= maxFrames) {
+                index.ReachedIend = true;  // stopped by the limit, which the check reports
+                break;
+            }
             ByteReader f{png, data + FctlSizeOffset};
             ApngFrameRecord frame;
             frame.FctlOffset = data;

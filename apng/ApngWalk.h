@@ -41,6 +41,8 @@ struct ApngIndex {
     std::uint32_t ImageWidth = 0, ImageHeight = 0;  // from IHDR
     std::vector<ChunkRef> Carried;                  // the first PLTE and the first tRNS, in file order
     std::vector<ApngFrameRecord> Frames;
+    bool ReachedIend = false;  // the walk ended at IEND, not at a chunk cut short or out of bounds
+    std::size_t StoppedAt = 0;  // where the walk ended
 };
 
 // Every chunk: length and type (4 bytes each), data, CRC (4 bytes). A chunk's
@@ -65,7 +67,17 @@ inline constexpr std::size_t PngHeaderEnd = 33;     // after IHDR's CRC
 ApngIndex IndexApng(PngBytes png, std::size_t maxFrames);
 
 // Converted when the index is of an animation within the limits (frames past
-// the last fcTL counted); otherwise why not.
+// the last fcTL counted); otherwise why not. An animation whose second frame
+// is lost to a file cut short is Damaged, not a still.
 ConvertResult CheckApngAnimation(const ApngIndex& index);
+
+// What of an indexed animation is missing, as ConvertResult::Damage says:
+// the chunks after a point where the walk had to stop, the frames acTL
+// announces that have no fcTL, and frames whose fcTL has no image data. Empty
+// for a whole file.
+std::string ApngDamage(const ApngIndex& index);
+
+// True for a frame the index has a record for but no image data.
+bool ApngFrameHasNoData(const ApngIndex& index, std::size_t frame);
 
 }  // namespace framelot

@@ -75,10 +75,16 @@ ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSi
         avifImage* image = decoder->image;
         if (next != AVIF_RESULT_OK || image->width != width || image->height != height || !ToRgba(image, frame)) {
             const std::string why = next != AVIF_RESULT_OK ? avifResultToString(next) : "its size or samples are wrong";
-            return Damaged("frame " + std::to_string(i) + " cannot be decoded: " + why);
+            const std::string damage = "frame " + std::to_string(i) + " of " + std::to_string(count) +
+                                       " cannot be decoded (" + why + "): it and the frames after it are missing";
+            // Each frame may rest on the one before it, so decoding stops here.
+            if (i == 0) return Damaged(damage);
+            ConvertResult result = Converted();
+            result.Damage = damage;
+            return result;
         }
         Orient(image, frame, scratch);
-        if (!sink(i, frame)) return Converted();
+        if (!sink(i, frame)) break;
     }
     return Converted();
 }

@@ -1,5 +1,6 @@
 #include "avif/AvifSequence.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,6 +52,26 @@ std::string LimitInDiagnostic(const avifDecoder* decoder)
     return "canvas is over the program's limit";
 }
 
+// True when the bytes start as an ISO media file of an AVIF brand ("ftyp"
+// box first, "avif" or "avis" among its brands): a file of this format, so a
+// refusal means damage rather than another kind of file.
+bool HasAvifBrand(std::span<const std::uint8_t> bytes)
+{
+    constexpr std::size_t TypeOffset = 4, BrandsOffset = 8, SizeBytes = 4, BrandBytes = 4;
+    if (bytes.size() < BrandsOffset + BrandBytes || std::memcmp(bytes.data() + TypeOffset, "ftyp", 4) != 0) return false;
+    const std::uint64_t boxSize = (std::uint64_t{bytes[0]} << 24) | (std::uint64_t{bytes[1]} << 16) |
+                                  (std::uint64_t{bytes[2]} << 8) | std::uint64_t{bytes[3]};
+    const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(boxSize, bytes.size()));
+    for (std::size_t at = BrandsOffset; at + BrandBytes <= end; at += BrandBytes) {
+        if (at == BrandsOffset + BrandBytes) continue;  // the minor version, not a brand
+        if (std::memcmp(bytes.data() + at, "avif", BrandBytes) == 0 || std::memcmp(bytes.data() + at, "avis", BrandBytes) == 0) {
+            return true;
+        }
+    }
+    (void)SizeBytes;
+    return false;
+}
+
 }  // namespace
 
 ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderPtr& decoder)
@@ -64,7 +85,9 @@ ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderP
         avifResult still = AVIF_RESULT_OK;
         OpenDecoder(bytes, AVIF_DECODER_SOURCE_PRIMARY_ITEM, still);
         if (still == AVIF_RESULT_OK) return NotAnimation("a still AVIF image, not an animation");
-        return NotAnimation(std::string("not an AVIF file, or a damaged one (") + avifResultToString(parsed) + ")");
+        const std::string why = avifResultToString(parsed);
+        if (HasAvifBrand(bytes)) return Damaged("the AVIF file is damaged and cannot be read (" + why + ")");
+        return NotAnimation("not an AVIF file (" + why + ")");
     }
     if (decoder->imageCount < 2) return NotAnimation("a still AVIF image, not an animation");
     if (std::string over = AnimationOverLimits(static_cast<std::uint64_t>(decoder->imageCount), decoder->image->width,

@@ -55,6 +55,7 @@ void PrintText(const std::string& file, const ConvertResult& r, const AnimationI
                     DisposeName(f.Dispose), BlendName(f.Blend));
     }
     if (stretched) std::printf("  * 10 ms or less: viewers commonly show such a frame for about 100 ms\n");
+    if (!info.Damage.empty()) std::printf("  the file is damaged: %s\n", info.Damage.c_str());
 }
 
 std::string Json(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
@@ -67,6 +68,7 @@ std::string Json(const std::string& file, const ConvertResult& r, const Animatio
     out += ", \"declared\": {\"width\": " + std::to_string(info.DeclaredWidth) + ", \"height\": " +
            std::to_string(info.DeclaredHeight) + "}";
     out += ", \"loops\": " + (info.Loops ? std::to_string(*info.Loops) : std::string("null"));
+    if (!info.Damage.empty()) out += ", \"damage\": " + JsonString(info.Damage);
     out += ", \"frames\": [";
     for (std::size_t i = 0; i < info.Frames.size(); ++i) {
         const FrameInfo& f = info.Frames[i];
@@ -89,7 +91,7 @@ bool PrintInfo(const std::vector<std::string>& files, bool json)
     for (std::size_t i = 0; i < files.size(); ++i) {
         AnimationInfo info;
         const ConvertResult r = ReadFileInfo(files[i], info);
-        ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable;
+        ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable && info.Damage.empty();
         if (json) {
             std::printf("%s\n  %s", i == 0 ? "" : ",", Json(files[i], r, info).c_str());
         } else {

@@ -6,6 +6,7 @@
 #include "gif/GifRebuild.h"
 #include "gif/GifWalk.h"
 #include "gif/GifDecode.h"
+#include "imaging/Damage.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -24,15 +25,21 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
     std::vector<std::uint8_t> rebuilt;
     Bitmap frame;
+    UndecodedFrames undecoded;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         rebuilt.clear();
         AppendGifFrame(bytes, blocks, frames[i], rebuilt);
         const bool decoded = DecodeGifInto(rebuilt, frame);
+        const bool empty = frames[i].Bounds.Width == 0 || frames[i].Bounds.Height == 0;  // nothing to decode
+        if (!decoded && !empty) undecoded.Add(i);
         ComposeGifFrame(composer, decoded ? &frame : nullptr, frames[i], i);
-        if (!sink(i, composer.Canvas)) return Converted();
+        if (!sink(i, composer.Canvas)) break;
         DisposeGifFrame(composer, frames[i], i);
     }
-    return Converted();
+    ConvertResult result = Converted();
+    result.Damage = JoinDamage(animation.Damage, undecoded.Text("it shows the canvas as the frames before it left it",
+                                                                     "they show the canvas as the frames before them left it"));
+    return result;
 }
 
 }  // namespace framelot

@@ -22,6 +22,7 @@ ConvertResult ReadGifInfo(std::span<const std::uint8_t> bytes, AnimationInfo& in
     info.DeclaredHeight = ReadU16Le(screen);
     info.CanvasWidth = animation.Right;
     info.CanvasHeight = animation.Bottom;
+    info.Damage = animation.Damage;
     if (const auto loops = GifLoopCount(bytes, animation.BlocksOffset)) info.Loops = *loops;
     for (std::size_t i = 0; i < animation.Frames.size(); ++i) {
         const GifFrameRecord& f = animation.Frames[i];

@@ -127,7 +127,8 @@ DisposeMethod GifControlDisposal(GifBytes gif, std::size_t offset)
     return static_cast<DisposeMethod>((ReadU8(r) >> DisposalShift) & DisposalMask);
 }
 
-std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames)
+std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames,
+                                           std::size_t* stoppedAt)
 {
     std::vector<GifFrameRecord> frames;
     DisposeMethod disposal = DisposeMethod::None;
@@ -135,6 +136,7 @@ std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOff
     std::size_t controlsBegin = blocksOffset;
     for (std::size_t p = blocksOffset; frames.size() < maxFrames;) {
         const GifBlock block = StepGifBlock(gif, p);
+        if (stoppedAt != nullptr) *stoppedAt = p;
         if (block.Kind == GifBlockKind::End) break;
         if (block.Kind == GifBlockKind::Control) {
             disposal = GifControlDisposal(gif, p);
@@ -175,12 +177,38 @@ std::optional<std::uint16_t> GifLoopCount(GifBytes gif, std::uint32_t blocksOffs
     }
 }
 
+namespace {
+
+constexpr std::uint8_t Trailer = 0x3B;
+
+// Why a walk that stopped at `at` after `frames` images did not reach the
+// trailer; empty when it did.
+std::string GifDamage(GifBytes gif, std::size_t at, std::size_t frames)
+{
+    const std::string after = frames == 0 ? "before its first frame" : "after frame " + std::to_string(frames - 1);
+    if (at >= gif.size()) return "the file ends " + after + " without the GIF trailer: any later frames are missing";
+    const std::uint8_t byte = gif[at];
+    if (byte == Trailer) return {};
+    if (byte == ImageIntroducer) {
+        return "the file ends inside frame " + std::to_string(frames) + ": it and any later frames are missing";
+    }
+    if (byte == ExtensionIntroducer) return "the file ends inside an extension " + after + ": any later frames are missing";
+    return "a byte that starts no GIF block (at offset " + std::to_string(at) + ", " + after +
+           "): the rest of the file is passed over";
+}
+
+}  // namespace
+
 ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation)
 {
     if (!HasGifSignature(gif)) return NotAnimation("not a GIF file");
     animation.BlocksOffset = GifBlocksOffset(gif);
-    animation.Frames = IndexGifFrames(gif, animation.BlocksOffset, MaxFrames + 1);
+    std::size_t stoppedAt = gif.size();
+    animation.Frames = IndexGifFrames(gif, animation.BlocksOffset, MaxFrames + 1, &stoppedAt);
+    animation.Damage = GifDamage(gif, stoppedAt, animation.Frames.size());
     if (animation.Frames.size() < 2) {
+        // A GIF that ends before its second frame is damaged, not a still.
+        if (!animation.Damage.empty()) return Damaged(animation.Damage);
         return NotAnimation(animation.Frames.empty() ? "GIF without images" : "a single image, not an animation");
     }
     for (const auto& f : animation.Frames) {

@@ -52,18 +52,25 @@ struct GifFrameRecord {
 
 // One pass over the stream, at most `maxFrames` records (the walk stops there).
 // A frame without its own control extension inherits the disposal method of
-// the last one before it; None when there is none.
-std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames);
+// the last one before it; None when there is none. `stoppedAt`, when given, is
+// where the walk stopped: at the trailer, at the end of the data, or at a
+// block that is cut short or of no kind GIF has.
+std::vector<GifFrameRecord> IndexGifFrames(GifBytes gif, std::uint32_t blocksOffset, std::size_t maxFrames,
+                                           std::size_t* stoppedAt = nullptr);
 
 // A GIF's frames as the converter takes them, and the canvas they end on.
 struct GifAnimation {
     std::uint32_t BlocksOffset = 0;
     std::vector<GifFrameRecord> Frames;
     std::int64_t Right = 0, Bottom = 0;  // the farthest frame edges: the canvas's last size
+    std::string Damage;                  // where the stream ends early, as ConvertResult::Damage says
 };
 
 // Walks the file once. Converted when it is an animation within the limits;
-// otherwise why not, before anything is allocated for its pixels.
+// otherwise why not, before anything is allocated for its pixels. A stream
+// that does not end at its trailer (cut short, or broken by a byte that starts
+// no block) is still an animation of the frames before that point, with
+// Damage saying where it ends.
 ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation);
 
 // The rectangle of the image whose descriptor starts at `offset`, each field

@@ -31,6 +31,16 @@ JxlColorEncoding Srgb(bool grey)
     return c;
 }
 
+// Decoding stopped at frame `frames`: with frames written before it, the
+// file converts in part and says so; otherwise it is damaged.
+ConvertResult StoppedAt(std::uint64_t frames)
+{
+    if (frames == 0) return Damaged(JxlFrameDamage(0));
+    ConvertResult result = Converted();
+    result.Damage = JxlMissingFrames(frames);
+    return result;
+}
+
 }  // namespace
 
 ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
@@ -94,11 +104,11 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
             ++frames;
             break;
         case JXL_DEC_SUCCESS:
-            if (frames < count) return Damaged(JxlFrameDamage(frames));
+            if (frames < count) return StoppedAt(frames);
             return Converted();
         default:
             // Damaged or cut short: the frames before the damage stay.
-            return Damaged(JxlFrameDamage(frames));
+            return StoppedAt(frames);
         }
     }
 }

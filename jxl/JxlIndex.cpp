@@ -14,6 +14,11 @@ std::string JxlFrameDamage(std::uint64_t index)
     return "frame " + std::to_string(index) + " cannot be decoded";
 }
 
+std::string JxlMissingFrames(std::uint64_t index)
+{
+    return JxlFrameDamage(index) + " (the file ends or is damaged there): it and any frames after it are missing";
+}
+
 double JxlDurationMs(const JxlAnimation& animation, std::uint32_t ticks)
 {
     if (animation.TicksPerSecondNumerator == 0) return 0;
@@ -71,7 +76,7 @@ ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animat
         if (animation.Damaged) {
             // Damaged or cut short: a file not yet known to be an animation is
             // not one; in an animation the frames before the damage stay.
-            if (!haveBasicInfo) return NotAnimation("not a JPEG XL file, or a damaged one");
+            if (!haveBasicInfo) return Damaged("the file ends or is damaged before its image header");
             if (animation.Durations.empty()) return Damaged(JxlFrameDamage(0));
             return Converted();
         }

@@ -38,4 +38,7 @@ double JxlDurationMs(const JxlAnimation& animation, std::uint32_t ticks);
 // The reason given when frame `index` cannot be read or decoded.
 std::string JxlFrameDamage(std::uint64_t index);
 
+// The damage said when the frames from `index` on are lost to it.
+std::string JxlMissingFrames(std::uint64_t index);
+
 }  // namespace framelot

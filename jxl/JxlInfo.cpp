@@ -10,8 +10,8 @@ ConvertResult ReadJxlInfo(std::span<const std::uint8_t> bytes, AnimationInfo& in
 {
     JxlAnimation animation;
     if (ConvertResult indexed = IndexJxl(bytes, animation); indexed.Status != ConvertStatus::Converted) return indexed;
-    // Conversion writes the frames before the damage, then fails at it.
-    if (animation.Damaged) return Damaged(JxlFrameDamage(animation.Durations.size()));
+    // Conversion writes the frames before the damage and says where it is.
+    if (animation.Damaged) info.Damage = JxlMissingFrames(animation.Durations.size());
     info.Format = "JPEG XL";
     info.DeclaredWidth = animation.DeclaredWidth;
     info.DeclaredHeight = animation.DeclaredHeight;

@@ -77,7 +77,7 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
     EXPECT_EQ(run.Output.find("1.,"), std::string::npos) << run.Output;
     EXPECT_EQ(run.Output.find('\xe9'), std::string::npos);
     EXPECT_NE(run.Output.find("caf\\ufffd.gif"), std::string::npos) << run.Output;
-    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_EQ(run.Status, 1) << "cut.gif is damaged: " << run.Output;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.Output), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << run.Output;
@@ -126,7 +126,9 @@ TEST(CliTest, InfoAsJsonGivesEveryFrameAsTheFileSaysIt)
 
     EXPECT_EQ(files[3].toObject()["status"].toString(), "not_animation");
     EXPECT_EQ(files[3].toObject()["reason"].toString(), "not an animated PNG");
-    EXPECT_EQ(files[4].toObject()["reason"].toString(), "GIF without images");
+    EXPECT_EQ(files[4].toObject()["status"].toString(), "failed");
+    EXPECT_EQ(files[4].toObject()["reason"].toString(),
+              "the file ends before its first frame without the GIF trailer: any later frames are missing");
     EXPECT_TRUE(ListFiles(f.Dir.Path).size() == 6u) << "--info writes nothing";
 }
 
@@ -212,9 +214,11 @@ TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
     }
     EXPECT_EQ(RunCli(f.Dir / "a.gif" + " -o").Output.rfind("framelot-cli: -o needs a value\n", 0), 0u);
     // The fixtures' folder into another folder, frame 1 only: every animation
-    // has it; still.png and cut.gif say why they are not converted.
+    // has it; still.png and cut.gif say why they are not converted, and the
+    // damaged cut.gif makes the status 1.
     const ProgramRun run = RunCli("--frames 1 --no-folder -o " + f.Dir / "out" + " " + f.Dir / "");
-    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_EQ(run.Status, 1) << run.Output;
+    EXPECT_NE(run.Output.find("cut.gif: failed: the file ends"), std::string::npos) << run.Output;
     EXPECT_NE(run.Output.find("still.png: not converted"), std::string::npos) << run.Output;
     EXPECT_EQ(ListFiles(f.Dir.Path / "out"), (std::vector<std::string>{"a_0001.png", "b_0001.png", "c_0001.png"}))
         << run.Output;

@@ -25,6 +25,7 @@ struct Hostile {
     ConvertStatus Expected;
     std::string Reason;  // the exact reason given; empty for Converted
     FailureKind Failure = FailureKind::None;
+    std::string Damage = {};  // a part of the damage said for a file converted in part; empty for a whole one
 };
 
 Bytes GifHeader(std::initializer_list<std::uint8_t> rest)
@@ -57,17 +58,20 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
 
     const Hostile cases[] = {
         {"gif: empty", ConvertGifData, {}, ConvertStatus::NotAnimation, "not a GIF file"},
-        {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::NotAnimation, "GIF without images"},
+        {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::Failed,
+         "the file ends before its first frame without the GIF trailer: any later frames are missing", FailureKind::Damaged},
+        {"gif: header and trailer", ConvertGifData, GifHeader({0x3B}), ConvertStatus::NotAnimation, "GIF without images"},
         {"gif: global table past the end", ConvertGifData, Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x87, 0, 0, 1, 2},
-         ConvertStatus::NotAnimation, "GIF without images"},
+         ConvertStatus::Failed, "the file ends before its first frame without the GIF trailer: any later frames are missing",
+         FailureKind::Damaged},
         {"gif: truncated sub-block chain", ConvertGifData, GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 200, 1}),
-         ConvertStatus::NotAnimation, "GIF without images"},
+         ConvertStatus::Failed, "the file ends inside frame 0: it and any later frames are missing", FailureKind::Damaged},
         {"gif: 65535 x 65535 frames in a tiny file", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 0, 0x3B}),
          ConvertStatus::Failed, "canvas of 65535 x 65535 pixels is over the program's limit", FailureKind::OverLimit},
         {"gif: images without pixel data", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 0, 0x3B}),
-         ConvertStatus::Converted, ""},
+         ConvertStatus::Converted, "", FailureKind::None, "frames 0 and 1 could not be decoded"},
         {"gif: zero-sized images", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x3B}),
          ConvertStatus::Converted, ""},
@@ -77,7 +81,8 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
         {"apng: fdAT shorter than 4 bytes", ConvertApngData, PngWithChunk(2, "fdAT"), ConvertStatus::NotAnimation, "not an animated PNG"},
         {"apng: fcTL claims a huge frame", ConvertApngData, hugeFctl, ConvertStatus::Failed, "canvas of 2130706434 x 2130706434 pixels is over the program's limit", FailureKind::OverLimit},
         {"apng: two billion frames announced", ConvertApngData, countHuge, ConvertStatus::Failed, "more than 100000 frames (over the program's limit)", FailureKind::OverLimit},
-        {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted, ""},
+        {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted, "",
+         FailureKind::None, "before its IEND chunk"},
         {"webp: RIFF header only", ConvertWebpData, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P'},
          ConvertStatus::NotAnimation, "not a WebP file, or an incomplete one"},
         {"webp: RIFF size beyond the file", ConvertWebpData,
@@ -90,6 +95,8 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
         EXPECT_EQ(r.Status, c.Expected) << c.Name << ": " << r.Reason;
         EXPECT_EQ(r.Reason, c.Reason) << c.Name;
         EXPECT_EQ(r.Failure, c.Failure) << c.Name;
+        EXPECT_EQ(r.Damage.empty(), c.Damage.empty()) << c.Name << ": " << r.Damage;
+        EXPECT_NE(r.Damage.find(c.Damage), std::string::npos) << c.Name << ": " << r.Damage;
         if (r.Status != ConvertStatus::Converted) {
             EXPECT_EQ(frames, 0u) << c.Name;
         }
@@ -203,15 +210,15 @@ TEST(HostileInputTest, AvifAndJxlEndCleanlyWithAReason)
          "canvas of 20000 x 20000 pixels is over the program's limit", FailureKind::OverLimit},
         {"avif: over 100000 samples", avifFormat, manySamples, ConvertStatus::Failed,
          "more than 100000 frames (over the program's limit)", FailureKind::OverLimit},
-        {"avif: box larger than the file", avifFormat, hugeBox, ConvertStatus::NotAnimation,
-         "not an AVIF file, or a damaged one"},
+        {"avif: box larger than the file", avifFormat, hugeBox, ConvertStatus::Failed,
+         "the AVIF file is damaged and cannot be read", FailureKind::Damaged},
         {"jxl: as made", jxlFormat, jxl, ConvertStatus::Converted, "", FailureKind::None, 3},
         {"jxl: size header rewritten, same size", jxlFormat, JxlWithSize(jxl, 4, 4), ConvertStatus::Converted, "",
          FailureKind::None, 3},
         {"jxl: 200000 x 8000", jxlFormat, JxlWithSize(jxl, 200000, 8000), ConvertStatus::Failed,
          "canvas of 200000 x 8000 pixels is over the program's limit", FailureKind::OverLimit},
-        {"jxl: signature only", jxlFormat, Bytes(jxl.begin(), jxl.begin() + 2), ConvertStatus::NotAnimation,
-         "not a JPEG XL file, or a damaged one"},
+        {"jxl: signature only", jxlFormat, Bytes(jxl.begin(), jxl.begin() + 2), ConvertStatus::Failed,
+         "the file ends or is damaged before its image header", FailureKind::Damaged},
     };
     for (const Row& row : rows) {
         std::uint64_t frames = 0;
@@ -247,8 +254,10 @@ TEST(HostileInputTest, AvifAndJxlEndCleanlyWithAReason)
             }, {});
             AnimationInfo info;
             const ConvertResult described = format.Describe(cut, info);
-            EXPECT_NE(r.Status, ConvertStatus::Converted) << n;
-            EXPECT_FALSE(r.Reason.empty()) << n;
+            // A cut file is never whole: it fails, or converts its first
+            // frames and says it is damaged.
+            EXPECT_TRUE(r.Status != ConvertStatus::Converted || !r.Damage.empty()) << n;
+            EXPECT_FALSE(r.Reason.empty() && r.Damage.empty()) << n;
             // --info reads headers only, so a cut in the last frame's pixels
             // may pass it; it never counts more frames than the file has.
             if (described.Status == ConvertStatus::Converted) {

@@ -27,7 +27,10 @@ std::vector<Bitmap> Compose(const WebpSpec& fixture, ConvertStatus expected = Co
 
 constexpr std::uint32_t WhiteBackground = 0xFFFFFFFF;  // blue, green, red, alpha
 
-TEST(WebpTest, StillsGarbageAndTruncatedFilesAreNotAnimations)
+// A still and garbage are not animations; an animation cut short is damaged:
+// its whole frames are written and the cut is said, and cut before its
+// second frame it fails as damaged, never as a still.
+TEST(WebpTest, StillsAndGarbageAreNotAnimationsCutFilesAreDamaged)
 {
     CollectedFrames frames;
     EXPECT_EQ(ConvertWebpData(BuildStillWebp(2, 2, SolidRgba(2, 2, 1, 2, 3, 255)), frames.Sink()).Status,
@@ -36,10 +39,21 @@ TEST(WebpTest, StillsGarbageAndTruncatedFilesAreNotAnimations)
     const Bytes anim = BuildAnimatedWebp({.CanvasWidth = 4, .CanvasHeight = 4, .Frames = {Frame(0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)),
                                                     Frame(0, 0, 4, 4, SolidRgba(4, 4, 3, 2, 1, 255))}});
     for (std::size_t n : {anim.size() - 1, anim.size() / 2, std::size_t{30}}) {
-        EXPECT_EQ(ConvertWebpData(Bytes(anim.begin(), anim.begin() + static_cast<std::ptrdiff_t>(n)), frames.Sink()).Status,
-                  ConvertStatus::NotAnimation);
+        const ConvertResult cut = ConvertWebpData(Bytes(anim.begin(), anim.begin() + static_cast<std::ptrdiff_t>(n)), frames.Sink());
+        EXPECT_EQ(cut.Status, ConvertStatus::Failed) << n;
+        EXPECT_EQ(cut.Failure, FailureKind::Damaged) << n;
+        EXPECT_NE(cut.Reason.find("the file ends early"), std::string::npos) << cut.Reason;
     }
     EXPECT_TRUE(frames.Frames.empty());
+
+    // Three frames cut inside the third: two are written, and the damage said.
+    const Bytes three = BuildAnimatedWebp({.CanvasWidth = 4, .CanvasHeight = 4, .Frames = {Frame(0, 0, 4, 4, SolidRgba(4, 4, 1, 2, 3, 255)),
+                                                     Frame(0, 0, 4, 4, SolidRgba(4, 4, 3, 2, 1, 255)),
+                                                     Frame(0, 0, 4, 4, SolidRgba(4, 4, 9, 9, 9, 255))}});
+    const ConvertResult partial = ConvertWebpData(Bytes(three.begin(), three.end() - 4), frames.Sink());
+    EXPECT_EQ(partial.Status, ConvertStatus::Converted);
+    EXPECT_EQ(frames.Frames.size(), 2u);
+    EXPECT_NE(partial.Damage.find("after 2 whole frames"), std::string::npos) << partial.Damage;
 }
 
 TEST(WebpTest, CanvasIsFrameTwosExtentAndGrowsNeverToTheDeclaredSize)

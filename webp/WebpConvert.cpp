@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "imaging/Damage.h"
 #include "imaging/Limits.h"
 #include "webp/WebpCompose.h"
 #include "webp/WebpDemux.h"
@@ -49,15 +50,20 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     const Rect& probe = headers[headers.size() > 1 ? 1 : 0].Bounds;  // W1
     composer.Canvas = MakeBitmap(probe.Left + probe.Width, probe.Top + probe.Height);
     Bitmap output;
+    UndecodedFrames undecoded;
     for (std::size_t i = 0; i < headers.size(); ++i) {
         const WebpFrameHeader& header = headers[i];
         const bool decoded = i == firstDecoded || (i > firstDecoded && DecodeWebpFrame(header.Data, frame));
+        if (!decoded) undecoded.Add(i);
         GrowWebpCanvas(composer, header.Bounds);
         ComposeWebpFrame(composer, decoded ? &frame : nullptr, header, i);
         FinishWebpOutput(composer, output);
-        if (!sink(i, output)) return Converted();
+        if (!sink(i, output)) break;
     }
-    return Converted();
+    ConvertResult result = Converted();
+    result.Damage = JoinDamage(animation.Damage, undecoded.Text("it shows the canvas as the frames before it left it",
+                                                                "they show the canvas as the frames before them left it"));
+    return result;
 }
 
 }  // namespace framelot

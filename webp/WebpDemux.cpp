@@ -27,6 +27,15 @@ Colour AnimationBackground(const WebPDemuxer* demux)
     return red | (green << 8) | (blue << 16);
 }
 
+// The RIFF header's size field: the bytes after the first eight.
+std::uint64_t ReadRiffSize(std::span<const std::uint8_t> bytes)
+{
+    constexpr std::size_t RiffSizeOffset = 4, RiffHeadBytes = 8;
+    const std::uint8_t* p = bytes.data() + RiffSizeOffset;
+    return RiffHeadBytes + (std::uint64_t{p[0]} | (std::uint64_t{p[1]} << 8) | (std::uint64_t{p[2]} << 16) |
+                            (std::uint64_t{p[3]} << 24));
+}
+
 WebpFrameHeader HeaderOf(const WebPIterator& it)
 {
     WebpFrameHeader h;
@@ -45,20 +54,39 @@ ConvertResult ReadWebpAnimation(std::span<const std::uint8_t> bytes, WebpAnimati
 {
     const WebPData data{bytes.data(), bytes.size()};
     std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&data));
-    if (!demux) return NotAnimation("not a WebP file, or an incomplete one");
+    bool cut = false;
+    if (!demux) {
+        // A file whose headers parse but whose data stops early is a WebP cut
+        // short: its complete frames are still there to convert.
+        WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
+        demux.reset(WebPDemuxPartial(&data, &state));
+        if (!demux || state == WEBP_DEMUX_PARSE_ERROR || state == WEBP_DEMUX_PARSING_HEADER) {
+            return NotAnimation("not a WebP file, or an incomplete one");
+        }
+        cut = true;
+    }
     const std::uint32_t count = WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT);
-    if (count < 2) return NotAnimation("a still WebP image, not an animation");
     if (count > MaxFrames) return OverLimit(AnimationOverLimits(count, 0, 0));
+    const bool animated = (WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) != 0;
 
     WebPIterator it{};
-    if (!WebPDemuxGetFrame(demux.get(), 1, &it)) return NotAnimation("a WebP file without frames");
-    {
+    if (WebPDemuxGetFrame(demux.get(), 1, &it)) {
         std::unique_ptr<WebPIterator, IteratorReleaser> release(&it);
         animation.Frames.reserve(count);
         do {
+            if (!it.complete) break;
             animation.Frames.push_back(HeaderOf(it));
         } while (WebPDemuxNextFrame(&it));
     }
+    if (cut) {
+        animation.Damage = "the file ends early (its header gives " +
+                           std::to_string(std::uint64_t{bytes.size() >= 8 ? ReadRiffSize(bytes) : 0}) +
+                           " bytes, it has " + std::to_string(bytes.size()) + "), after " +
+                           std::to_string(animation.Frames.size()) + " whole frames: any later frames are missing";
+        if (animated && animation.Frames.size() < 2) return Damaged(animation.Damage);
+    }
+    if (animation.Frames.empty()) return NotAnimation("a WebP file without frames");
+    if (animation.Frames.size() < 2) return NotAnimation("a still WebP image, not an animation");
     // Every frame's extent is checked before anything is made.
     for (const auto& h : animation.Frames) {
         animation.Right = std::max<std::int64_t>(animation.Right, std::int64_t{h.Bounds.Left} + h.Bounds.Width);

@@ -15,6 +15,7 @@ ConvertResult ReadWebpInfo(std::span<const std::uint8_t> bytes, AnimationInfo& i
     info.CanvasWidth = animation.Right;
     info.CanvasHeight = animation.Bottom;
     info.Loops = animation.Loops;
+    info.Damage = animation.Damage;
     for (const WebpFrameHeader& h : animation.Frames) {
         info.Frames.push_back({h.Bounds, static_cast<double>(h.Duration), std::to_string(h.Duration) + " ms",
                                h.DisposeBackground ? DisposeMethod::Background : DisposeMethod::None,
