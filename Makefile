@@ -4,6 +4,7 @@
 JOBS ?= $(shell nproc)
 BUILD := build
 SANITIZE_BUILD := build-sanitize
+TSAN_BUILD := build-tsan
 
 PREFIX ?= /usr/local
 
@@ -13,7 +14,7 @@ PREFIX ?= /usr/local
 CODECS ?= pinned
 CODECS_PREFIX := $(if $(filter system,$(CODECS)),true,bash scripts/deps.sh linux)
 
-.PHONY: setup build run test test-plain test-sanitize fuzz fuzz-smoke bench clean install package
+.PHONY: setup build run test test-plain test-sanitize test-tsan fuzz fuzz-smoke bench clean install package
 
 setup:
 	@bash scripts/setup.sh
@@ -41,7 +42,7 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-test: test-plain test-sanitize fuzz-smoke
+test: test-plain test-sanitize test-tsan fuzz-smoke
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -53,8 +54,17 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The threaded code's tests (batch runner, writer pool) under ThreadSanitizer;
+# only their program is built.
+test-tsan: setup
+	@codecs="$$($(CODECS_PREFIX))" && \
+	  cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFRAMELOT_THREAD_SANITIZE=ON -DFRAMELOT_CODECS="$$codecs" | \
+	  grep 'AVIF and JPEG XL'
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target framelot_thread_tests
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/framelot_thread_tests
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) build-fuzz $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) build-fuzz $(WINDOWS_BUILD)
 
 # Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target;
 # `make test` runs a short smoke of each.

@@ -27,7 +27,7 @@ struct OpenFile {
 SourceFile ReadSourceFile(const std::string& path)
 {
     SourceFile result;
-    const std::filesystem::path native = PathFromUtf8(path);
+    const std::filesystem::path native = ExactPathFromUtf8(path);
     const DWORD attributes = ::GetFileAttributesW(native.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         result.Error = "not a regular file";

@@ -81,7 +81,7 @@ std::string OutputStem(std::string_view fileName, NamingRules rules)
 {
     std::string stem = StripExtension(fileName);
     if (rules == NamingRules::Windows) ApplyWindowsRules(stem);
-    if (stem.empty()) stem = EmptyStemName;
+    if (stem.empty() || stem == "." || stem == "..") stem = EmptyStemName;
     return stem;
 }
 

@@ -22,8 +22,9 @@
 //   "Z:anim", the folder "anim" in drive Z's current folder).
 // - StreamColon (Windows): any other ":" in a stem becomes "_", since a colon
 //   names a stream of a file and never a file of its own.
-// - EmptyStem: a stem that is empty (".gif", or "..gif" once trimmed) becomes
-//   "_", so that its frames still get a name and a folder of their own.
+// - EmptyStem: a stem that is empty, "." or ".." (".gif", "..gif", "...gif")
+//   becomes "_", so that its frames get a name and a folder of their own
+//   instead of the source's folder or the one above it.
 // - SharedOutput: two sources share an output when the folders their outputs
 //   go to (the source's own, or the -o folder) are the same folder and their
 //   stems are equal. Folders are compared as absolute, lexically normal paths,

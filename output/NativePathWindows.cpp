@@ -65,6 +65,30 @@ std::filesystem::path PathFromUtf8(std::string_view utf8)
     return std::filesystem::path(std::wstring(ExtendedPrefix) + full);
 }
 
+std::filesystem::path ExactPathFromUtf8(std::string_view utf8)
+{
+    if (utf8.empty() || utf8.starts_with("\\\\?\\")) return PathFromUtf8(utf8);
+    // The folder part goes through the full-path lookup (which settles "."
+    // and ".." and a drive's current folder); the name is kept as it is.
+    const std::size_t slash = LastSeparator(utf8);
+    std::string_view folder = ".", name = utf8;
+    if (slash != std::string_view::npos) {
+        folder = utf8.substr(0, utf8[slash] == ':' || slash == 0 ? slash + 1 : slash);
+        name = utf8.substr(slash + 1);
+    }
+    const std::wstring wide = WideFromUtf8(folder);
+    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return PathFromUtf8(utf8);
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return PathFromUtf8(utf8);
+    full.resize(length);
+    if (full.back() != L'\\') full += L'\\';
+    full += WideFromUtf8(name);
+    if (full.starts_with(UncPrefix)) return std::filesystem::path(std::wstring(ExtendedUncPrefix) + full.substr(2));
+    return std::filesystem::path(std::wstring(ExtendedPrefix) + full);
+}
+
 std::string FileSystemCaseKey(std::string_view utf8)
 {
     std::wstring wide = WideFromUtf8(utf8);

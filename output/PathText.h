@@ -29,6 +29,13 @@ constexpr bool IsPathSeparator(char c)
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// The path that names exactly the file `utf8` names, for opening a file that
+// is there: on Windows the long form ("\\?\") of its folder's full path and
+// then its file name as written, so that no trailing dot or space of the name
+// is trimmed and no name is taken for a device ("CON.gif", "clip .gif");
+// elsewhere the same as PathFromUtf8.
+std::filesystem::path ExactPathFromUtf8(std::string_view utf8);
+
 // The last part of the path: the text after its last separator.
 std::string FileNameOf(std::string_view path);
 

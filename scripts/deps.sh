@@ -45,6 +45,16 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
+# One build at a time over the cache (parallel make targets, two checkouts on
+# one machine): the others wait here, and find the build done when they go on.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/.lock"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
 log() { echo "deps ($target): $*" >&2; }
 fail_with_log() {
   tail -40 "$1" >&2

@@ -16,10 +16,18 @@ TempDir::~TempDir()
     std::error_code ec;
     // Restore write permission that a test took away (or a copy of a read-only
     // file kept), so everything can go: Windows deletes no read-only file.
+    // Each entry goes by its exact name, so that one named like a device
+    // ("CON.gif") or with a trailing space is removed, not looked up.
+    std::vector<fs::path> entries;
     for (auto it = fs::recursive_directory_iterator(Path, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
+        entries.push_back(ExactPathFromUtf8(Utf8FromPath(it->path())));
         std::error_code ignored;
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::permissions(entries.back(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        std::error_code ignored;
+        fs::remove(*it, ignored);  // deepest first: folders are empty when their turn comes
     }
     fs::permissions(Path, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(Path, ec);
@@ -32,13 +40,13 @@ std::string TempDir::operator/(const std::string& name) const
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::ofstream out(PathFromUtf8(path), std::ios::binary);
+    std::ofstream out(ExactPathFromUtf8(path), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path)
 {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
+    std::ifstream in(ExactPathFromUtf8(path), std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "convert/BatchRunner.h"
+#include "output/PathText.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
 
 namespace framelot {
 namespace {
@@ -195,6 +198,63 @@ TEST(BatchRunnerTest, SwitchReadAtEachFileAndSideBySideResultsStillInOrder)
     EXPECT_EQ(animOrder, (std::vector<std::string>{"anim.gif", "anim.webp"}));
     ASSERT_EQ(side.Reports.size(), 1u);
     EXPECT_EQ(side.Reports[0].Converted, 5);
+}
+
+// A drop of nothing, and folders of no animations, are drops like any other
+// whatever the jobs: every event comes, the count is 0, and the folders are
+// named; the runner then takes the next drop.
+TEST(BatchRunnerTest, EmptyDropsAndFoldersOfNoAnimationsAreReportedDone)
+{
+    test::TempDir dir;
+    test::fs::create_directories(dir.Path / "empty");
+    test::fs::create_directories(dir.Path / "texts");
+    test::WriteFile(dir / "texts/notes.txt", {'x'});
+    Recorder rec;
+    BatchSettings settings{8, {}, FakeConvert};
+    settings.OpenFolders = true;
+    BatchRunner runner(std::move(settings), rec.Events_());
+    runner.Submit({});
+    runner.Wait();
+    runner.Submit({dir / "empty", dir / "texts"});
+    runner.Wait();
+    runner.Submit({"a.gif"});
+    runner.Wait();
+
+    EXPECT_EQ(rec.Idles, (std::vector<bool>{false, false, false}));
+    ASSERT_EQ(rec.Reports.size(), 3u);
+    EXPECT_EQ(rec.Reports[0].ResultText, "0 file complete!");
+    EXPECT_TRUE(rec.Reports[0].Files.empty());
+    EXPECT_EQ(rec.Reports[1].ResultText, "0 file complete!");
+    EXPECT_EQ(rec.Reports[1].EmptyFolders, (std::vector<std::string>{dir / "empty", dir / "texts"}));
+    EXPECT_EQ(rec.Reports[1].OutcomeText, "no animations in " + dir / "empty" + "\nno animations in " + dir / "texts");
+    EXPECT_FALSE(rec.Reports[1].AnyFailed);
+    EXPECT_EQ(rec.Reports[2].Converted, 1);
+}
+
+// Real files side by side: each file's frames written by its own writer
+// threads, all drawing on one budget; the report's folder is where the last
+// converted file's frames really are, in a folder of their own or beside it.
+TEST(BatchRunnerTest, RealFilesSideBySideReportWhereTheirFramesAre)
+{
+    test::TempDir dir;
+    std::vector<std::string> files;
+    for (int i = 0; i < 6; ++i) {
+        files.push_back(dir / ("f" + std::to_string(i) + ".gif"));
+        test::WriteFile(files.back(), test::TwoFrameGif());
+    }
+    for (const bool folder : {true, false}) {
+        Recorder rec;
+        BatchRunner runner({3, [folder] { return folder; }, {}}, rec.Events_());
+        runner.Submit(files);
+        runner.Wait();
+        ASSERT_EQ(rec.Reports.size(), 1u);
+        const DropReport& report = rec.Reports[0];
+        EXPECT_EQ(report.Converted, 6) << report.OutcomeText;
+        EXPECT_EQ(report.FramesFolder, folder ? dir / "f5" : Utf8FromPath(dir.Path));
+        for (const BatchFile& f : report.Files) {
+            EXPECT_TRUE(test::fs::is_directory(PathFromUtf8(f.Result.FramesFolder))) << f.Result.FramesFolder;
+        }
+    }
 }
 
 }  // namespace
