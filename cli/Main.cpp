@@ -20,6 +20,7 @@
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
 #include "convert/OutputOptions.h"
+#include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
 
 namespace {
@@ -36,8 +37,8 @@ constexpr const char* Usage =
     "\n"
     "Splits animated GIF, PNG/APNG, WebP, AVIF and JPEG XL files into numbered\n"
     "PNG frames (name_0000.png, name_0001.png, ...), each frame composed over what\n"
-    "the earlier frames left. Files are taken by extension: .gif, .png, .apng,\n"
-    ".webp, .avif, .avifs, .jxl.\n"
+    "the earlier frames left. Files are taken by extension, in any letter case:\n"
+    "  @EXTENSIONS@\n"
     "\n"
     "  --folder      put the frames in a folder named after the file (default)\n"
     "  --no-folder   put the frames beside the file\n"
@@ -74,6 +75,15 @@ constexpr const char* Usage =
     "over a limit, 2 for a usage error (a file with none of the frames --frames\n"
     "asks for counts as one, and so do folders with no animations in them).\n";
 
+// The usage with the format table's extensions in it.
+std::string UsageText()
+{
+    std::string text = Usage;
+    constexpr std::string_view Marker = "@EXTENSIONS@";
+    text.replace(text.find(Marker), Marker.size(), framelot::ExtensionList(", "));
+    return text;
+}
+
 constexpr long MaxJobs = 256;
 constexpr long MaxColumns = 100'000;  // no more than the frames a file may have
 
@@ -93,7 +103,7 @@ struct Options {
 // Reports a usage error: its reason on a line, then the usage.
 std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
 {
-    std::fprintf(stderr, "framelot-cli: %s\n\n%s", reason.c_str(), Usage);
+    std::fprintf(stderr, "framelot-cli: %s\n\n%s", reason.c_str(), UsageText().c_str());
     exitStatus = ExitUsage;
     return std::nullopt;
 }
@@ -176,7 +186,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             exitStatus = ExitOk;
             return std::nullopt;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            std::fputs(Usage, stdout);
+            std::fputs(UsageText().c_str(), stdout);
             exitStatus = ExitOk;
             return std::nullopt;
         } else {
@@ -193,7 +203,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
         return UsageError("--info writes nothing: -o, --frames, --canvas and --sheet go with converting", exitStatus);
     }
     if (options.Files.empty()) {
-        std::fputs(Usage, stderr);
+        std::fputs(UsageText().c_str(), stderr);
         exitStatus = ExitUsage;
         return std::nullopt;
     }

@@ -15,6 +15,9 @@
 namespace framelot {
 namespace {
 
+// The extensions of each format, with the dot, lower case. The build reads
+// these lines (cmake/Formats.cmake) for every list it writes of them: keep
+// each on one line.
 constexpr std::string_view GifExtensions[] = {".gif"};
 constexpr std::string_view ApngExtensions[] = {".png", ".apng"};
 constexpr std::string_view WebpExtensions[] = {".webp"};
@@ -61,17 +64,31 @@ const SourceFormat* FormatOfPath(std::string_view path)
     return nullptr;
 }
 
-std::string ExtensionPatterns(std::string_view separator)
+namespace {
+
+std::string JoinedExtensions(std::string_view prefix, std::string_view separator)
 {
-    std::string patterns;
+    std::string text;
     for (const SourceFormat& format : Formats) {
         for (const std::string_view extension : format.Extensions) {
-            if (!patterns.empty()) patterns += separator;
-            patterns += '*';
-            patterns += extension;
+            if (!text.empty()) text += separator;
+            text += prefix;
+            text += extension;
         }
     }
-    return patterns;
+    return text;
+}
+
+}  // namespace
+
+std::string ExtensionPatterns(std::string_view separator)
+{
+    return JoinedExtensions("*", separator);
+}
+
+std::string ExtensionList(std::string_view separator)
+{
+    return JoinedExtensions("", separator);
 }
 
 }  // namespace framelot

@@ -46,6 +46,10 @@ const SourceFormat* FormatOfPath(std::string_view path);
 // order, joined by `separator`: the filter of the windows' file dialogs.
 std::string ExtensionPatterns(std::string_view separator);
 
+// Every format's extensions (".gif"), in the table's order, joined by
+// `separator`: the list the command line's help gives.
+std::string ExtensionList(std::string_view separator);
+
 // Why a file of another extension is not converted.
 inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file name";
 

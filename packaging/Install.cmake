@@ -2,7 +2,10 @@
 # programs: the desktop entry, the icons, the AppStream metadata, the man pages
 # and the package documents.
 
-install(FILES data/${FRAMELOT_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The media types in the desktop entry and the metadata, and the extensions in
+# the man pages, come from the format table (cmake/Formats.cmake).
+configure_file(data/${FRAMELOT_APP_ID}.desktop ${CMAKE_BINARY_DIR}/${FRAMELOT_APP_ID}.desktop @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/${FRAMELOT_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 configure_file(data/${FRAMELOT_APP_ID}.metainfo.xml ${CMAKE_BINARY_DIR}/${FRAMELOT_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/${FRAMELOT_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -43,7 +43,7 @@ set(install_commands
   "WriteRegStr HKLM '${application}' 'FriendlyAppName' 'Framelot'"
   "WriteRegStr HKLM '${application}\\\\shell\\\\open\\\\command' '' '\\\"$INSTDIR\\\\framelot.exe\\\" \\\"%1\\\"'")
 set(uninstall_commands "DeleteRegKey HKLM '${application}'")
-foreach(extension .gif .png .apng .webp .avif .jxl)
+foreach(extension IN LISTS FRAMELOT_EXTENSIONS)  # from the format table (cmake/Formats.cmake)
   list(APPEND install_commands
     "WriteRegStr HKLM '${application}\\\\SupportedTypes' '${extension}' ''"
     "WriteRegStr HKLM 'Software\\\\Classes\\\\${extension}\\\\OpenWithList\\\\framelot.exe' '' ''")

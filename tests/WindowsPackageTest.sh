@@ -48,7 +48,8 @@ query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Framelot' | grep
   fail "no Apps & features entry"
 query 'HKLM\Software\Classes\Applications\framelot.exe\shell\open\command' | grep -q 'framelot.exe" "%1"' ||
   fail "no open command"
-for ext in .gif .png .apng .webp .avif .jxl; do
+# Every extension of the format table (the build wrote them to formats.txt).
+for ext in $(cut -d' ' -f1 "$build/generated/formats.txt"); do
   query "HKLM\\Software\\Classes\\$ext\\OpenWithList\\framelot.exe" >/dev/null || fail "no Open with entry for $ext"
   if query "HKLM\\Software\\Classes\\$ext" /ve | grep -qi framelot; then fail "$ext made Framelot's by default"; fi
 done
