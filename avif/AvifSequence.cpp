@@ -52,23 +52,20 @@ std::string LimitInDiagnostic(const avifDecoder* decoder)
     return "canvas is over the program's limit";
 }
 
-// True when the bytes start as an ISO media file of an AVIF brand ("ftyp"
-// box first, "avif" or "avis" among its brands): a file of this format, so a
-// refusal means damage rather than another kind of file.
-bool HasAvifBrand(std::span<const std::uint8_t> bytes)
+// True when the bytes start as an ISO media file ("ftyp" box first) with
+// `brand` among its brands: "avif" (an AVIF file) or "avis" (an AVIF image
+// sequence), so that a refusal means damage rather than another kind of file.
+bool HasBrand(std::span<const std::uint8_t> bytes, const char* brand)
 {
-    constexpr std::size_t TypeOffset = 4, BrandsOffset = 8, SizeBytes = 4, BrandBytes = 4;
-    if (bytes.size() < BrandsOffset + BrandBytes || std::memcmp(bytes.data() + TypeOffset, "ftyp", 4) != 0) return false;
+    constexpr std::size_t TypeOffset = 4, MajorBrandOffset = 8, MinorVersionOffset = 12, BrandBytes = 4;
+    if (bytes.size() < MajorBrandOffset + BrandBytes || std::memcmp(bytes.data() + TypeOffset, "ftyp", 4) != 0) return false;
     const std::uint64_t boxSize = (std::uint64_t{bytes[0]} << 24) | (std::uint64_t{bytes[1]} << 16) |
                                   (std::uint64_t{bytes[2]} << 8) | std::uint64_t{bytes[3]};
     const std::size_t end = static_cast<std::size_t>(std::min<std::uint64_t>(boxSize, bytes.size()));
-    for (std::size_t at = BrandsOffset; at + BrandBytes <= end; at += BrandBytes) {
-        if (at == BrandsOffset + BrandBytes) continue;  // the minor version, not a brand
-        if (std::memcmp(bytes.data() + at, "avif", BrandBytes) == 0 || std::memcmp(bytes.data() + at, "avis", BrandBytes) == 0) {
-            return true;
-        }
+    for (std::size_t at = MajorBrandOffset; at + BrandBytes <= end; at += BrandBytes) {
+        if (at == MinorVersionOffset) continue;  // not a brand
+        if (std::memcmp(bytes.data() + at, brand, BrandBytes) == 0) return true;
     }
-    (void)SizeBytes;
     return false;
 }
 
@@ -81,12 +78,16 @@ ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderP
     if (parsed != AVIF_RESULT_OK) {
         if (!decoder) return Damaged("cannot start the AVIF decoder");
         if (std::string over = LimitInDiagnostic(decoder.get()); !over.empty()) return OverLimit(std::move(over));
-        // A still image has no track; tell it from a damaged file.
+        // A still image has no track; tell it from a damaged file. A file
+        // that says it is a sequence and whose track cannot be read is
+        // damaged, even when its first image still can be.
+        const std::string why = avifResultToString(parsed);
+        const std::string damaged = "the AVIF file is damaged and cannot be read (" + why + ")";
+        if (HasBrand(bytes, "avis")) return Damaged(damaged);
         avifResult still = AVIF_RESULT_OK;
         OpenDecoder(bytes, AVIF_DECODER_SOURCE_PRIMARY_ITEM, still);
         if (still == AVIF_RESULT_OK) return NotAnimation("a still AVIF image, not an animation");
-        const std::string why = avifResultToString(parsed);
-        if (HasAvifBrand(bytes)) return Damaged("the AVIF file is damaged and cannot be read (" + why + ")");
+        if (HasBrand(bytes, "avif")) return Damaged(damaged);
         return NotAnimation("not an AVIF file (" + why + ")");
     }
     if (decoder->imageCount < 2) return NotAnimation("a still AVIF image, not an animation");

@@ -143,6 +143,15 @@ struct FrameTally {
     bool NoneChosen = false;  // the file has none of the chosen frames
     std::string FirstFailure;
 
+    // The converter's frame count, and how many of the chosen frames it has.
+    void Announce(std::uint64_t frames, const FrameList& list)
+    {
+        std::lock_guard lock(Mutex);
+        Announced = frames;
+        Total = ListedCount(list, frames);
+        NoneChosen = !list.empty() && Total == 0;
+    }
+
     void Count(std::uint64_t index, const SaveOutcome& outcome, const ProgressFunction& progress)
     {
         std::lock_guard lock(Mutex);
@@ -253,6 +262,39 @@ struct SheetBuilder {
     }
 };
 
+// Steps 3 and 4 meet here: each composed frame goes to the frame files or the
+// sheet, fitted to the declared canvas when that is asked for.
+struct FrameRoute {
+    const OutputOptions& Options;
+    const OutputPlaces& Places;
+    const CanvasPlan& Plan;
+    FrameTally& Tally;
+    FolderMaker& Folders;
+    FrameFiles& Files;
+    SheetBuilder& Sheet;
+    const ProgressFunction& Progress;
+    std::uint64_t LastListed;
+    Bitmap Fitted;
+
+    // The sink's answer: whether the converter goes on.
+    bool Take(std::uint64_t index, const Bitmap& composed)
+    {
+        if (Tally.NoneChosen) return false;                     // decode nothing for nothing
+        if (!FrameListed(Options.Frames, index)) return true;   // composed, since later frames build on it
+        if (!Folders.Ready(Options, Places)) return false;      // no frame could be written: decode no more
+        const bool fit = Plan.Declared && (composed.Width != Plan.Width || composed.Height != Plan.Height);
+        if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
+        const Bitmap& frame = fit ? Fitted : composed;
+        if (Options.Sheet) {
+            Sheet.Add(index, frame);
+            if (Progress) Progress(Sheet.Entries.size(), Tally.Total);
+        } else {
+            Files.Add(index, frame);
+        }
+        return index < LastListed;  // stop after the last chosen frame
+    }
+};
+
 // Step 5: the converter's result with what the writing came to.
 ConvertResult FinishResult(ConvertResult result, const FrameTally& tally, const OutputPlaces& places,
                            const OutputOptions& options, const std::string& writeFailure, const std::string& canvasNote)
@@ -304,12 +346,7 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     const FrameList& list = options.Frames;
     FrameTally tally;
     FolderMaker folders;
-    const FrameCountSink announce = [&](std::uint64_t frames) {
-        std::lock_guard lock(tally.Mutex);
-        tally.Announced = frames;
-        tally.Total = ListedCount(list, frames);
-        tally.NoneChosen = !list.empty() && tally.Total == 0;
-    };
+    const FrameCountSink announce = [&](std::uint64_t frames) { tally.Announce(frames, list); };
     FrameWriterPool writer(options.Sheet ? 0 : encodeThreads,
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
@@ -321,23 +358,8 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                            });
     FrameFiles frameFiles{writer, {}, {}};
     SheetBuilder sheet{plan, places, {}, {}};
-    Bitmap fitted;
-    const std::uint64_t lastListed = LastListed(list);
-    const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) {
-        if (tally.NoneChosen) return false;            // decode nothing for nothing
-        if (!FrameListed(list, index)) return true;    // composed, since later frames build on it
-        if (!folders.Ready(options, places)) return false;  // no frame could be written: decode no more
-        const bool fit = plan.Declared && (composed.Width != plan.Width || composed.Height != plan.Height);
-        if (fit) FitCanvas(composed, plan.Width, plan.Height, fitted);
-        const Bitmap& frame = fit ? fitted : composed;
-        if (options.Sheet) {
-            sheet.Add(index, frame);
-            if (progress) progress(sheet.Entries.size(), tally.Total);
-        } else {
-            frameFiles.Add(index, frame);
-        }
-        return index < lastListed;  // stop after the last chosen frame
-    };
+    FrameRoute route{options, places, plan, tally, folders, frameFiles, sheet, progress, LastListed(list), {}};
+    const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
     frameFiles.HandOn();

@@ -186,6 +186,50 @@ TEST(CliTest, ExitStatusSaysWhetherAnythingFailed)
     const ProgramRun other = RunCli(Quoted(dir / "notes.txt"));
     EXPECT_EQ(other.Status, 0);
     EXPECT_NE(other.Output.find("0 file complete!"), std::string::npos);
+
+    // Folders with nothing to convert: their reason at once, and status 2.
+    fs::create_directories(dir.Path / "empty");
+    fs::create_directories(dir.Path / "texts");
+    WriteFile(dir / "texts/notes.txt", {'x'});
+    for (const char* arguments : {"empty", "-r texts"}) {
+        const std::string folder = std::string(arguments).substr(std::string(arguments).rfind(' ') + 1);
+        const std::string given = std::string(arguments).substr(0, std::string(arguments).size() - folder.size());
+        const ProgramRun run = RunCli(given + Quoted(dir / folder));
+        EXPECT_EQ(run.Status, 2) << arguments;
+        EXPECT_EQ(run.Output, "framelot-cli: no animations in " + dir / folder + "\n") << arguments;
+    }
+}
+
+// A file of each format cut inside its last frame: its line says the file is
+// damaged and where, and the status is 1, while a still of the same format is
+// not converted and no failure.
+TEST(CliTest, EveryFormatCutShortIsSaidAndFails)
+{
+    TempDir dir;
+    GifSpec gif{.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours()};
+    for (std::uint8_t i = 1; i <= 3; ++i) gif.Frames.push_back(SolidGifFrame(0, 0, 2, 2, i, 1));
+    WebpSpec webp{.CanvasWidth = 2, .CanvasHeight = 2};
+    for (std::uint8_t i = 0; i < 3; ++i) webp.Frames.push_back({.Width = 2, .Height = 2, .Rgba = SolidRgba(2, 2, i, 9, 9, 255)});
+    const std::pair<const char*, Bytes> files[] = {
+        {"gif.gif", BuildGif(gif)},
+        {"apng.png", BuildApng({.Width = 2, .Height = 2, .Frames = {{.Width = 2, .Height = 2, .Pixels = SolidRgba(2, 2, 1, 2, 3, 255)},
+                                                                  {.Width = 2, .Height = 2, .Pixels = SolidRgba(2, 2, 3, 2, 1, 255)},
+                                                                  {.Width = 2, .Height = 2, .Pixels = SolidRgba(2, 2, 7, 7, 7, 255)}}})},
+        {"webp.webp", BuildAnimatedWebp(webp)},
+        {"avif.avif", ReadFile((fs::path(FRAMELOT_SAMPLES) / "two-frames-8x8.avif").string())},
+        {"jxl.jxl", ReadFile((fs::path(FRAMELOT_SAMPLES) / "three-frames-4x4.jxl").string())},
+    };
+    for (const auto& [name, whole] : files) {
+        const Bytes cut(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(whole.size() / 8, 24)));
+        WriteFile(dir / name, cut);
+        const ProgramRun run = RunCli(Quoted(dir / name));
+        EXPECT_EQ(run.Status, 1) << name << ": " << run.Output;
+        const bool said = run.Output.find("the file is damaged: ") != std::string::npos ||
+                          run.Output.find(": failed: ") != std::string::npos;
+        EXPECT_TRUE(said) << name << ": " << run.Output;
+    }
+    WriteFile(dir / "still.png", BuildPlainPng(1, 1, SolidRgba(1, 1, 1, 1, 1, 255)));
+    EXPECT_EQ(RunCli(Quoted(dir / "still.png")).Status, 0);
 }
 
 }  // namespace

@@ -101,5 +101,31 @@ TEST(WindowsFaultTest, CommandLineTakesUnicodeArgumentsAndPrintsUtf8WhenRedirect
     EXPECT_TRUE(fs::exists(PathFromUtf8(dir / "アニメ é_0001.png")));
 }
 
+// Names Windows would change or take for a device: each converts, into the
+// folder its line names, and names that Windows makes one share one output.
+TEST(WindowsFaultTest, NamesWithTrailingDotsAndSpacesDeviceNamesAndDriveRelativePathsConvert)
+{
+    TempDir dir;
+    const Bytes gif = TwoFrameGif();
+    for (const char* name : {"clip .gif", "clip..gif", "CON.gif", "nul.old.gif", "anim.gif"}) WriteFile(dir / name, gif);
+    // "Z:anim.gif" is anim.gif in drive Z's current folder: the test's folder,
+    // as the command runs there.
+    const std::string folder = Utf8FromPath(dir.Path);
+    const std::string drive = folder.substr(0, 2);
+    const ProgramRun run = RunProgram("cd /d " + Quoted(folder) + " && " + Quoted(FRAMELOT_CLI) + " " +
+                                      Quoted(dir / "clip .gif") + " " + Quoted(dir / "clip..gif") + " " +
+                                      Quoted(dir / "CON.gif") + " " + Quoted(dir / "nul.old.gif") + " " + drive + "anim.gif");
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    const std::string expected = dir / "clip .gif" + ": 2 frames written to " + dir / "clip" + "\n" +
+                                 dir / "clip..gif" + ": skipped, output already exists: " + dir / "clip" + "\n" +
+                                 dir / "CON.gif" + ": 2 frames written to " + dir / "CON_" + "\n" +
+                                 dir / "nul.old.gif" + ": 2 frames written to " + dir / "nul_.old" + "\n" +
+                                 drive + "anim.gif: 2 frames written to " + drive + "anim\n" + "4 file complete!\n";
+    EXPECT_EQ(run.Output, expected);
+    for (const char* made : {"clip/clip_0001.png", "CON_/CON__0001.png", "nul_.old/nul_.old_0001.png", "anim/anim_0001.png"}) {
+        EXPECT_EQ(ReadPng(dir / made).Width, 2) << made;
+    }
+}
+
 }  // namespace
 }  // namespace framelot
