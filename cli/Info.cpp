@@ -14,18 +14,6 @@ namespace {
 // delay of 0 or 1 hundredth as 100 ms).
 constexpr double StretchedDelayMs = 10;
 
-const char* StatusName(ConvertStatus status)
-{
-    switch (status) {
-    case ConvertStatus::Converted: return "ok";
-    case ConvertStatus::Skipped: return "skipped";
-    case ConvertStatus::NotAnimation: return "not_animation";
-    case ConvertStatus::Unreadable: return "unreadable";
-    case ConvertStatus::Failed: return "failed";
-    }
-    return "failed";
-}
-
 std::string LoopsText(const AnimationInfo& info)
 {
     if (!info.Loops) return "no loop count";
@@ -58,30 +46,6 @@ void PrintText(const std::string& file, const ConvertResult& r, const AnimationI
     if (!info.Damage.empty()) std::printf("  the file is damaged: %s\n", info.Damage.c_str());
 }
 
-std::string Json(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
-{
-    std::string out = "{\"file\": " + JsonString(file) + ", \"status\": \"" + StatusName(r.Status) + "\"";
-    if (r.Status != ConvertStatus::Converted) return out + ", \"reason\": " + JsonString(r.Reason) + "}";
-    out += ", \"format\": " + JsonString(info.Format);
-    out += ", \"canvas\": {\"width\": " + std::to_string(info.CanvasWidth) + ", \"height\": " +
-           std::to_string(info.CanvasHeight) + "}";
-    out += ", \"declared\": {\"width\": " + std::to_string(info.DeclaredWidth) + ", \"height\": " +
-           std::to_string(info.DeclaredHeight) + "}";
-    out += ", \"loops\": " + (info.Loops ? std::to_string(*info.Loops) : std::string("null"));
-    if (!info.Damage.empty()) out += ", \"damage\": " + JsonString(info.Damage);
-    out += ", \"frames\": [";
-    for (std::size_t i = 0; i < info.Frames.size(); ++i) {
-        const FrameInfo& f = info.Frames[i];
-        out += std::string(i == 0 ? "\n    " : ",\n    ") + "{\"index\": " + std::to_string(i) +
-               ", \"left\": " + std::to_string(f.Bounds.Left) + ", \"top\": " + std::to_string(f.Bounds.Top) +
-               ", \"width\": " + std::to_string(f.Bounds.Width) + ", \"height\": " + std::to_string(f.Bounds.Height) +
-               ", \"delay_ms\": " + JsonNumber(f.DelayMs) + ", \"delay_raw\": " + JsonString(f.RawDelay) +
-               ", \"dispose\": " + JsonString(DisposeName(f.Dispose)) +
-               ", \"blend\": " + JsonString(BlendName(f.Blend)) + "}";
-    }
-    return out + "]}";
-}
-
 }  // namespace
 
 bool PrintInfo(const std::vector<std::string>& files, bool json)
@@ -93,7 +57,7 @@ bool PrintInfo(const std::vector<std::string>& files, bool json)
         const ConvertResult r = ReadFileInfo(files[i], info);
         ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable && info.Damage.empty();
         if (json) {
-            std::printf("%s\n  %s", i == 0 ? "" : ",", Json(files[i], r, info).c_str());
+            std::printf("%s\n  %s", i == 0 ? "" : ",", FileInfoJson(files[i], r, info).c_str());
         } else {
             PrintText(files[i], r, info);
         }

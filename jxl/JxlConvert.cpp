@@ -52,9 +52,11 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
     JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     if (!decoder) return Damaged("cannot start the JPEG XL decoder");
     JxlDecoder* dec = decoder.get();
-    // Each frame's groups are decoded on a thread a core.
-    const JxlThreadParallelRunnerPtr runner = JxlThreadParallelRunnerMake(nullptr, CoreCount());
-    if (!runner || JxlDecoderSetParallelRunner(dec, JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS ||
+    // Each frame's groups are decoded on a thread a core; with one core (or
+    // where no thread can be started, as in a page's module) on this one.
+    const unsigned cores = CoreCount();
+    const JxlThreadParallelRunnerPtr runner = cores > 1 ? JxlThreadParallelRunnerMake(nullptr, cores) : nullptr;
+    if ((cores > 1 && (!runner || JxlDecoderSetParallelRunner(dec, JxlThreadParallelRunner, runner.get()) != JXL_DEC_SUCCESS)) ||
         JxlDecoderSubscribeEvents(dec, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
                                            JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetUnpremultiplyAlpha(dec, JXL_TRUE) != JXL_DEC_SUCCESS ||
