@@ -64,7 +64,7 @@ test-tsan: setup
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/framelot_thread_tests
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) build-fuzz $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD) build-fuzz $(WINDOWS_BUILD) $(WEB_BUILD)
 
 # Coverage-guided fuzzing of each container for FUZZ_SECONDS seconds a target;
 # `make test` runs a short smoke of each.
@@ -79,6 +79,26 @@ fuzz-smoke: setup
 bench: build
 	@bash scripts/setup.sh --bench
 	/usr/bin/python3 bench/run.py
+
+# The page in a browser: the core compiled to WebAssembly with Emscripten
+# into build-web/ (a static site, and framelot.html, one file that works
+# opened from disk), tested in headless Chromium.
+WEB_BUILD := build-web
+EMSCRIPTEN_ENV := NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
+
+.PHONY: web test-web
+web:
+	@bash scripts/setup.sh --web
+	@deps="$$(bash scripts/deps.sh web)" && \
+	  $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DFRAMELOT_WEB_DEPS="$$deps" >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+	node web/assemble.mjs web $(WEB_BUILD)
+	@ls $(WEB_BUILD)/index.html $(WEB_BUILD)/framelot.html
+
+test-web: web build
+	cd tests/web && npm ci --no-audit --no-fund --silent
+	node tests/web/WebTest.mjs $(WEB_BUILD) $(BUILD)/framelot-cli
 
 # Windows: cross-built with mingw-w64 into build-windows/ (framelot.exe,
 # framelot-cli.exe, the zip and the installer), tested under Wine.

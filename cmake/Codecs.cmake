@@ -9,21 +9,22 @@
 # as static libraries and linked into the programs, so that the Linux and the
 # Windows build decode with the same versions. Left empty, the system's
 # shared libraries are used. The Windows build takes all of its libraries from
-# FRAMELOT_WINDOWS_DEPS, set up before this file is read.
+# FRAMELOT_WINDOWS_DEPS, and the web build from FRAMELOT_WEB_DEPS, set up
+# before this file is read.
 #
 # The benchmark's generator encodes AVIF, which the pinned libavif (a decoder
 # only) cannot: it always links the system's libavif and libjxl, as
 # FRAMELOT_ENCODER_LIBS. It links none of the core's decoders, so the two
 # copies never meet in one program.
 
-if(WIN32)
+if(WIN32 OR EMSCRIPTEN)
   pkg_check_modules(AVIF REQUIRED IMPORTED_TARGET libavif)
   pkg_check_modules(JXL REQUIRED IMPORTED_TARGET libjxl libjxl_threads)
   set(FRAMELOT_AVIF_LIBS PkgConfig::AVIF)
   set(FRAMELOT_JXL_LIBS PkgConfig::JXL)
   set(FRAMELOT_ENCODER_LIBS PkgConfig::AVIF PkgConfig::JXL)
-  set(FRAMELOT_LIBAVIF_SOURCE "${FRAMELOT_WINDOWS_DEPS}/share/libavif-source.tar.gz")
-  set(FRAMELOT_EMBEDDED_PREFIX "${FRAMELOT_WINDOWS_DEPS}")
+  set(FRAMELOT_LIBAVIF_SOURCE "${FRAMELOT_WINDOWS_DEPS}${FRAMELOT_WEB_DEPS}/share/libavif-source.tar.gz")
+  set(FRAMELOT_EMBEDDED_PREFIX "${FRAMELOT_WINDOWS_DEPS}${FRAMELOT_WEB_DEPS}")
   return()
 endif()
 

@@ -7,7 +7,10 @@
 #            libjxl), cross-built with the mingw-w64 toolchain;
 #   linux    the AVIF and JPEG XL decoders (dav1d, libavif, highway, brotli,
 #            lcms2, libjxl) for the Linux build, which takes the rest from the
-#            system, so that both platforms decode with the same versions.
+#            system, so that both platforms decode with the same versions;
+#   web      every library again, compiled to WebAssembly with Emscripten
+#            (single-threaded; dav1d without assembly, highway with wasm SIMD)
+#            for the page in a browser.
 #
 # The archives come from the Debian mirror this machine's apt already uses,
 # read through a private apt state folder: the system's apt sources are never
@@ -16,7 +19,7 @@
 # its lines of the lock file and of this script, so a second run (or CI on the
 # same machine) only prints the folder.
 #
-#   scripts/deps.sh windows|linux      build when missing, print the prefix
+#   scripts/deps.sh windows|linux|web  build when missing, print the prefix
 #   FRAMELOT_CACHE=/path ...           cache root (default ~/.cache/framelot)
 set -euo pipefail
 
@@ -27,18 +30,20 @@ target="${1:-}"
 case "$target" in
   windows) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   linux) wanted="dav1d libavif highway brotli lcms2 jpeg-xl" ;;
+  web) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   *)
-    echo "usage: scripts/deps.sh windows|linux" >&2
+    echo "usage: scripts/deps.sh windows|linux|web" >&2
     exit 2
     ;;
 esac
 jobs="$(nproc)"
 
 # The lock's lines of this target's libraries, in the lock's order.
-lock="$(awk -v want=" $wanted " '!/^#/ && NF && index(want, " " $1 " ")' "$lock_file")"
+lock="$(awk -v want=" $wanted " -v target="$target" \
+  '!/^#/ && NF && index(want, " " $1 " ") && (NF < 6 || index("," $6 ",", "," target ","))' "$lock_file")"
 
 cache_root="${FRAMELOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/framelot}"
-lock_hash="$( (echo "$target" && echo "$lock" && cat "$0") | sha256sum | cut -c1-16)"
+lock_hash="$( (echo "$target" && echo "$lock" && cat "$0" "$here"/patches/*.patch) | sha256sum | cut -c1-16)"
 prefix="$cache_root/$target-$lock_hash"
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
@@ -86,7 +91,7 @@ source_lists_read=false
 
 # Each original archive is downloaded through apt and checked against the
 # lock's hash; one downloaded before is checked again and reused.
-while read -r package version suite archive sha256; do
+while read -r package version suite archive sha256 _targets; do
   case "$package" in '#'* | '') continue ;; esac
   if ! echo "$sha256  $archives/$archive" | sha256sum --check --status 2>/dev/null; then
     if ! $source_lists_read; then
@@ -150,6 +155,27 @@ cpu = 'x86_64'
 endian = 'little'
 EOF
   meson_target=(--cross-file "$work/meson-cross.txt")
+elif [ "$target" = web ]; then
+  # Emscripten's tools want Debian's JavaScript modules where the machine's
+  # node is not Debian's.
+  export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
+  cc=emcc
+  ar=emar
+  cflags="-O2"
+  cmake_target=(-DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
+    -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_C_FLAGS="-O2 -msimd128" -DCMAKE_CXX_FLAGS="-O2 -msimd128")
+  cat >"$work/meson-cross.txt" <<EOF
+[binaries]
+c = 'emcc'
+cpp = 'em++'
+ar = 'emar'
+[host_machine]
+system = 'emscripten'
+cpu_family = 'wasm32'
+cpu = 'wasm32'
+endian = 'little'
+EOF
+  meson_target=(--cross-file "$work/meson-cross.txt" -Denable_asm=false)
 else
   # Position-independent, so that the libraries link into the system's
   # position-independent programs.
@@ -194,7 +220,7 @@ c_lib() {  # c_lib PACKAGE LIBNAME CFLAGS SOURCES...
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 export PKG_CONFIG_PATH=""
 
-if [ "$target" = windows ]; then
+if [ "$target" != linux ]; then
 c_lib zlib z "" adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c gzread.c gzwrite.c infback.c inffast.c \
   inflate.c inftrees.c trees.c uncompr.c zutil.c
 cp "$(src zlib)/zlib.h" "$(src zlib)/zconf.h" "$prefix/include/"
@@ -207,9 +233,30 @@ cp "$(src giflib)/gif_lib.h" "$prefix/include/"
 
 cmake_lib libwebp -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF \
   -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF \
-  -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_USE_THREAD=ON
+  -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_USE_THREAD="$([ "$target" = web ] && echo OFF || echo ON)"
 
-cmake_lib libdeflate -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF
+if [ "$target" = web ]; then
+  # Debian 12's libdeflate (1.14) predates its CMake build.
+  c_lib libdeflate deflate "-I$(src libdeflate)" lib/adler32.c lib/crc32.c lib/deflate_compress.c \
+    lib/deflate_decompress.c lib/gzip_compress.c lib/gzip_decompress.c lib/utils.c lib/zlib_compress.c \
+    lib/zlib_decompress.c
+  cp "$(src libdeflate)/libdeflate.h" "$prefix/include/"
+  cat >"$prefix/lib/pkgconfig/libdeflate.pc" <<EOF
+prefix=$prefix
+Name: libdeflate
+Description: Fast implementation of DEFLATE, zlib, and gzip
+Version: 1.14
+Libs: -L\${prefix}/lib -ldeflate
+Cflags: -I\${prefix}/include
+EOF
+else
+  cmake_lib libdeflate -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF
+fi
+fi
+
+# Patches for one target, named after what they fix, in scripts/patches.
+if [ "$target" = web ]; then
+  patch -d "$(src dav1d)" -p1 -s <"$here/patches/dav1d-web-single-thread.patch"
 fi
 
 log "building dav1d"

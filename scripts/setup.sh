@@ -27,6 +27,17 @@ if [ "${1:-}" = "--windows" ]; then
     xdotool libx11-dev)  # the desktop test drags files with an X11 program of its own
 fi
 
+# `setup.sh --web` also installs what builds the page (Emscripten, whose
+# optimizer runs on Node) and what tests it (Debian's Chromium, driven from
+# Node through the npm packages in tests/web/package-lock.json; unzip reads
+# the zip it saves).
+if [ "${1:-}" = "--web" ]; then
+  PACKAGES+=(emscripten chromium unzip)
+  # Debian's Node and npm, unless the machine has a Node with npm already
+  # (Debian's npm cannot install beside another distribution's nodejs).
+  command -v npm >/dev/null || PACKAGES+=(nodejs npm)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,0 +1,123 @@
+// The page's module: the core's conversion and description of one file at a
+// time, for the page's worker (worker.js), which calls these functions in
+// turn and so keeps the page's order, its cancel between files and its count.
+// Paths are in the module's in-memory file system. Everything runs on the
+// worker's one thread; each function returns text that stays valid until the
+// next call of the same function.
+#include <emscripten.h>
+#include <libdeflate.h>
+
+#include <string>
+
+#include "convert/Describe.h"
+#include "convert/Dispatch.h"
+#include "convert/FileInfo.h"
+#include "convert/FolderFiles.h"
+#include "convert/FrameList.h"
+#include "convert/SourceFile.h"
+#include "convert/SourceFormats.h"
+#include "output/JsonText.h"
+#include "output/PathText.h"
+
+// The worker's progress handler, told after each frame written.
+EM_JS(void, TellProgress, (double done, double total), {
+    if (typeof self.FramelotProgress === 'function') self.FramelotProgress(done, total);
+});
+
+namespace {
+
+using namespace framelot;
+
+const char* Kept(std::string& slot, std::string text)
+{
+    slot = std::move(text);
+    return slot.c_str();
+}
+
+const char* StatusWord(const ConvertResult& r)
+{
+    switch (r.Status) {
+    case ConvertStatus::Converted: return r.Damage.empty() ? "converted" : "damaged";
+    case ConvertStatus::Skipped: return "skipped";
+    case ConvertStatus::NotAnimation: return "not_animation";
+    case ConvertStatus::Unreadable:
+    case ConvertStatus::Failed: return r.Failure == FailureKind::Usage ? "usage" : "failed";
+    }
+    return "failed";
+}
+
+}  // namespace
+
+extern "C" {
+
+// Converts the file at `path` into `outputFolder` with the options of the
+// command line (`frames` as --frames takes it, empty for all; `columns` 0 for
+// the automatic grid). Returns {"line": the file's line by its names,
+// "status": converted | damaged | skipped | not_animation | failed | usage,
+// "written": frames written} or {"error": why the options are wrong}.
+EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* outputFolder, int makeFolder,
+                                                 const char* frames, int declaredCanvas, int sheet, int columns)
+{
+    static std::string text;
+    OutputOptions options;
+    options.MakeFolder = makeFolder != 0;
+    options.OutputFolder = outputFolder;
+    options.Canvas = declaredCanvas != 0 ? CanvasChoice::Declared : CanvasChoice::Grown;
+    options.Sheet = sheet != 0;
+    options.SheetColumns = columns > 0 ? static_cast<std::uint64_t>(columns) : 0;
+    if (frames[0] != '\0') {
+        std::string error;
+        auto list = ParseFrameList(frames, error);
+        if (!list) return Kept(text, "{\"error\": " + JsonString(error) + "}");
+        options.Frames = std::move(*list);
+    }
+    ConvertResult result = ConvertDroppedFile(path, options, 0, [](std::uint64_t done, std::uint64_t total) {
+        TellProgress(static_cast<double>(done), static_cast<double>(total));
+    });
+    const std::uint64_t written = result.FramesWritten;
+    const char* status = StatusWord(result);
+    result.Destination = FileNameOf(result.Destination);
+    return Kept(text, "{\"line\": " + JsonString(DescribeResult(FileNameOf(path), result)) + ", \"status\": \"" +
+                          status + "\", \"written\": " + std::to_string(written) + "}");
+}
+
+// The file's description, as --info --json gives it, named by its file name.
+EMSCRIPTEN_KEEPALIVE const char* FramelotDescribe(const char* path)
+{
+    static std::string text;
+    AnimationInfo info;
+    const ConvertResult result = ReadFileInfo(path, info);
+    return Kept(text, FileInfoJson(FileNameOf(path), result, info));
+}
+
+// "N file complete!".
+EMSCRIPTEN_KEEPALIVE const char* FramelotResultText(int converted)
+{
+    static std::string text;
+    return Kept(text, ResultText(converted));
+}
+
+// Why a folder stands for nothing: "no animations in FOLDER".
+EMSCRIPTEN_KEEPALIVE const char* FramelotEmptyFolderText(const char* folder)
+{
+    static std::string text;
+    return Kept(text, EmptyFolderText(folder));
+}
+
+// The extensions the module opens, ".gif,.png,...": the page picks a
+// folder's files by them.
+EMSCRIPTEN_KEEPALIVE const char* FramelotExtensions()
+{
+    static std::string text;
+    return Kept(text, ExtensionList(","));
+}
+
+// The CRC-32 of a file (for the zip's entries); 0 for a file that cannot be read.
+EMSCRIPTEN_KEEPALIVE unsigned FramelotFileCrc32(const char* path)
+{
+    const SourceFile file = ReadSourceFile(path);
+    if (!file.Ok) return 0;
+    return libdeflate_crc32(0, file.Bytes.data(), file.Bytes.size());
+}
+
+}  // extern "C"
