@@ -80,6 +80,11 @@ bench: build
 	@bash scripts/setup.sh --bench
 	/usr/bin/python3 bench/run.py
 
+# A build folder configured for another library prefix (the lock changed, so
+# the cache folder did) forgets what CMake found there: its cache goes, the
+# objects stay.
+forget-other-prefix = { [ "$$(cat $(1)/.deps-prefix 2>/dev/null)" = "$(3)" ] || rm -f $(1)/CMakeCache.txt; }
+
 # The page in a browser: the core compiled to WebAssembly with Emscripten
 # into build-web/ (a static site, and framelot.html, one file that works
 # opened from disk), tested in headless Chromium.
@@ -90,8 +95,10 @@ EMSCRIPTEN_ENV := NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
 web:
 	@bash scripts/setup.sh --web
 	@deps="$$(bash scripts/deps.sh web)" && \
+	  $(call forget-other-prefix,$(WEB_BUILD),FRAMELOT_WEB_DEPS,$$deps) && \
 	  $(EMSCRIPTEN_ENV) emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DFRAMELOT_WEB_DEPS="$$deps" >/dev/null
+	    -DFRAMELOT_WEB_DEPS="$$deps" >/dev/null && \
+	  echo "$$deps" >$(WEB_BUILD)/.deps-prefix
 	$(EMSCRIPTEN_ENV) cmake --build $(WEB_BUILD) -j $(JOBS)
 	node web/assemble.mjs web $(WEB_BUILD)
 	@ls $(WEB_BUILD)/index.html $(WEB_BUILD)/framelot.html
@@ -109,8 +116,10 @@ WINE := env WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wine WINEDEBUG=-all /usr/lib/w
 windows:
 	@bash scripts/setup.sh --windows
 	@deps="$$(bash scripts/deps.sh windows)" && \
+	  $(call forget-other-prefix,$(WINDOWS_BUILD),FRAMELOT_WINDOWS_DEPS,$$deps) && \
 	  cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DFRAMELOT_WINDOWS_DEPS="$$deps" >/dev/null
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DFRAMELOT_WINDOWS_DEPS="$$deps" >/dev/null && \
+	  echo "$$deps" >$(WINDOWS_BUILD)/.deps-prefix
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cd $(WINDOWS_BUILD) && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null
 	@ls $(WINDOWS_BUILD)/framelot-*-win64*

@@ -13,6 +13,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CLI = os.path.join(ROOT, "build", "framelot-cli")
 MAKE = os.path.join(ROOT, "build", "framelot-bench-make")
 FLOOR = os.path.join(ROOT, "build", "framelot-bench-floor")
+WEB = os.path.join(ROOT, "build-web")
 ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
 # BENCH_FILES=scene.avif,scene.jxl times only those files and prints their
 # table without rewriting bench/RESULTS.md, which holds every file.
@@ -180,6 +181,13 @@ def main():
             checks.append((name, checker, compare(results["_frames_framelot"], results["_frames_" + checker], tolerance)))
         if fmt == "avif":  # ffmpeg drops the alpha track and upsamples chroma its own way
             checks.append((name, "avifdec, all channels", compare_avifdec(results["_frames_framelot"], src)))
+    # The page in a browser, a file a format, where make web has built it.
+    web_table = []
+    if os.path.exists(os.path.join(WEB, "framelot.wasm")) and shutil.which("node") and not ONLY:
+        chosen = [os.path.join(inputs, n) for n in ("scene.gif", "scene.png", "scene.webp", "scene.avif", "scene.jxl")]
+        web = subprocess.run(["node", os.path.join(ROOT, "bench", "web.mjs"), WEB, CLI] + chosen,
+                             capture_output=True, text=True)
+        web_table = web.stdout.strip().splitlines() if web.returncode == 0 else [f"(the page's run failed: {web.stderr.strip()[-200:]})"]
     shutil.rmtree(work)
 
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), platform.processor())
@@ -209,6 +217,9 @@ def main():
               "YUV conversion; an avifdec built with libyuv takes libyuv's faster path, a few levels off at colour",
               "edges, so a small difference here is avifdec's (the unit tests compare with the exact conversion):", ""]
     lines += [f"- {name} vs {checker}: {verdict}" for name, checker, verdict in checks]
+    if web_table:
+        lines += ["", "In a browser (make web): the page converting each file in its worker, on one thread, against",
+                  "the command line on one core; the aim is within 3x.", ""] + web_table
     if failed:
         lines += ["", "Peers that could not do a file (left out of its row):", ""]
         lines += [f"- {name}, {tool}: {why}" for name, tools_ in failed.items() for tool, why in tools_.items()]
