@@ -44,8 +44,8 @@ DropActions OnIdle(DropState& state, bool aborted)
         a.ShowIdle = true;
     }
     if ((aborted || state.ExitConfirmed) && !state.Closed && !state.Asking) {
-        const DropActions close = CloseNow(state);
-        a.Close = close.Close;
+        state.Closed = true;
+        a.Close = true;
     }
     return a;
 }

@@ -71,7 +71,6 @@ void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& 
         b.Spare.pop_back();
     }
     b.HeldBytes += charge;
-    heldBytes_ += charge;
     b.PeakBytes = std::max(b.PeakBytes, b.HeldBytes + b.SpareBytes);
     queue_.push_back(std::move(pending));
     b.Changed.notify_all();
@@ -92,7 +91,6 @@ void FrameWriterPool::Work()
         write_(pending.Indices, pending.Frame, encoder);
         lock.lock();
         b.HeldBytes -= pending.Charge;
-        heldBytes_ -= pending.Charge;
         if (b.HeldBytes + b.SpareBytes + pending.Frame.Pixels.size() <= b.MaxBytes) {
             b.SpareBytes += pending.Frame.Pixels.size();
             b.Spare.push_back(std::move(pending.Frame));

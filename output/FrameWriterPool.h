@@ -81,7 +81,6 @@ private:
     WriterBudget& budget_;
     PngEncoder inlineEncoder_;  // with no workers
     std::deque<Pending> queue_;    // guarded by budget_.Mutex
-    std::uint64_t heldBytes_ = 0;  // this pool's share of budget_.HeldBytes
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

@@ -37,8 +37,7 @@ const state = {
   converting: false,   // a file is being converted
   files: 0, filesDone: 0, fileSteps: 0,
   outputs: [],         // the last drop's files: {path, blob, crc, source}
-  results: [],         // the last drop's files: {line, status, outputs: [paths]}
-  makeFolder: true,
+  results: [],         // the last drop's files: {line, status, file}
 };
 
 // ---- options, kept between visits in this browser only ----
@@ -250,7 +249,6 @@ async function dropFiles(dataTransfer) {
 function submit(files, emptyFolders) {
   if (files.length === 0 && emptyFolders.length === 0) return;
   keepOptions();
-  state.makeFolder = page.makeFolder.checked;
   if (!state.busy) {
     setBusy(true);
     showStep();
