@@ -20,6 +20,7 @@
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
 #include "convert/OutputOptions.h"
+#include "convert/SheetArguments.h"
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
 
@@ -30,7 +31,7 @@ using framelot::ConvertStatus;
 
 constexpr const char* Usage =
     "Usage: framelot-cli [--folder | --no-folder] [-o DIR] [--frames LIST]\n"
-    "                    [--canvas grown|declared] [--sheet [--columns N]]\n"
+    "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
     "       framelot-cli --help | --version\n"
@@ -53,7 +54,31 @@ constexpr const char* Usage =
     "                frames that reach past it, as the format's own rules do\n"
     "  --sheet       instead of frame files, one sprite sheet name_sheet.png (the\n"
     "                frames in a grid, row by row) and its atlas name_sheet.json\n"
-    "  --columns N   with --sheet: N frames a row (default: the smallest square)\n"
+    "Sheet options (with --sheet):\n"
+    "  --columns N   N frames a row (default: the smallest square grid)\n"
+    "  --rows N      N rows, as many columns as that needs; --strip is --rows 1\n"
+    "  --padding N   N transparent pixels between cells (0 to 1024, default 0)\n"
+    "  --margin N    N transparent pixels around the sheet\n"
+    "  --extrude N   each frame's edge pixels repeated N times outward, so that\n"
+    "                filtering on the GPU does not bleed in the next cell\n"
+    "  --pot         sheet sides a power of two (--max-size lowered to one)\n"
+    "  --max-size WxH\n"
+    "                sheets at most W x H: frames that do not fit spill onto\n"
+    "                name_sheet-1.png, name_sheet-2.png, ... with one atlas naming\n"
+    "                them all (--max-size 2048x2048); a frame larger is refused\n"
+    "  --trim        each frame cut to its visible pixels and packed in rows,\n"
+    "                tallest first; frames with equal pixels share one cell; the\n"
+    "                atlas says where each sits in its frame (not with a grid)\n"
+    "  --atlas FORMAT\n"
+    "                array (default): JSON array, for Phaser's atlas loader;\n"
+    "                hash: JSON keyed by frame name, for Phaser and PixiJS;\n"
+    "                aseprite: the Aseprite editor's JSON, with a tag and\n"
+    "                durations (Phaser's createFromAseprite); godot: a Godot 4\n"
+    "                SpriteFrames resource name_sheet.tres; css: a stylesheet with\n"
+    "                a class a frame and a @keyframes animation. A spilled sheet's\n"
+    "                array or hash atlas is a multi-atlas (Phaser's multiatlas)\n"
+    "                Example: --sheet --trim --padding 2 --extrude 1 --atlas hash\n"
+    "Other options:\n"
     "  --recursive   a FOLDER's subfolders too (a folder stands for the animations\n"
     "                directly inside it, in name order)\n"
     "  --jobs N      convert up to N files side by side (default: the number of\n"
@@ -85,7 +110,6 @@ std::string UsageText()
 }
 
 constexpr long MaxJobs = 256;
-constexpr long MaxColumns = 100'000;  // no more than the frames a file may have
 
 enum ExitStatus { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 
@@ -110,7 +134,7 @@ std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
 
 bool TakesValue(const char* option)
 {
-    for (const char* name : {"--jobs", "-o", "--output", "--frames", "--canvas", "--columns"}) {
+    for (const char* name : {"--jobs", "-o", "--output", "--frames", "--canvas"}) {
         if (std::strcmp(option, name) == 0) return true;
     }
     return false;
@@ -132,9 +156,6 @@ bool ReadValue(const std::string& option, const std::string& value, Options& opt
     if (option == "--jobs") {
         if (!ReadCount(value, MaxJobs, n)) error = "--jobs takes a number from 1 to " + std::to_string(MaxJobs);
         else options.Jobs = static_cast<unsigned>(n);
-    } else if (option == "--columns") {
-        if (!ReadCount(value, MaxColumns, n)) error = "--columns takes a number from 1 to " + std::to_string(MaxColumns);
-        else options.Output.SheetColumns = static_cast<std::uint64_t>(n);
     } else if (option == "-o" || option == "--output") {
         if (value.empty()) error = option + " takes a folder";
         else options.Output.OutputFolder = value;
@@ -154,6 +175,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
 {
     Options options;
     bool optionsDone = false;
+    std::string firstSheetOption;
     const std::size_t argc = arguments.size();
     for (std::size_t i = 0; i < argc; ++i) {
         const char* a = arguments[i].c_str();
@@ -170,6 +192,14 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             options.Recursive = true;
         } else if (std::strcmp(a, "--sheet") == 0) {
             options.Output.Sheet = true;
+        } else if (framelot::SheetOptionIsFlag(a)) {
+            framelot::ReadSheetFlag(a, options.Output);
+            if (firstSheetOption.empty()) firstSheetOption = a;
+        } else if (framelot::SheetOptionTakesValue(a)) {
+            if (i + 1 >= argc) return UsageError(std::string(a) + " needs a value", exitStatus);
+            std::string error;
+            if (!framelot::ReadSheetValue(a, arguments[++i], options.Output, error)) return UsageError(error, exitStatus);
+            if (firstSheetOption.empty()) firstSheetOption = a;
         } else if (TakesValue(a)) {
             if (i + 1 >= argc) return UsageError(std::string(a) + " needs a value", exitStatus);
             const std::string value = arguments[++i];
@@ -194,8 +224,8 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
         }
     }
     if (options.Json && !options.Info) return UsageError("--json goes with --info", exitStatus);
-    if (options.Output.SheetColumns > 0 && !options.Output.Sheet) {
-        return UsageError("--columns goes with --sheet", exitStatus);
+    if (std::string conflict = framelot::SheetOptionsConflict(options.Output, firstSheetOption); !conflict.empty()) {
+        return UsageError(conflict, exitStatus);
     }
     const framelot::OutputOptions defaults;
     if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "convert/Describe.h"
+#include "convert/SheetBuilder.h"
 #include "convert/SourceFile.h"
 #include "imaging/Limits.h"
 #include "imaging/Raster.h"
@@ -14,7 +15,6 @@
 #include "output/NewFile.h"
 #include "output/PathText.h"
 #include "output/SavePng.h"
-#include "output/SpriteSheet.h"
 
 namespace framelot {
 namespace {
@@ -67,7 +67,7 @@ void AddNote(std::string& note, const std::string& more)
 struct OutputPlaces {
     std::string Placed;       // the source as if it lay where its outputs go
     bool MakeFolder = true;
-    std::string SheetPath, AtlasPath;
+    SheetPaths Sheet;
     std::string Destination;  // what the lines name: the folder, the first frame or the sheet
     std::string FramesFolder; // the folder the files are written in
 };
@@ -77,9 +77,8 @@ OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options)
     OutputPlaces p;
     p.Placed = PlacedSource(source, options.OutputFolder);
     p.MakeFolder = options.MakeFolder;
-    p.SheetPath = SheetFilePath(p.Placed, p.MakeFolder, ".png");
-    p.AtlasPath = SheetFilePath(p.Placed, p.MakeFolder, ".json");
-    p.Destination = options.Sheet  ? p.SheetPath
+    p.Sheet = PlanSheetPaths(p.Placed, p.MakeFolder, options.Atlas);
+    p.Destination = options.Sheet  ? p.Sheet.Single
                     : p.MakeFolder ? OutputFolderPath(p.Placed)
                                    : FrameFilePath(p.Placed, false, FirstListed(options.Frames));
     p.FramesFolder = p.MakeFolder && !options.Sheet ? p.Destination : FolderOf(p.Destination);
@@ -88,23 +87,21 @@ OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options)
 
 bool OutputTaken(const OutputPlaces& p, const OutputOptions& options)
 {
-    return options.Sheet ? PathTaken(p.SheetPath) || PathTaken(p.AtlasPath)
+    return options.Sheet ? SheetTaken(p.Sheet)
                          : OutputExists(p.Placed, p.MakeFolder, FirstListed(options.Frames));
 }
 
-// Step 2: the canvas frames are written at and the sheet's grid, from the
+// Step 2: the canvas frames are written at and the sheet's plan, from the
 // format's index (read only when they are asked for).
 struct CanvasPlan {
     AnimationInfo Info;
     bool Declared = false;
     int Width = 0, Height = 0;  // the declared canvas, when Declared
-    SheetLayout Layout;
-    std::uint64_t Cells = 0;
     std::string Note;           // why the declared canvas could not be used
 };
 
 ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOptions& options,
-                         DescribeBytesFunction describe, CanvasPlan& plan)
+                         DescribeBytesFunction describe, CanvasPlan& plan, SheetBuilder& sheet)
 {
     const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
     if (wantDeclared || options.Sheet) {
@@ -123,17 +120,8 @@ ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOption
     plan.Width = plan.Declared ? static_cast<int>(info.DeclaredWidth) : 0;
     plan.Height = plan.Declared ? static_cast<int>(info.DeclaredHeight) : 0;
     if (!options.Sheet) return Converted();
-    plan.Cells = ListedCount(options.Frames, info.Frames.size());
-    plan.Layout = PlanSheet(plan.Cells, static_cast<std::uint64_t>(plan.Declared ? info.DeclaredWidth : info.CanvasWidth),
-                            static_cast<std::uint64_t>(plan.Declared ? info.DeclaredHeight : info.CanvasHeight),
-                            options.SheetColumns);
-    const SheetLayout& layout = plan.Layout;
-    if (plan.Cells > 0 && !FitsLimits(static_cast<std::int64_t>(layout.Width), static_cast<std::int64_t>(layout.Height))) {
-        return OverLimit("the sheet would be " + std::to_string(layout.Width) + " x " + std::to_string(layout.Height) +
-                         " pixels, over the limit of " + std::to_string(MaxCanvasPixels) +
-                         "; choose fewer frames with --frames, or another grid with --columns");
-    }
-    return Converted();
+    return sheet.Plan(ListedCount(options.Frames, info.Frames.size()), plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
+                      plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
 }
 
 // Step 3: what the frames came to, counted from the writer's threads.
@@ -218,50 +206,6 @@ struct FrameFiles {
     }
 };
 
-// Step 4: the sheet, held whole until every chosen frame is in it.
-struct SheetBuilder {
-    const CanvasPlan& Plan;
-    const OutputPlaces& Places;
-    Bitmap Sheet;
-    std::vector<SheetEntry> Entries;
-
-    void Add(std::uint64_t index, const Bitmap& frame)
-    {
-        if (Entries.size() >= Plan.Cells) return;
-        if (Sheet.Pixels.empty()) Sheet = MakeBitmap(static_cast<int>(Plan.Layout.Width), static_cast<int>(Plan.Layout.Height));
-        const Rect cell = SheetCell(Plan.Layout, Entries.size());
-        const int width = std::min(frame.Width, cell.Width), height = std::min(frame.Height, cell.Height);
-        CopyBlock(Sheet, cell.Left, cell.Top, frame, width, height);
-        const auto& frames = Plan.Info.Frames;
-        Entries.push_back({FileNameOf(FrameFilePath(Places.Placed, false, index)), Rect{cell.Left, cell.Top, width, height},
-                           index < frames.size() ? frames[index].DelayMs : 0});
-    }
-
-    // The sheet and then its atlas, each a new file; the sheet goes again when
-    // its atlas cannot be written, so that a retry is not skipped. Empty when
-    // both were written; a Skipped result when either was there already.
-    ConvertResult Write(std::string& failure) const
-    {
-        PngEncoder encoder;
-        std::vector<std::uint8_t> encoded;
-        const SaveOutcome image = SavePng(Sheet, Places.SheetPath, encoded, encoder);
-        SaveOutcome atlas = image;
-        if (image.Status == SaveStatus::Written) {
-            const std::string json = SheetAtlasJson(Entries, Plan.Layout, FileNameOf(Places.SheetPath), FRAMELOT_VERSION);
-            atlas = WriteNewFile(Places.AtlasPath, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
-            if (atlas.Status != SaveStatus::Written) {
-                std::error_code ignored;
-                std::filesystem::remove(PathFromUtf8(Places.SheetPath), ignored);
-            }
-        }
-        if (atlas.Status == SaveStatus::AlreadyExists) {
-            return {ConvertStatus::Skipped, "output already exists", 0, 0, Places.Destination};
-        }
-        if (atlas.Status != SaveStatus::Written) failure = "cannot write the sheet: " + atlas.Reason;
-        return Converted();
-    }
-};
-
 // Steps 3 and 4 meet here: each composed frame goes to the frame files or the
 // sheet, fitted to the declared canvas when that is asked for.
 struct FrameRoute {
@@ -286,8 +230,9 @@ struct FrameRoute {
         if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
         const Bitmap& frame = fit ? Fitted : composed;
         if (Options.Sheet) {
-            Sheet.Add(index, frame);
-            if (Progress) Progress(Sheet.Entries.size(), Tally.Total);
+            const auto& frames = Plan.Info.Frames;
+            Sheet.Add(index, frame, index < frames.size() ? frames[index].DelayMs : 0);
+            if (Progress) Progress(Sheet.Added(), Tally.Total);
         } else {
             Files.Add(index, frame);
         }
@@ -339,7 +284,9 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     SourceFile file = ReadSourceFile(source);
     if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
     CanvasPlan plan;
-    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan); planned.Status != ConvertStatus::Converted) {
+    SheetBuilder sheet{options, places.Sheet};
+    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan, sheet);
+        planned.Status != ConvertStatus::Converted) {
         return planned;
     }
 
@@ -357,7 +304,6 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    SheetBuilder sheet{plan, places, {}, {}};
     FrameRoute route{options, places, plan, tally, folders, frameFiles, sheet, progress, LastListed(list), {}};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
@@ -365,12 +311,19 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     frameFiles.HandOn();
     writer.Finish();
     std::string writeFailure = folders.Error;
-    if (options.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && !sheet.Entries.empty()) {
-        ConvertResult written = sheet.Write(writeFailure);
-        if (written.Status == ConvertStatus::Skipped) return written;
-        if (writeFailure.empty()) tally.Written = sheet.Entries.size();
+    ConvertResult written = Converted();
+    if (options.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && sheet.Added() > 0) {
+        written = sheet.Write(plan.Info);
+        if (written.Status != ConvertStatus::Converted) return written;
+        tally.Written = sheet.Added();
     }
-    return FinishResult(std::move(result), tally, places, options, writeFailure, plan.Note);
+    result = FinishResult(std::move(result), tally, places, options, writeFailure, plan.Note);
+    if (!written.Destination.empty() && result.Status == ConvertStatus::Converted) {
+        result.Destination = written.Destination;
+        result.FramesFolder = FolderOf(written.Destination);
+    }
+    AddNote(result.Note, written.Note);
+    return result;
 }
 
 ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "convert/FrameList.h"
+#include "output/Atlas.h"
+#include "output/SheetPack.h"
 
 namespace framelot {
 
@@ -19,7 +21,8 @@ struct OutputOptions {
     FrameList Frames;            // empty: every frame
     CanvasChoice Canvas = CanvasChoice::Grown;
     bool Sheet = false;          // one sprite sheet and its atlas instead of frame files
-    std::uint64_t SheetColumns = 0;  // 0: the smallest square grid
+    SheetOptions Packing;        // with Sheet: the grid or the trimmed packing, and its sizes
+    AtlasFormat Atlas = AtlasFormat::Array;  // with Sheet: the atlas's form
 };
 
 }  // namespace framelot

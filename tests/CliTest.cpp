@@ -203,6 +203,12 @@ TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
         {"--frames 5-2", "(not \"5-2\")\n"},
         {"--columns 0 --sheet", "framelot-cli: --columns takes a number from 1 to 100000\n"},
         {"--columns 3", "framelot-cli: --columns goes with --sheet\n"},
+        {"--trim --padding 2", "framelot-cli: --trim goes with --sheet\n"},
+        {"--sheet --trim --strip", "framelot-cli: --trim packs the frames in rows of their own sizes"},
+        {"--sheet --rows 2 --columns 2", "framelot-cli: --columns and --rows (or --strip) each set the grid"},
+        {"--sheet --max-size 64", "framelot-cli: --max-size takes WIDTHxHEIGHT"},
+        {"--sheet --padding 1025", "framelot-cli: --padding takes a number from 0 to 1024\n"},
+        {"--sheet --atlas xml", "framelot-cli: --atlas takes array, hash, aseprite, godot or css (not \"xml\")\n"},
         {"--canvas other", "framelot-cli: --canvas takes grown or declared (not \"other\")\n"},
         {"--info --sheet", "framelot-cli: --info writes nothing"},
     };

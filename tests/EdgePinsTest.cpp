@@ -7,7 +7,7 @@
 #include "convert/OutputOptions.h"
 #include "output/JsonText.h"
 #include "output/PngPlan.h"
-#include "output/SpriteSheet.h"
+#include "output/SheetPack.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 
@@ -31,9 +31,10 @@ TEST(EdgePinsTest, ARangeOfOneFrameIsThatFrame)
 TEST(EdgePinsTest, AutomaticSheetColumnsAreTheSmallestSquaresSide)
 {
     for (const auto& [cells, columns] : {std::pair{1, 1}, {2, 2}, {4, 2}, {5, 3}, {9, 3}, {10, 4}, {16, 4}, {17, 5}}) {
-        const SheetLayout layout = PlanSheet(static_cast<std::uint64_t>(cells), 3, 2, 0);
-        EXPECT_EQ(layout.Columns, static_cast<std::uint64_t>(columns)) << cells << " cells";
-        EXPECT_GE(layout.Columns * layout.Rows, static_cast<std::uint64_t>(cells));
+        const SheetPacking grid = PackGrid(static_cast<std::uint64_t>(cells), 3, 2, {});
+        ASSERT_EQ(grid.Pages.size(), 1u);
+        EXPECT_EQ(grid.Pages[0].Width, 3u * static_cast<std::uint64_t>(columns)) << cells << " cells";
+        EXPECT_GE(grid.Pages[0].Width / 3 * (grid.Pages[0].Height / 2), static_cast<std::uint64_t>(cells));
     }
 }
 

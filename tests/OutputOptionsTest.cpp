@@ -214,7 +214,7 @@ TEST(OutputOptionsTest, SheetCellsAreTheFramesAndTheAtlasGivesInfosDurations)
     for (const Case& c : cases) {
         OutputOptions o = Options(true);
         o.Sheet = true;
-        o.SheetColumns = c.Columns;
+        o.Packing.Columns = c.Columns;
         o.OutputFolder = dir / ("sheet" + std::to_string(c.Columns));
         if (*c.Frames) o.Frames = Frames(c.Frames);
         const ConvertResult r = ConvertDroppedFile(dir / "s.gif", o, 0);

@@ -7,13 +7,16 @@
 #include <emscripten.h>
 #include <libdeflate.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
 #include "convert/FileInfo.h"
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
+#include "convert/SheetArguments.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/JsonText.h"
@@ -46,17 +49,43 @@ const char* StatusWord(const ConvertResult& r)
     return "failed";
 }
 
+// The sheet options in `text` (words separated by spaces) into `options`;
+// empty, or why they are refused, in the command line's words.
+std::string ReadSheetArguments(const std::string& text, OutputOptions& options)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    std::string error, first;
+    for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
+        if (first.empty()) first = words[i];
+        if (SheetOptionIsFlag(words[i])) {
+            ReadSheetFlag(words[i], options);
+        } else if (!SheetOptionTakesValue(words[i])) {
+            error = "unknown option " + words[i];
+        } else if (i + 1 >= words.size()) {
+            error = words[i] + " needs a value";
+        } else {
+            ReadSheetValue(words[i], words[i + 1], options, error);
+            ++i;
+        }
+    }
+    return error.empty() ? SheetOptionsConflict(options, first) : error;
+}
+
 }  // namespace
 
 extern "C" {
 
 // Converts the file at `path` into `outputFolder` with the options of the
-// command line (`frames` as --frames takes it, empty for all; `columns` 0 for
-// the automatic grid). Returns {"line": the file's line by its names,
+// command line (`frames` as --frames takes it, empty for all; `sheetArguments`
+// the sheet options as the command line takes them, separated by spaces:
+// "--trim --padding 2 --atlas hash"). Returns {"line": the file's line by its names,
 // "status": converted | damaged | skipped | not_animation | failed | usage,
 // "written": frames written} or {"error": why the options are wrong}.
 EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* outputFolder, int makeFolder,
-                                                 const char* frames, int declaredCanvas, int sheet, int columns)
+                                                 const char* frames, int declaredCanvas, int sheet,
+                                                 const char* sheetArguments)
 {
     static std::string text;
     OutputOptions options;
@@ -64,7 +93,9 @@ EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* o
     options.OutputFolder = outputFolder;
     options.Canvas = declaredCanvas != 0 ? CanvasChoice::Declared : CanvasChoice::Grown;
     options.Sheet = sheet != 0;
-    options.SheetColumns = columns > 0 ? static_cast<std::uint64_t>(columns) : 0;
+    if (std::string error = ReadSheetArguments(sheetArguments, options); !error.empty()) {
+        return Kept(text, "{\"error\": " + JsonString(error) + "}");
+    }
     if (frames[0] != '\0') {
         std::string error;
         auto list = ParseFrameList(frames, error);

@@ -27,6 +27,11 @@ const page = {
   declared: document.getElementById("declared"),
   sheet: document.getElementById("sheet"),
   columns: document.getElementById("columns"),
+  trim: document.getElementById("trim"),
+  padding: document.getElementById("padding"),
+  extrude: document.getElementById("extrude"),
+  maxSize: document.getElementById("max-size"),
+  atlas: document.getElementById("atlas"),
 };
 
 const state = {
@@ -49,6 +54,11 @@ function readOptions() {
   page.declared.checked = !!saved.declaredCanvas;
   page.sheet.checked = !!saved.sheet;
   page.columns.value = saved.columns || "";
+  page.trim.checked = !!saved.trim;
+  page.padding.value = saved.padding || "";
+  page.extrude.value = saved.extrude || "";
+  page.maxSize.value = saved.maxSize || "";
+  page.atlas.value = saved.atlas || "array";
 }
 
 function currentOptions() {
@@ -58,7 +68,25 @@ function currentOptions() {
     declaredCanvas: page.declared.checked,
     sheet: page.sheet.checked,
     columns: parseInt(page.columns.value, 10) || 0,
+    trim: page.trim.checked,
+    padding: parseInt(page.padding.value, 10) || 0,
+    extrude: parseInt(page.extrude.value, 10) || 0,
+    maxSize: page.maxSize.value.trim(),
+    atlas: page.atlas.value,
   };
+}
+
+// The sheet options as the command line takes them; the module reads and
+// checks them with the command line's own reader.
+function sheetArguments(o) {
+  const words = [];
+  if (o.columns > 0) words.push("--columns", String(o.columns));
+  if (o.trim) words.push("--trim");
+  if (o.padding > 0) words.push("--padding", String(o.padding));
+  if (o.extrude > 0) words.push("--extrude", String(o.extrude));
+  if (o.maxSize) words.push("--max-size", o.maxSize.replace(/\s+/g, ""));
+  if (o.atlas && o.atlas !== "array") words.push("--atlas", o.atlas);
+  return o.sheet ? words.join(" ") : "";
 }
 
 function keepOptions() {
@@ -254,7 +282,7 @@ function submit(files, emptyFolders) {
     showStep();
   }
   ++state.pendingDrops;
-  state.worker.postMessage({ kind: "drop", files, emptyFolders, options: currentOptions() });
+  state.worker.postMessage({ kind: "drop", files, emptyFolders, options: { ...currentOptions(), sheetArguments: sheetArguments(currentOptions()) } });
 }
 
 page.dropArea.addEventListener("dragover", (event) => {
@@ -278,7 +306,8 @@ page.cancel.addEventListener("click", () => {
   if (state.converting && !window.confirm(ForceExitQuestion)) return;
   if (state.busy) state.worker.postMessage({ kind: "cancel" });
 });
-for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns]) {
+for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
+  page.extrude, page.maxSize, page.atlas]) {
   control.addEventListener("change", keepOptions);
 }
 

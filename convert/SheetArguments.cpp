@@ -1,0 +1,87 @@
+#include "convert/SheetArguments.h"
+
+#include <cstdlib>
+
+namespace framelot {
+namespace {
+
+constexpr long MaxSheetCount = 100'000;    // columns or rows: no more than the frames a file may have
+constexpr long MaxSpacing = 1024;          // padding, margin, extrusion
+constexpr long MaxSheetSide = 1'000'000;   // a side of --max-size
+
+// A whole number from `min` to `max`, the text holding nothing else.
+bool ReadNumber(const std::string& text, long min, long max, long& n)
+{
+    char* end = nullptr;
+    n = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && text[0] >= '0' && text[0] <= '9' && *end == '\0' && n >= min && n <= max;
+}
+
+std::string Range(const std::string& option, long min, long max)
+{
+    return option + " takes a number from " + std::to_string(min) + " to " + std::to_string(max);
+}
+
+}  // namespace
+
+bool SheetOptionTakesValue(const std::string& option)
+{
+    for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas"}) {
+        if (option == name) return true;
+    }
+    return false;
+}
+
+bool SheetOptionIsFlag(const std::string& option)
+{
+    return option == "--strip" || option == "--pot" || option == "--trim";
+}
+
+void ReadSheetFlag(const std::string& option, OutputOptions& options)
+{
+    if (option == "--strip") options.Packing.Rows = 1;
+    if (option == "--pot") options.Packing.PowerOfTwo = true;
+    if (option == "--trim") options.Packing.Trim = true;
+}
+
+bool ReadSheetValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
+{
+    SheetOptions& o = options.Packing;
+    long n = 0;
+    if (option == "--columns" || option == "--rows") {
+        if (!ReadNumber(value, 1, MaxSheetCount, n)) error = Range(option, 1, MaxSheetCount);
+        else (option == "--columns" ? o.Columns : o.Rows) = static_cast<std::uint64_t>(n);
+    } else if (option == "--padding" || option == "--margin" || option == "--extrude") {
+        if (!ReadNumber(value, 0, MaxSpacing, n)) error = Range(option, 0, MaxSpacing);
+        else (option == "--padding" ? o.Padding : option == "--margin" ? o.Margin : o.Extrude) = static_cast<std::uint64_t>(n);
+    } else if (option == "--max-size") {
+        const std::size_t x = value.find('x');
+        long w = 0, h = 0;
+        if (x == std::string::npos || !ReadNumber(value.substr(0, x), 1, MaxSheetSide, w) ||
+            !ReadNumber(value.substr(x + 1), 1, MaxSheetSide, h)) {
+            error = "--max-size takes WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSheetSide) + " (--max-size 2048x2048)";
+        } else {
+            o.MaxWidth = static_cast<std::uint64_t>(w);
+            o.MaxHeight = static_cast<std::uint64_t>(h);
+        }
+    } else if (option == "--atlas") {
+        if (auto format = AtlasFormatNamed(value)) options.Atlas = *format;
+        else error = "--atlas takes array, hash, aseprite, godot or css (not \"" + value + "\")";
+    } else {
+        error = "unknown option " + option;
+    }
+    return error.empty();
+}
+
+std::string SheetOptionsConflict(const OutputOptions& options, const std::string& firstSheetOption)
+{
+    const SheetOptions& o = options.Packing;
+    if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
+    if (o.Columns > 0 && o.Rows > 0) return "--columns and --rows (or --strip) each set the grid: give one";
+    if (o.Trim && (o.Columns > 0 || o.Rows > 0)) {
+        return "--trim packs the frames in rows of their own sizes: --columns, --rows and --strip set a grid";
+    }
+    return {};
+}
+
+}  // namespace framelot

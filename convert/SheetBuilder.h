@@ -1,0 +1,75 @@
+// One file's sprite sheet: planned before anything is decoded, filled frame
+// by frame as the converter composes them, and written at the end as one or
+// more sheets and their atlas, each a new file, or none of them. Objects
+// here belong to the converting thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "convert/OutputOptions.h"
+#include "imaging/AnimationInfo.h"
+#include "imaging/Bitmap.h"
+#include "imaging/ConvertResult.h"
+#include "output/Atlas.h"
+#include "output/SheetPack.h"
+
+namespace framelot {
+
+// Where the sheet's files go: "<base>_sheet.png" (or "<base>_sheet-1.png",
+// "-2", ... when it spills) and "<base>_sheet" with the atlas's extension.
+struct SheetPaths {
+    std::string Placed;     // the source as if it lay where its outputs go
+    bool MakeFolder = true;
+    std::string Single;     // the sheet's path when there is one sheet
+    std::string FirstPage;  // the first sheet's path when there are more
+    std::string AtlasPath;
+};
+
+SheetPaths PlanSheetPaths(const std::string& placed, bool makeFolder, AtlasFormat format);
+
+// True when any of the sheet's outputs is there already.
+bool SheetTaken(const SheetPaths& paths);
+
+// The path of sheet `page` (0 upward) of `pages`.
+std::string SheetPagePath(const SheetPaths& paths, std::size_t page, std::size_t pages);
+
+struct SheetBuilder {
+    SheetBuilder(const OutputOptions& options, SheetPaths paths) : Options(options), Paths(std::move(paths)) {}
+
+    const OutputOptions& Options;
+    SheetPaths Paths;
+    std::uint64_t Cells = 0;           // the chosen frames
+    std::int64_t CellWidth = 0, CellHeight = 0;  // the canvas every frame is at
+    SheetPacking Grid;                 // without trimming: each chosen frame's cell, known beforehand
+    std::vector<Bitmap> Pages;         // without trimming: the sheets, painted as frames come
+    Atlas Entries;                     // with trimming, places are filled in at the end
+    std::vector<Bitmap> Stored;        // with trimming: each distinct visible part, once
+    std::vector<std::size_t> CellOf;   // with trimming: each entry's stored part
+    std::unordered_multimap<std::size_t, std::size_t> ByHash;  // stored parts by a hash of their pixels
+    std::uint64_t Repeats = 0;         // entries that share an earlier entry's cell
+
+    // Checks, before anything is decoded, that `cells` frames at width x
+    // height can make a sheet under these options: every sheet and all the
+    // frames held for trimming within the pixel limit, every frame within
+    // --max-size, an atlas form that can name the sheets. Converted, or the
+    // reason (over a limit, or a usage error).
+    ConvertResult Plan(std::uint64_t cells, std::int64_t width, std::int64_t height);
+
+    // Puts frame `index` (its display time `durationMs`) on the sheet. Frames
+    // past the chosen count are ignored.
+    void Add(std::uint64_t index, const Bitmap& frame, double durationMs);
+    std::uint64_t Added() const { return Entries.Frames.size(); }
+
+    // Packs what was held, then writes the sheets and the atlas, each a new
+    // file. When any is there already, or any cannot be written, the sheets
+    // this call wrote are removed again. Converted with the first sheet's path
+    // in Destination and a note of what was saved (cells shared, sheets
+    // spilled), Skipped when an output was there, Failed with the reason.
+    ConvertResult Write(const AnimationInfo& info);
+};
+
+}  // namespace framelot
