@@ -106,6 +106,7 @@ web:
 test-web: web build
 	cd tests/web && npm ci --no-audit --no-fund --silent
 	node tests/web/WebTest.mjs $(WEB_BUILD) $(BUILD)/framelot-cli
+	node tests/web/EngineTest.mjs $(BUILD)/framelot-cli
 
 # Windows: cross-built with mingw-w64 into build-windows/ (framelot.exe,
 # framelot-cli.exe, the zip and the installer), tested under Wine.

@@ -76,7 +76,7 @@ constexpr const char* Usage =
     "                durations (Phaser's createFromAseprite); godot: a Godot 4\n"
     "                SpriteFrames resource name_sheet.tres; css: a stylesheet with\n"
     "                a class a frame and a @keyframes animation. A spilled sheet's\n"
-    "                array or hash atlas is a multi-atlas (Phaser's multiatlas)\n"
+    "                array or hash atlas is a multi-atlas (Phaser's multiatlas).\n"
     "                Example: --sheet --trim --padding 2 --extrude 1 --atlas hash\n"
     "Other options:\n"
     "  --recursive   a FOLDER's subfolders too (a folder stands for the animations\n"

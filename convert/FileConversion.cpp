@@ -159,8 +159,9 @@ struct FrameTally {
 };
 
 // Steps 3 and 4 share this: the folders are made when the first chosen frame
-// is ready, so a file that turns out not to be an animation (or to be over a
-// limit) leaves nothing behind. Empty, or why they cannot be made.
+// is ready (for a sheet, when it has been packed), so a file that turns out
+// not to be an animation (or to be over a limit) leaves nothing behind.
+// Empty, or why they cannot be made.
 struct FolderMaker {
     bool Tried = false;
     std::string Error;
@@ -225,7 +226,9 @@ struct FrameRoute {
     {
         if (Tally.NoneChosen) return false;                     // decode nothing for nothing
         if (!FrameListed(Options.Frames, index)) return true;   // composed, since later frames build on it
-        if (!Folders.Ready(Options, Places)) return false;      // no frame could be written: decode no more
+        // No frame could be written: decode no more. A sheet's folders wait
+        // until it is packed, so that a sheet refused then leaves nothing.
+        if (!Options.Sheet && !Folders.Ready(Options, Places)) return false;
         const bool fit = Plan.Declared && (composed.Width != Plan.Width || composed.Height != Plan.Height);
         if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
         const Bitmap& frame = fit ? Fitted : composed;
@@ -312,10 +315,15 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     writer.Finish();
     std::string writeFailure = folders.Error;
     ConvertResult written = Converted();
-    if (options.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && sheet.Added() > 0) {
-        written = sheet.Write(plan.Info);
+    if (options.Sheet && result.Status == ConvertStatus::Converted && sheet.Added() > 0) {
+        written = sheet.Pack(plan.Info);
         if (written.Status != ConvertStatus::Converted) return written;
-        tally.Written = sheet.Added();
+        if (folders.Ready(options, places)) {
+            written = sheet.Write();
+            if (written.Status != ConvertStatus::Converted) return written;
+            tally.Written = sheet.Added();
+        }
+        writeFailure = folders.Error;
     }
     result = FinishResult(std::move(result), tally, places, options, writeFailure, plan.Note);
     if (!written.Destination.empty() && result.Status == ConvertStatus::Converted) {

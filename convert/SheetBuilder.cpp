@@ -110,10 +110,8 @@ ConvertResult SheetBuilder::Plan(std::uint64_t cells, std::int64_t width, std::i
         return OverLimit(std::to_string(cells) + " frames of " + SizeText(w, h) + " held for trimming would be over " +
                          "the limit of " + std::to_string(MaxCanvasPixels) + " pixels; choose fewer frames with --frames");
     }
-    const SheetPacking one = PackGrid(1, w, h, SheetOptions{.Padding = o.Padding, .Margin = o.Margin, .Extrude = o.Extrude,
-                                                           .PowerOfTwo = o.PowerOfTwo, .MaxWidth = o.MaxWidth,
-                                                           .MaxHeight = o.MaxHeight});
-    if (!one.Error.empty()) return UsageFailure(one.Error);
+    // A trimmed frame larger than --max-size is refused when the packing
+    // sees it, once the frames are known (and before anything is written).
     return Converted();
 }
 
@@ -169,14 +167,14 @@ void SheetBuilder::Add(std::uint64_t index, const Bitmap& frame, double duration
     Entries.Frames.push_back(std::move(f));
 }
 
-ConvertResult SheetBuilder::Write(const AnimationInfo& info)
+ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
 {
     const SheetOptions& o = Options.Packing;
     Entries.Name = OutputStem(FileNameOf(Paths.Placed));
     Entries.Loops = info.Loops;
     Entries.Trim = o.Trim;
     Entries.Version = FRAMELOT_VERSION;
-    SheetPacking trimmed;
+    SheetPacking& trimmed = Packed;
     if (o.Trim) {
         std::vector<PackItem> items;
         items.reserve(Stored.size());
@@ -201,6 +199,14 @@ ConvertResult SheetBuilder::Write(const AnimationInfo& info)
     for (std::size_t p = 0; p < pages; ++p) {
         Entries.Pages.push_back({FileNameOf(SheetPagePath(Paths, p, pages)), packing.Pages[p].Width, packing.Pages[p].Height});
     }
+    return Converted();
+}
+
+ConvertResult SheetBuilder::Write()
+{
+    const SheetOptions& o = Options.Packing;
+    const SheetPacking& packing = o.Trim ? Packed : Grid;
+    const std::size_t pages = packing.Pages.size();
 
     std::vector<std::string> written;
     PngEncoder encoder;

@@ -51,11 +51,13 @@ struct SheetBuilder {
     std::vector<std::size_t> CellOf;   // with trimming: each entry's stored part
     std::unordered_multimap<std::size_t, std::size_t> ByHash;  // stored parts by a hash of their pixels
     std::uint64_t Repeats = 0;         // entries that share an earlier entry's cell
+    SheetPacking Packed;               // with trimming: the packing Pack made
 
     // Checks, before anything is decoded, that `cells` frames at width x
     // height can make a sheet under these options: every sheet and all the
-    // frames held for trimming within the pixel limit, every frame within
-    // --max-size, an atlas form that can name the sheets. Converted, or the
+    // frames held for trimming within the pixel limit, every cell of a grid
+    // within --max-size (a trimmed frame's size is known only when it is
+    // packed), an atlas form that can name the sheets. Converted, or the
     // reason (over a limit, or a usage error).
     ConvertResult Plan(std::uint64_t cells, std::int64_t width, std::int64_t height);
 
@@ -64,12 +66,18 @@ struct SheetBuilder {
     void Add(std::uint64_t index, const Bitmap& frame, double durationMs);
     std::uint64_t Added() const { return Entries.Frames.size(); }
 
-    // Packs what was held, then writes the sheets and the atlas, each a new
-    // file. When any is there already, or any cannot be written, the sheets
-    // this call wrote are removed again. Converted with the first sheet's path
-    // in Destination and a note of what was saved (cells shared, sheets
-    // spilled), Skipped when an output was there, Failed with the reason.
-    ConvertResult Write(const AnimationInfo& info);
+    // Packs what was held (with trimming) and names the sheets: Converted, or
+    // why the frames cannot make the sheets asked for (a trimmed frame larger
+    // than --max-size, a sheet over the limit, a form that names one sheet).
+    // Nothing is written.
+    ConvertResult Pack(const AnimationInfo& info);
+
+    // After Pack: writes the sheets and the atlas, each a new file. When any
+    // is there already, or any cannot be written, the sheets this call wrote
+    // are removed again. Converted with the first sheet's path in Destination
+    // and a note of what was saved (cells shared, sheets spilled), Skipped
+    // when an output was there, Failed with the reason.
+    ConvertResult Write();
 };
 
 }  // namespace framelot

@@ -1,7 +1,9 @@
 // The atlas as the pixel-art editor exports it (its JSON array form): every
 // frame with its own duration in whole milliseconds, as the editor keeps
 // them, and one tag for the whole animation with its direction and, when the
-// file plays a set number of times, that number.
+// file plays a set number of times, that number. Frames are named by their
+// place in the array ("0", "1", ...): the editor's "{frame}" item name, which
+// is what Phaser's createFromAseprite looks frames up by.
 #include <cmath>
 
 #include "output/Atlas.h"
@@ -29,7 +31,7 @@ std::string AtlasAsepriteJson(const Atlas& atlas)
     for (std::size_t i = 0; i < atlas.Frames.size(); ++i) {
         const AtlasFrame& f = atlas.Frames[i];
         json += i == 0 ? "\n   " : ",\n   ";
-        json += "{ \"filename\": " + JsonString(f.FileName) + ", \"frame\": " + RectJson(f.Place) +
+        json += "{ \"filename\": \"" + std::to_string(i) + "\", \"frame\": " + RectJson(f.Place) +
                 ", \"rotated\": false, \"trimmed\": " + (f.Trimmed ? "true" : "false") +
                 ", \"spriteSourceSize\": " + RectJson(f.Source) + ", \"sourceSize\": " +
                 SizeJson(f.SourceWidth, f.SourceHeight) +

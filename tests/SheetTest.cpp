@@ -316,9 +316,9 @@ TEST(SheetTest, EngineFormsReadAsTheirHandCheckedExamples)
     const Atlas atlas = SmallAtlas();
     EXPECT_EQ(AtlasText(atlas, AtlasFormat::Aseprite),
               "{ \"frames\": [\n"
-              "   { \"filename\": \"walk_0000.png\", \"frame\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 100 },\n"
-              "   { \"filename\": \"walk_0001.png\", \"frame\": { \"x\": 5, \"y\": 0, \"w\": 2, \"h\": 1 }, \"rotated\": false, \"trimmed\": true, \"spriteSourceSize\": { \"x\": 1, \"y\": 2, \"w\": 2, \"h\": 1 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 50 },\n"
-              "   { \"filename\": \"walk_0002.png\", \"frame\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 150 }\n"
+              "   { \"filename\": \"0\", \"frame\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 100 },\n"
+              "   { \"filename\": \"1\", \"frame\": { \"x\": 5, \"y\": 0, \"w\": 2, \"h\": 1 }, \"rotated\": false, \"trimmed\": true, \"spriteSourceSize\": { \"x\": 1, \"y\": 2, \"w\": 2, \"h\": 1 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 50 },\n"
+              "   { \"filename\": \"2\", \"frame\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": { \"x\": 0, \"y\": 0, \"w\": 4, \"h\": 3 }, \"sourceSize\": { \"w\": 4, \"h\": 3 }, \"duration\": 150 }\n"
               " ],\n"
               " \"meta\": {\n"
               "  \"app\": \"Framelot\",\n  \"version\": \"1.0.0\",\n  \"image\": \"walk_sheet.png\",\n  \"format\": \"RGBA8888\",\n"
