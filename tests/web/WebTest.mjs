@@ -60,7 +60,12 @@ writeFileSync(join(inputs, "still.png"), Buffer.from(
   "1f15c4890000000d49444154789c6360f8cfc0000003010100c9fe92ef0000000049454e44ae426082", "hex"));
 const gif = readFileSync(join(inputs, names.find((n) => n.endsWith(".gif")) || names[0]));
 writeFileSync(join(inputs, "cut.gif"), gif.subarray(0, Math.floor(gif.length * 0.6)));
-const dropped = [...names, "still.png", "cut.gif"];
+// A GIF that declares two frames of 65535 x 65535: over the pixel limit, said
+// in the command line's words, never a crashed tab.
+const frameOf = (x) => [0x2c, 0, 0, 0, 0, 0xff, 0xff, 0xff, 0xff, 0, 2, 2, 0x4c, x, 0];
+writeFileSync(join(inputs, "huge.gif"), Buffer.from([...Buffer.from("GIF89a"), 0xff, 0xff, 0xff, 0xff, 0x80, 0, 0,
+  0, 0, 0, 255, 255, 255, ...frameOf(1), ...frameOf(1), 0x3b]));
+const dropped = [...names, "still.png", "cut.gif", "huge.gif"];
 
 function cliRun(args) {
   const run = spawnSync(cli, args, { encoding: "utf8" });
@@ -237,6 +242,28 @@ async function exercise(url, label, canSaveToFolder) {
       `${label}: Save to folder writes the command line's frames`);
     check(saved.second.length > 0 && saved.second.every((l) => l.includes(": skipped, output already exists: ")),
       `${label}: a second save skips every file: ${saved.second.join(" | ")}`);
+  }
+
+  if (canSaveToFolder) {
+    // The sheet options of the panel reach the module through the command
+    // line's own reader: the zip holds the command line's sheet and atlas.
+    const sheetArguments = ["--sheet", "--trim", "--padding", "2", "--extrude", "1", "--max-size", "1024x1024", "--atlas", "hash"];
+    const sheetReference = join(work, "sheet-reference");
+    cliRun(["-o", sheetReference, ...sheetArguments, join(inputs, names[0])]);
+    await page.click("#sheet");
+    await page.click("#trim");
+    await page.type("#padding", "2");
+    await page.type("#extrude", "1");
+    await page.type("#max-size", "1024x1024");
+    await page.select("#atlas", "hash");
+    await drop(session, page, [join(inputs, names[0])]);
+    await waitIdle(page);
+    const sheetZip = await downloadZip(page, downloads);
+    const sheetTree = tree(sheetReference);
+    check(sheetZip.size === sheetTree.size && [...sheetTree].every(([n, b]) => sheetZip.get(n)?.equals(b)),
+      `${label}: the page's sheet is the command line's: ${[...sheetZip.keys()].join(" ")}`);
+    await page.click("#sheet");
+    await page.click("#trim");
   }
 
   // Nothing but the page's own files was ever asked for, and nothing after
