@@ -19,10 +19,12 @@
 #include "convert/Dispatch.h"
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
+#include "convert/FrameSampling.h"
 #include "convert/OutputOptions.h"
-#include "convert/SheetArguments.h"
+#include "convert/OutputArguments.h"
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
+#include "output/NameTemplate.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ using framelot::ConvertStatus;
 
 constexpr const char* Usage =
     "Usage: framelot-cli [--folder | --no-folder] [-o DIR] [--frames LIST]\n"
+    "                    [--every N | --at TIMES | --count N] [--name TEMPLATE]\n"
+    "                    [--start N]\n"
     "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
@@ -48,6 +52,19 @@ constexpr const char* Usage =
     "                made when missing): -o out a.gif writes out/a/a_0000.png\n"
     "  --frames LIST only these frames, each under its own number, composed as in a\n"
     "                full conversion: --frames 0,5,10-20 or --frames 10- (to the end)\n"
+    "  --every N     the first chosen frame, then every Nth: --every 5\n"
+    "  --at TIMES    the frames shown at these times, by the file's own delays:\n"
+    "                --at 0,1.5s,2500ms (a number alone is seconds). A frame of no\n"
+    "                delay is never shown; viewers show delays of 10 ms or less\n"
+    "                for about 100 ms, which these times do not\n"
+    "  --count N     N frames spread evenly over the animation's time\n"
+    "                (--every, --at and --count pick among the --frames frames)\n"
+    "  --name TEMPLATE\n"
+    "                frame file names: {name} the file's name, {index} the\n"
+    "                frame's number ({index:04}: four digits at least), {delay}\n"
+    "                its time in ms, {total} the file's frame count; default\n"
+    "                {name}_{index:04}: --name \"{name}-{index:03}-{delay}ms\"\n"
+    "  --start N     the first frame's number in the names (default 0)\n"
     "  --canvas declared\n"
     "                every frame at the size the file declares, anything outside\n"
     "                clipped; --canvas grown (default) lets the canvas grow to hold\n"
@@ -134,7 +151,7 @@ std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
 
 bool TakesValue(const char* option)
 {
-    for (const char* name : {"--jobs", "-o", "--output", "--frames", "--canvas"}) {
+    for (const char* name : {"--jobs", "-o", "--output"}) {
         if (std::strcmp(option, name) == 0) return true;
     }
     return false;
@@ -159,12 +176,6 @@ bool ReadValue(const std::string& option, const std::string& value, Options& opt
     } else if (option == "-o" || option == "--output") {
         if (value.empty()) error = option + " takes a folder";
         else options.Output.OutputFolder = value;
-    } else if (option == "--frames") {
-        if (auto list = framelot::ParseFrameList(value, error)) options.Output.Frames = std::move(*list);
-    } else if (option == "--canvas") {
-        if (value == "grown") options.Output.Canvas = framelot::CanvasChoice::Grown;
-        else if (value == "declared") options.Output.Canvas = framelot::CanvasChoice::Declared;
-        else error = "--canvas takes grown or declared (not \"" + value + "\")";
     }
     return error.empty();
 }
@@ -192,14 +203,14 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             options.Recursive = true;
         } else if (std::strcmp(a, "--sheet") == 0) {
             options.Output.Sheet = true;
-        } else if (framelot::SheetOptionIsFlag(a)) {
-            framelot::ReadSheetFlag(a, options.Output);
-            if (firstSheetOption.empty()) firstSheetOption = a;
-        } else if (framelot::SheetOptionTakesValue(a)) {
+        } else if (framelot::OutputOptionIsFlag(a)) {
+            framelot::ReadOutputFlag(a, options.Output);
+            if (firstSheetOption.empty() && framelot::IsSheetOption(a)) firstSheetOption = a;
+        } else if (framelot::OutputOptionTakesValue(a)) {
             if (i + 1 >= argc) return UsageError(std::string(a) + " needs a value", exitStatus);
             std::string error;
-            if (!framelot::ReadSheetValue(a, arguments[++i], options.Output, error)) return UsageError(error, exitStatus);
-            if (firstSheetOption.empty()) firstSheetOption = a;
+            if (!framelot::ReadOutputValue(a, arguments[++i], options.Output, error)) return UsageError(error, exitStatus);
+            if (firstSheetOption.empty() && framelot::IsSheetOption(a)) firstSheetOption = a;
         } else if (TakesValue(a)) {
             if (i + 1 >= argc) return UsageError(std::string(a) + " needs a value", exitStatus);
             const std::string value = arguments[++i];
@@ -224,13 +235,16 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
         }
     }
     if (options.Json && !options.Info) return UsageError("--json goes with --info", exitStatus);
-    if (std::string conflict = framelot::SheetOptionsConflict(options.Output, firstSheetOption); !conflict.empty()) {
+    const framelot::FrameSampling& sampling = options.Output.Sampling;
+    if (std::string conflict = framelot::OutputOptionsConflict(options.Output, firstSheetOption); !conflict.empty()) {
         return UsageError(conflict, exitStatus);
     }
     const framelot::OutputOptions defaults;
     if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||
-                         options.Output.Canvas != defaults.Canvas || options.Output.Sheet)) {
-        return UsageError("--info writes nothing: -o, --frames, --canvas and --sheet go with converting", exitStatus);
+                         options.Output.Canvas != defaults.Canvas || options.Output.Sheet ||
+                         framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names))) {
+        return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --canvas and "
+                          "--sheet go with converting", exitStatus);
     }
     if (options.Files.empty()) {
         std::fputs(UsageText().c_str(), stderr);

@@ -13,6 +13,7 @@
 #include "output/FrameNaming.h"
 #include "output/FrameWriterPool.h"
 #include "output/NewFile.h"
+#include "output/NameTemplate.h"
 #include "output/PathText.h"
 #include "output/SavePng.h"
 
@@ -72,7 +73,17 @@ struct OutputPlaces {
     std::string FramesFolder; // the folder the files are written in
 };
 
-OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options)
+// The path frame `index` is written at: its name from the template, with
+// the frame's time and the file's frame count from `info` where it needs them.
+std::string FramePath(const std::string& placed, bool makeFolder, const OutputOptions& options,
+                      const AnimationInfo& info, std::uint64_t index)
+{
+    if (IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, index);
+    const double delay = index < info.Frames.size() ? info.Frames[index].DelayMs : 0;
+    return NamedFramePath(placed, makeFolder, options.Names, index, delay, info.Frames.size());
+}
+
+OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options, const AnimationInfo& info)
 {
     OutputPlaces p;
     p.Placed = PlacedSource(source, options.OutputFolder);
@@ -80,15 +91,25 @@ OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options)
     p.Sheet = PlanSheetPaths(p.Placed, p.MakeFolder, options.Atlas);
     p.Destination = options.Sheet  ? p.Sheet.Single
                     : p.MakeFolder ? OutputFolderPath(p.Placed)
-                                   : FrameFilePath(p.Placed, false, FirstListed(options.Frames));
+                                   : FramePath(p.Placed, false, options, info, FirstListed(options.Frames));
     p.FramesFolder = p.MakeFolder && !options.Sheet ? p.Destination : FolderOf(p.Destination);
     return p;
 }
 
+// With the placement switch on, the folder stands for the output; with it
+// off, the first frame's file (or the sheet's files).
 bool OutputTaken(const OutputPlaces& p, const OutputOptions& options)
 {
-    return options.Sheet ? SheetTaken(p.Sheet)
-                         : OutputExists(p.Placed, p.MakeFolder, FirstListed(options.Frames));
+    if (options.Sheet) return SheetTaken(p.Sheet);
+    if (p.MakeFolder) return OutputExists(p.Placed, true);
+    return PathTaken(p.Destination);
+}
+
+// Whether the skip test needs the file's description: without the folder,
+// the first frame's name may depend on the frames picked or their times.
+bool SkipNeedsDescription(const OutputOptions& options)
+{
+    return !options.MakeFolder && !options.Sheet && (SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names));
 }
 
 // Step 2: the canvas frames are written at and the sheet's plan, from the
@@ -101,10 +122,10 @@ struct CanvasPlan {
 };
 
 ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOptions& options,
-                         DescribeBytesFunction describe, CanvasPlan& plan, SheetBuilder& sheet)
+                         DescribeBytesFunction describe, CanvasPlan& plan)
 {
     const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
-    if (wantDeclared || options.Sheet) {
+    if (wantDeclared || options.Sheet || SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names)) {
         if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
         ConvertResult described = describe(bytes, plan.Info);
         if (described.Status != ConvertStatus::Converted) return described;
@@ -119,9 +140,22 @@ ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOption
     }
     plan.Width = plan.Declared ? static_cast<int>(info.DeclaredWidth) : 0;
     plan.Height = plan.Declared ? static_cast<int>(info.DeclaredHeight) : 0;
-    if (!options.Sheet) return Converted();
-    return sheet.Plan(ListedCount(options.Frames, info.Frames.size()), plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
-                      plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+    return Converted();
+}
+
+// The frames picked by step or time, resolved against the file's delays into
+// `chosen.Frames`. Converted, or a usage failure when no frame is picked.
+ConvertResult ResolveSampling(const OutputOptions& options, const AnimationInfo& info, OutputOptions& chosen,
+                              std::string& note)
+{
+    if (!SamplingAsked(options.Sampling)) return Converted();
+    std::vector<double> delays;
+    for (const FrameInfo& frame : info.Frames) delays.push_back(frame.DelayMs);
+    chosen.Frames = SampleFrames(options.Frames, options.Sampling, delays, note);
+    chosen.Sampling = {};
+    if (!chosen.Frames.empty()) return Converted();
+    return {ConvertStatus::Failed, "none of the frames asked for is in the file" + (note.empty() ? "" : ": " + note), 0, 0,
+            {}, FailureKind::Usage};
 }
 
 // Step 3: what the frames came to, counted from the writer's threads.
@@ -234,7 +268,8 @@ struct FrameRoute {
         const Bitmap& frame = fit ? Fitted : composed;
         if (Options.Sheet) {
             const auto& frames = Plan.Info.Frames;
-            Sheet.Add(index, frame, index < frames.size() ? frames[index].DelayMs : 0);
+            Sheet.Add(FileNameOf(FramePath(Places.Placed, false, Options, Plan.Info, index)), frame,
+                      index < frames.size() ? frames[index].DelayMs : 0);
             if (Progress) Progress(Sheet.Added(), Tally.Total);
         } else {
             Files.Add(index, frame);
@@ -282,32 +317,53 @@ ConvertResult FinishResult(ConvertResult result, const FrameTally& tally, const 
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
                               DescribeBytesFunction describe, unsigned encodeThreads, const ProgressFunction& progress)
 {
-    const OutputPlaces places = PlanPlaces(source, options);
-    if (OutputTaken(places, options)) return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
+    const AnimationInfo unknown;
+    OutputPlaces places = PlanPlaces(source, options, unknown);
+    const bool lateSkip = SkipNeedsDescription(options);
+    if (!lateSkip && OutputTaken(places, options)) {
+        return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
+    }
     SourceFile file = ReadSourceFile(source);
     if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
     CanvasPlan plan;
-    SheetBuilder sheet{options, places.Sheet};
-    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan, sheet);
-        planned.Status != ConvertStatus::Converted) {
+    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan); planned.Status != ConvertStatus::Converted) {
         return planned;
     }
+    OutputOptions chosen = options;
+    std::string samplingNote;
+    if (ConvertResult sampled = ResolveSampling(options, plan.Info, chosen, samplingNote);
+        sampled.Status != ConvertStatus::Converted) {
+        return sampled;
+    }
+    places = PlanPlaces(source, chosen, plan.Info);
+    if (lateSkip && OutputTaken(places, chosen)) {
+        return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
+    }
+    SheetBuilder sheet{chosen, places.Sheet};
+    if (chosen.Sheet) {
+        const AnimationInfo& info = plan.Info;
+        ConvertResult planned = sheet.Plan(ListedCount(chosen.Frames, info.Frames.size()),
+                                           plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
+                                           plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+        if (planned.Status != ConvertStatus::Converted) return planned;
+    }
 
-    const FrameList& list = options.Frames;
+    const FrameList& list = chosen.Frames;
     FrameTally tally;
     FolderMaker folders;
     const FrameCountSink announce = [&](std::uint64_t frames) { tally.Announce(frames, list); };
-    FrameWriterPool writer(options.Sheet ? 0 : encodeThreads,
+    FrameWriterPool writer(chosen.Sheet ? 0 : encodeThreads,
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
-                                   tally.Count(index, SavePng(frame, FrameFilePath(places.Placed, places.MakeFolder, index),
+                                   tally.Count(index, SavePng(frame, FramePath(places.Placed, places.MakeFolder, chosen,
+                                                                                              plan.Info, index),
                                                               encoded, encoder),
                                                progress);
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    FrameRoute route{options, places, plan, tally, folders, frameFiles, sheet, progress, LastListed(list), {}};
+    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, sheet, progress, LastListed(list), {}};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
@@ -315,17 +371,18 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     writer.Finish();
     std::string writeFailure = folders.Error;
     ConvertResult written = Converted();
-    if (options.Sheet && result.Status == ConvertStatus::Converted && sheet.Added() > 0) {
+    if (chosen.Sheet && result.Status == ConvertStatus::Converted && sheet.Added() > 0) {
         written = sheet.Pack(plan.Info);
         if (written.Status != ConvertStatus::Converted) return written;
-        if (folders.Ready(options, places)) {
+        if (folders.Ready(chosen, places)) {
             written = sheet.Write();
             if (written.Status != ConvertStatus::Converted) return written;
             tally.Written = sheet.Added();
         }
         writeFailure = folders.Error;
     }
-    result = FinishResult(std::move(result), tally, places, options, writeFailure, plan.Note);
+    result = FinishResult(std::move(result), tally, places, chosen, writeFailure, plan.Note);
+    AddNote(result.Note, samplingNote);
     if (!written.Destination.empty() && result.Status == ConvertStatus::Converted) {
         result.Destination = written.Destination;
         result.FramesFolder = FolderOf(written.Destination);

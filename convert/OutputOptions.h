@@ -6,7 +6,9 @@
 #include <string>
 
 #include "convert/FrameList.h"
+#include "convert/FrameSampling.h"
 #include "output/Atlas.h"
+#include "output/NameTemplate.h"
 #include "output/SheetPack.h"
 
 namespace framelot {
@@ -19,6 +21,8 @@ struct OutputOptions {
     bool MakeFolder = true;      // frames in a folder named after the source
     std::string OutputFolder;    // frames under this folder; empty: beside the source
     FrameList Frames;            // empty: every frame
+    FrameSampling Sampling;      // frames picked by step or time among Frames
+    NameTemplate Names = DefaultNameTemplate();  // frame file names (--name, --start)
     CanvasChoice Canvas = CanvasChoice::Grown;
     bool Sheet = false;          // one sprite sheet and its atlas instead of frame files
     SheetOptions Packing;        // with Sheet: the grid or the trimmed packing, and its sizes

@@ -115,12 +115,12 @@ ConvertResult SheetBuilder::Plan(std::uint64_t cells, std::int64_t width, std::i
     return Converted();
 }
 
-void SheetBuilder::Add(std::uint64_t index, const Bitmap& frame, double durationMs)
+void SheetBuilder::Add(const std::string& fileName, const Bitmap& frame, double durationMs)
 {
     if (Added() >= Cells) return;
     const SheetOptions& o = Options.Packing;
     AtlasFrame f;
-    f.FileName = FileNameOf(FrameFilePath(Paths.Placed, false, index));
+    f.FileName = fileName;
     f.DurationMs = durationMs;
     if (!o.Trim) {
         const PackedCell& cell = Grid.Cells[Added()];

@@ -61,9 +61,9 @@ struct SheetBuilder {
     // reason (over a limit, or a usage error).
     ConvertResult Plan(std::uint64_t cells, std::int64_t width, std::int64_t height);
 
-    // Puts frame `index` (its display time `durationMs`) on the sheet. Frames
-    // past the chosen count are ignored.
-    void Add(std::uint64_t index, const Bitmap& frame, double durationMs);
+    // Puts a frame on the sheet: `fileName` is the frame file it stands for,
+    // `durationMs` its display time. Frames past the chosen count are ignored.
+    void Add(const std::string& fileName, const Bitmap& frame, double durationMs);
     std::uint64_t Added() const { return Entries.Frames.size(); }
 
     // Packs what was held (with trimming) and names the sheets: Converted, or

@@ -16,7 +16,7 @@
 #include "convert/FileInfo.h"
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
-#include "convert/SheetArguments.h"
+#include "convert/OutputArguments.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/JsonText.h"
@@ -49,58 +49,51 @@ const char* StatusWord(const ConvertResult& r)
     return "failed";
 }
 
-// The sheet options in `text` (words separated by spaces) into `options`;
-// empty, or why they are refused, in the command line's words.
-std::string ReadSheetArguments(const std::string& text, OutputOptions& options)
+// The output options in `text` (one argument a line) into `options`; empty,
+// or why they are refused, in the command line's words.
+std::string ReadArguments(const std::string& text, OutputOptions& options)
 {
     std::vector<std::string> words;
     std::istringstream in(text);
-    for (std::string word; in >> word;) words.push_back(word);
+    for (std::string word; std::getline(in, word);) {
+        if (!word.empty()) words.push_back(word);
+    }
     std::string error, first;
     for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
-        if (first.empty()) first = words[i];
-        if (SheetOptionIsFlag(words[i])) {
-            ReadSheetFlag(words[i], options);
-        } else if (!SheetOptionTakesValue(words[i])) {
+        if (first.empty() && IsSheetOption(words[i])) first = words[i];
+        if (OutputOptionIsFlag(words[i])) {
+            ReadOutputFlag(words[i], options);
+        } else if (!OutputOptionTakesValue(words[i])) {
             error = "unknown option " + words[i];
         } else if (i + 1 >= words.size()) {
             error = words[i] + " needs a value";
         } else {
-            ReadSheetValue(words[i], words[i + 1], options, error);
+            ReadOutputValue(words[i], words[i + 1], options, error);
             ++i;
         }
     }
-    return error.empty() ? SheetOptionsConflict(options, first) : error;
+    return error.empty() ? OutputOptionsConflict(options, first) : error;
 }
 
 }  // namespace
 
 extern "C" {
 
-// Converts the file at `path` into `outputFolder` with the options of the
-// command line (`frames` as --frames takes it, empty for all; `sheetArguments`
-// the sheet options as the command line takes them, separated by spaces:
-// "--trim --padding 2 --atlas hash"). Returns {"line": the file's line by its names,
-// "status": converted | damaged | skipped | not_animation | failed | usage,
-// "written": frames written} or {"error": why the options are wrong}.
-EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* outputFolder, int makeFolder,
-                                                 const char* frames, int declaredCanvas, int sheet,
-                                                 const char* sheetArguments)
+// Converts the file at `path` into `outputFolder` with the command line's
+// output options: `arguments` as the command line takes them, one a line
+// ("--frames\n0-9\n--canvas\ndeclared\n--trim"), and the sheet switch. Returns {"line": the file's line by its names, "status":
+// converted | damaged | skipped | not_animation | failed | usage, "written":
+// frames written} or {"error": why the options are wrong}.
+EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* outputFolder, int makeFolder, int sheet,
+                                                 const char* arguments)
 {
     static std::string text;
     OutputOptions options;
     options.MakeFolder = makeFolder != 0;
     options.OutputFolder = outputFolder;
-    options.Canvas = declaredCanvas != 0 ? CanvasChoice::Declared : CanvasChoice::Grown;
     options.Sheet = sheet != 0;
-    if (std::string error = ReadSheetArguments(sheetArguments, options); !error.empty()) {
+    if (std::string error = ReadArguments(arguments, options); !error.empty()) {
         return Kept(text, "{\"error\": " + JsonString(error) + "}");
-    }
-    if (frames[0] != '\0') {
-        std::string error;
-        auto list = ParseFrameList(frames, error);
-        if (!list) return Kept(text, "{\"error\": " + JsonString(error) + "}");
-        options.Frames = std::move(*list);
     }
     ConvertResult result = ConvertDroppedFile(path, options, 0, [](std::uint64_t done, std::uint64_t total) {
         TellProgress(static_cast<double>(done), static_cast<double>(total));

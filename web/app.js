@@ -32,6 +32,10 @@ const page = {
   extrude: document.getElementById("extrude"),
   maxSize: document.getElementById("max-size"),
   atlas: document.getElementById("atlas"),
+  pick: document.getElementById("pick"),
+  pickValue: document.getElementById("pick-value"),
+  name: document.getElementById("name"),
+  start: document.getElementById("start"),
 };
 
 const state = {
@@ -59,6 +63,10 @@ function readOptions() {
   page.extrude.value = saved.extrude || "";
   page.maxSize.value = saved.maxSize || "";
   page.atlas.value = saved.atlas || "array";
+  page.pick.value = saved.pick || "";
+  page.pickValue.value = saved.pickValue || "";
+  page.name.value = saved.name || "";
+  page.start.value = saved.start || "";
 }
 
 function currentOptions() {
@@ -73,20 +81,30 @@ function currentOptions() {
     extrude: parseInt(page.extrude.value, 10) || 0,
     maxSize: page.maxSize.value.trim(),
     atlas: page.atlas.value,
+    pick: page.pick.value,
+    pickValue: page.pickValue.value.trim(),
+    name: page.name.value,
+    start: page.start.value.trim(),
   };
 }
 
-// The sheet options as the command line takes them; the module reads and
-// checks them with the command line's own reader.
-function sheetArguments(o) {
+// The options as the command line takes them, one argument a line; the
+// module reads and checks them with the command line's own reader.
+function commandArguments(o) {
   const words = [];
+  if (o.frames) words.push("--frames", o.frames);
+  if (o.declaredCanvas) words.push("--canvas", "declared");
+  if (o.pick && o.pickValue) words.push("--" + o.pick, o.pickValue);
+  if (o.name) words.push("--name", o.name);
+  if (o.start) words.push("--start", o.start);
+  if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
   if (o.trim) words.push("--trim");
   if (o.padding > 0) words.push("--padding", String(o.padding));
   if (o.extrude > 0) words.push("--extrude", String(o.extrude));
   if (o.maxSize) words.push("--max-size", o.maxSize.replace(/\s+/g, ""));
   if (o.atlas && o.atlas !== "array") words.push("--atlas", o.atlas);
-  return o.sheet ? words.join(" ") : "";
+  return words.join("\n");
 }
 
 function keepOptions() {
@@ -138,10 +156,12 @@ function showStep() {
 }
 
 function thumbnail(output, info) {
+  // Frames only, not sheets; a frame named by the default template shows its
+  // number and time, one named otherwise its file name.
+  if (!output.path.endsWith(".png") || /_sheet(-\d+)?\.png$/.test(output.path)) return;
   const match = /_(\d+)\.png$/.exec(output.path);
-  if (!match) return;
-  const index = parseInt(match[1], 10);
-  const frame = info && info.frames ? info.frames[index] : null;
+  const index = match ? parseInt(match[1], 10) : -1;
+  const frame = match && info && info.frames ? info.frames[index] : null;
   const figure = document.createElement("figure");
   const image = document.createElement("img");
   image.src = URL.createObjectURL(output.blob);
@@ -149,7 +169,7 @@ function thumbnail(output, info) {
   image.title = "Save " + output.path.split("/").pop();
   image.addEventListener("click", () => downloadBlob(output.blob, output.path.split("/").pop()));
   const caption = document.createElement("figcaption");
-  caption.textContent = index + (frame ? " \u00b7 " + frame.delay_ms + " ms" : "");
+  caption.textContent = match ? index + (frame ? " \u00b7 " + frame.delay_ms + " ms" : "") : output.path.split("/").pop();
   figure.append(image, caption);
   page.frames.append(figure);
 }
@@ -282,7 +302,7 @@ function submit(files, emptyFolders) {
     showStep();
   }
   ++state.pendingDrops;
-  state.worker.postMessage({ kind: "drop", files, emptyFolders, options: { ...currentOptions(), sheetArguments: sheetArguments(currentOptions()) } });
+  state.worker.postMessage({ kind: "drop", files, emptyFolders, options: { ...currentOptions(), arguments: commandArguments(currentOptions()) } });
 }
 
 page.dropArea.addEventListener("dragover", (event) => {
@@ -307,7 +327,7 @@ page.cancel.addEventListener("click", () => {
   if (state.busy) state.worker.postMessage({ kind: "cancel" });
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
-  page.extrude, page.maxSize, page.atlas]) {
+  page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start]) {
   control.addEventListener("change", keepOptions);
 }
 

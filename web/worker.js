@@ -87,9 +87,8 @@ async function convertDrop(drop) {
     const source = folder + "/" + name;
     module.FS.writeFile(source, new Uint8Array(await file.arrayBuffer()));
     const result = JSON.parse(call("FramelotConvert",
-      ["string", "string", "number", "string", "number", "number", "string"],
-      [source, OutputRoot, o.makeFolder ? 1 : 0, o.frames || "", o.declaredCanvas ? 1 : 0, o.sheet ? 1 : 0,
-        o.sheetArguments || ""]));
+      ["string", "string", "number", "number", "string"],
+      [source, OutputRoot, o.makeFolder ? 1 : 0, o.sheet ? 1 : 0, o.arguments || ""]));
     if (result.error) {
       postMessage({ kind: "failed", reason: result.error });
       return false;

@@ -264,6 +264,22 @@ async function exercise(url, label, canSaveToFolder) {
       `${label}: the page's sheet is the command line's: ${[...sheetZip.keys()].join(" ")}`);
     await page.click("#sheet");
     await page.click("#trim");
+
+    // Frames picked by time and named by a template, as the command line does.
+    const pickReference = join(work, "pick-reference");
+    cliRun(["-o", pickReference, "--at", "0,0.5", "--name", "{name} {index:02}", "--start", "1", join(inputs, names[0])]);
+    await page.select("#pick", "at");
+    await page.type("#pick-value", "0,0.5");
+    await page.type("#name", "{name} {index:02}");
+    await page.type("#start", "1");
+    await drop(session, page, [join(inputs, names[0])]);
+    await waitIdle(page);
+    const pickZip = await downloadZip(page, downloads);
+    const pickTree = tree(pickReference);
+    check(pickTree.size > 0 && pickZip.size === pickTree.size && [...pickTree].every(([n, b]) => pickZip.get(n)?.equals(b)),
+      `${label}: the page picks and names frames as the command line does: ${[...pickZip.keys()].join(" ")} against ${[...pickTree.keys()].join(" ")}`);
+    await page.select("#pick", "");
+    for (const field of ["#pick-value", "#name", "#start"]) await page.$eval(field, (e) => { e.value = ""; e.dispatchEvent(new Event("change")); });
   }
 
   // Nothing but the page's own files was ever asked for, and nothing after

@@ -1,4 +1,4 @@
-#include "convert/SheetArguments.h"
+#include "convert/OutputArguments.h"
 
 #include <cstdlib>
 
@@ -8,6 +8,8 @@ namespace {
 constexpr long MaxSheetCount = 100'000;    // columns or rows: no more than the frames a file may have
 constexpr long MaxSpacing = 1024;          // padding, margin, extrusion
 constexpr long MaxSheetSide = 1'000'000;   // a side of --max-size
+constexpr long MaxStep = 100'000;          // --every, --count: no more than the frames a file may have
+constexpr long long MaxStart = 1'000'000'000;  // the first frame's number
 
 // A whole number from `min` to `max`, the text holding nothing else.
 bool ReadNumber(const std::string& text, long min, long max, long& n)
@@ -24,31 +26,64 @@ std::string Range(const std::string& option, long min, long max)
 
 }  // namespace
 
-bool SheetOptionTakesValue(const std::string& option)
+bool IsSheetOption(const std::string& option)
 {
-    for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas"}) {
+    for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
+                             "--strip", "--pot", "--trim"}) {
         if (option == name) return true;
     }
     return false;
 }
 
-bool SheetOptionIsFlag(const std::string& option)
+bool OutputOptionTakesValue(const std::string& option)
+{
+    for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
+                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count"}) {
+        if (option == name) return true;
+    }
+    return false;
+}
+
+bool OutputOptionIsFlag(const std::string& option)
 {
     return option == "--strip" || option == "--pot" || option == "--trim";
 }
 
-void ReadSheetFlag(const std::string& option, OutputOptions& options)
+void ReadOutputFlag(const std::string& option, OutputOptions& options)
 {
     if (option == "--strip") options.Packing.Rows = 1;
     if (option == "--pot") options.Packing.PowerOfTwo = true;
     if (option == "--trim") options.Packing.Trim = true;
 }
 
-bool ReadSheetValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
+bool ReadOutputValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
 {
     SheetOptions& o = options.Packing;
     long n = 0;
-    if (option == "--columns" || option == "--rows") {
+    if (option == "--frames") {
+        if (auto list = ParseFrameList(value, error)) options.Frames = std::move(*list);
+    } else if (option == "--canvas") {
+        if (value == "grown") options.Canvas = CanvasChoice::Grown;
+        else if (value == "declared") options.Canvas = CanvasChoice::Declared;
+        else error = "--canvas takes grown or declared (not \"" + value + "\")";
+    } else if (option == "--name") {
+        const std::uint64_t start = options.Names.Start;
+        if (auto names = ParseNameTemplate(value, error)) options.Names = std::move(*names);
+        options.Names.Start = start;
+    } else if (option == "--start") {
+        char* end = nullptr;
+        const long long start = std::strtoll(value.c_str(), &end, 10);
+        if (value.empty() || value[0] < '0' || value[0] > '9' || *end != '\0' || start > MaxStart) {
+            error = "--start takes a number from 0 to " + std::to_string(MaxStart);
+        } else {
+            options.Names.Start = static_cast<std::uint64_t>(start);
+        }
+    } else if (option == "--every" || option == "--count") {
+        if (!ReadNumber(value, 1, MaxStep, n)) error = Range(option, 1, MaxStep);
+        else (option == "--every" ? options.Sampling.Every : options.Sampling.Count) = static_cast<std::uint64_t>(n);
+    } else if (option == "--at") {
+        if (auto times = ParseTimes(value, error)) options.Sampling.AtMs = std::move(*times);
+    } else if (option == "--columns" || option == "--rows") {
         if (!ReadNumber(value, 1, MaxSheetCount, n)) error = Range(option, 1, MaxSheetCount);
         else (option == "--columns" ? o.Columns : o.Rows) = static_cast<std::uint64_t>(n);
     } else if (option == "--padding" || option == "--margin" || option == "--extrude") {
@@ -73,9 +108,11 @@ bool ReadSheetValue(const std::string& option, const std::string& value, OutputO
     return error.empty();
 }
 
-std::string SheetOptionsConflict(const OutputOptions& options, const std::string& firstSheetOption)
+std::string OutputOptionsConflict(const OutputOptions& options, const std::string& firstSheetOption)
 {
     const SheetOptions& o = options.Packing;
+    const FrameSampling& s = options.Sampling;
+    if ((s.Every > 0) + !s.AtMs.empty() + (s.Count > 0) > 1) return "--every, --at and --count each pick the frames: give one";
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
     if (o.Columns > 0 && o.Rows > 0) return "--columns and --rows (or --strip) each set the grid: give one";
     if (o.Trim && (o.Columns > 0 || o.Rows > 0)) {

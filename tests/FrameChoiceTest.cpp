@@ -1,0 +1,154 @@
+// Frames picked by step and by time, and named by a template, through the
+// whole conversion: the files written are the frames a viewer shows at those
+// times, each equal to the same frame of a full conversion, under the names
+// the template gives; the skip rule looks at those names.
+#include <gtest/gtest.h>
+
+#include "convert/Dispatch.h"
+#include "output/NameTemplate.h"
+#include "output/PathText.h"
+#include "testing/FixtureBuilders.h"
+#include "testing/TestSupport.h"
+
+namespace framelot {
+namespace {
+
+using namespace test;
+
+// Six frames of uneven delays, two of them of none: 100, 0, 300, 200, 0 and
+// 400 ms, each a different pixel so that every frame differs.
+Bytes UnevenGif(std::vector<int> delays)
+{
+    std::vector<GifFrameSpec> frames;
+    for (std::size_t i = 0; i < delays.size(); ++i) {
+        frames.push_back(SolidGifFrame(static_cast<int>(i), 0, 1, 1, static_cast<std::uint8_t>(1 + i % 3)));
+        frames.back().Delay = delays[i];
+    }
+    return BuildGif({.ScreenWidth = 8, .ScreenHeight = 2, .Palette = FourColours(), .Frames = frames});
+}
+
+std::vector<std::string> Numbered(std::initializer_list<int> frames, const std::string& stem)
+{
+    std::vector<std::string> names;
+    for (int f : frames) names.push_back(stem + "_000" + std::to_string(f) + ".png");
+    return names;
+}
+
+TEST(FrameChoiceTest, SamplingPicksTheFramesShownAtThoseTimesWithTheFullConversionsPixels)
+{
+    TempDir dir;
+    WriteFile(dir / "u.gif", UnevenGif({10, 0, 30, 20, 0, 40}));
+    WriteFile(dir / "z.gif", UnevenGif({0, 0, 0}));
+    OutputOptions full;
+    full.OutputFolder = dir / "full";
+    ASSERT_EQ(ConvertDroppedFile(dir / "u.gif", full, 0).Status, ConvertStatus::Converted);
+    ASSERT_EQ(ConvertDroppedFile(dir / "z.gif", full, 0).Status, ConvertStatus::Converted);
+
+    std::string error;
+    const auto at = [&](const char* text) { return ParseTimes(text, error).value_or(std::vector<double>{-1}); };
+    const struct Case {
+        const char* Source;
+        const char* What;
+        FrameSampling Sampling;
+        const char* Frames;
+        std::vector<std::string> Written;  // empty: the conversion fails as a usage error
+        const char* Note;
+    } cases[] = {
+        {"u", "times at, inside and between frames; zero delays never shown", {.AtMs = at("0,0.099,100ms,0.4,600ms,999ms")},
+         "", Numbered({0, 2, 3, 5}, "u"), "2 times show a frame already picked"},
+        {"u", "a time past the end", {.AtMs = at("1s,0")}, "", Numbered({0}, "u"), "1 time is past the end (the file shows for 1000 ms)"},
+        {"u", "four spread over 1 s", {.Count = 4}, "", Numbered({0, 2, 3, 5}, "u"), ""},
+        {"u", "more than there are", {.Count = 10}, "", Numbered({0, 2, 3, 5}, "u"), "6 times show a frame already picked"},
+        {"u", "every second frame", {.Every = 2}, "", Numbered({0, 2, 4}, "u"), ""},
+        {"u", "every second of --frames 1-5", {.Every = 2}, "1-5", Numbered({1, 3, 5}, "u"), ""},
+        {"u", "times among --frames", {.AtMs = at("0,0.5")}, "2-", Numbered({3}, "u"), "1 time falls on frames --frames leaves out"},
+        {"z", "no delays: time 0 is the first frame", {.AtMs = at("0")}, "", Numbered({0}, "z"), ""},
+        {"z", "no delays: any later time is past the end", {.AtMs = at("0.5")}, "", {}, "past the end"},
+    };
+    ASSERT_TRUE(error.empty()) << error;
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        OutputOptions o;
+        o.MakeFolder = false;
+        o.OutputFolder = dir / ("out" + std::to_string(k++));
+        o.Sampling = c.Sampling;
+        if (*c.Frames) o.Frames = ParseFrameList(c.Frames, error).value();
+        const ConvertResult r = ConvertDroppedFile(dir / (std::string(c.Source) + ".gif"), o, 0);
+        EXPECT_NE((r.Note + r.Reason).find(c.Note), std::string::npos) << r.Note << r.Reason;
+        if (c.Written.empty()) {
+            EXPECT_EQ(r.Status, ConvertStatus::Failed);
+            EXPECT_EQ(r.Failure, FailureKind::Usage);
+            EXPECT_NE(r.Reason.find(c.Note), std::string::npos) << r.Reason;
+            continue;
+        }
+        ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        EXPECT_EQ(r.Destination, o.OutputFolder + "/" + c.Written.front());
+        ASSERT_EQ(ListFiles(o.OutputFolder), c.Written);
+        for (const std::string& name : c.Written) {
+            EXPECT_EQ(ReadFile(o.OutputFolder + "/" + name),
+                      ReadFile(dir / ("full/" + std::string(c.Source) + "/" + name))) << name;
+        }
+        // The same choice again is skipped: its first frame is there.
+        EXPECT_EQ(ConvertDroppedFile(dir / (std::string(c.Source) + ".gif"), o, 0).Status, ConvertStatus::Skipped);
+    }
+}
+
+TEST(FrameChoiceTest, TemplatesNameEveryFrameApartAndTheSkipRuleReadsTheirNames)
+{
+    std::string error;
+    const struct { const char* Text; const char* Reason; } bad[] = {
+        {"{name}", "has no {index}"},
+        {"{name}_{delay}", "has no {index}"},
+        {"{index", "is not closed"},
+        {"index}", "with no \"{\" before it"},
+        {"{frame}", "{frame} is not a field"},
+        {"{index:x4}", "{index:W} takes a width"},
+        {"{index:}", "{index:W} takes a width"},
+        {"sub/{index}", "cannot hold \"/\""},
+        {"..{index}", "holds \"..\""},
+    };
+    for (const auto& b : bad) {
+        EXPECT_FALSE(ParseNameTemplate(b.Text, error).has_value()) << b.Text;
+        EXPECT_NE(error.find(b.Reason), std::string::npos) << b.Text << ": " << error;
+    }
+    for (const char* windowsOnly : {"a:{index}", "a?{index}", "a\\{index}", "a*{index}"}) {
+        EXPECT_FALSE(ParseNameTemplate(windowsOnly, error, NamingRules::Windows).has_value()) << windowsOnly;
+        EXPECT_TRUE(ParseNameTemplate(windowsOnly, error, NamingRules::Posix).has_value()) << windowsOnly;
+    }
+    const std::optional<NameTemplate> plain = ParseNameTemplate("{name}_{index:04}", error);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_TRUE(IsDefaultNaming(*plain));
+
+    TempDir dir;
+    WriteFile(dir / "u.gif", UnevenGif({10, 0, 30}));
+    const struct { const char* Text; std::uint64_t Start; std::vector<std::string> Written; } good[] = {
+        {"{name}-{index:03}-{delay}ms", 0, {"u-000-100ms.png", "u-001-0ms.png", "u-002-300ms.png"}},
+        {"{index} of {total} {{{name}}}", 1, {"1 of 3 {u}.png", "2 of 3 {u}.png", "3 of 3 {u}.png"}},
+        {"f{index:1}", 9, {"f10.png", "f11.png", "f9.png"}},
+    };
+    int k = 0;
+    for (const auto& g : good) {
+        SCOPED_TRACE(g.Text);
+        OutputOptions o;
+        o.MakeFolder = k % 2 == 0;
+        o.OutputFolder = dir / ("named" + std::to_string(k++));
+        o.Names = ParseNameTemplate(g.Text, error).value();
+        o.Names.Start = g.Start;
+        const ConvertResult r = ConvertDroppedFile(dir / "u.gif", o, 0);
+        ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        const std::string folder = o.MakeFolder ? o.OutputFolder + "/u" : o.OutputFolder;
+        EXPECT_EQ(ListFiles(folder), g.Written);
+        EXPECT_EQ(ConvertDroppedFile(dir / "u.gif", o, 0).Status, ConvertStatus::Skipped);
+        if (!o.MakeFolder) {
+            // Without the folder, only the templated first frame stands for the
+            // output: with it gone, the file converts again (and writes only
+            // what is missing).
+            fs::remove(PathFromUtf8(folder + "/" + r.Destination.substr(r.Destination.rfind('/') + 1)));
+            EXPECT_EQ(ConvertDroppedFile(dir / "u.gif", o, 0).Status, ConvertStatus::Converted);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace framelot
