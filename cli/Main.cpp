@@ -34,7 +34,7 @@ using framelot::ConvertStatus;
 constexpr const char* Usage =
     "Usage: framelot-cli [--folder | --no-folder] [-o DIR] [--frames LIST]\n"
     "                    [--every N | --at TIMES | --count N] [--name TEMPLATE]\n"
-    "                    [--start N]\n"
+    "                    [--start N] [--merge-held] [--timings ffconcat|json|csv]\n"
     "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
@@ -65,6 +65,13 @@ constexpr const char* Usage =
     "                its time in ms, {total} the file's frame count; default\n"
     "                {name}_{index:04}: --name \"{name}-{index:03}-{delay}ms\"\n"
     "  --start N     the first frame's number in the names (default 0)\n"
+    "  --merge-held  consecutive frames of equal pixels written once, shown for\n"
+    "                the sum of their times (numbered in order; the atlas and\n"
+    "                --timings give the sums)\n"
+    "  --timings FORMAT\n"
+    "                beside the frames, their times for the next tool: ffconcat\n"
+    "                (name.ffconcat, for ffmpeg -f concat -i name.ffconcat),\n"
+    "                json (name_timings.json) or csv (name_timings.csv)\n"
     "  --canvas declared\n"
     "                every frame at the size the file declares, anything outside\n"
     "                clipped; --canvas grown (default) lets the canvas grow to hold\n"
@@ -242,9 +249,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
     const framelot::OutputOptions defaults;
     if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||
                          options.Output.Canvas != defaults.Canvas || options.Output.Sheet ||
-                         framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names))) {
-        return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --canvas and "
-                          "--sheet go with converting", exitStatus);
+                         framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names) ||
+                         options.Output.MergeHeld || options.Output.Timings != framelot::TimingsFormat::None)) {
+        return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --merge-held, "
+                          "--timings, --canvas and --sheet go with converting", exitStatus);
     }
     if (options.Files.empty()) {
         std::fputs(UsageText().c_str(), stderr);

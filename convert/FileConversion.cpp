@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "convert/Describe.h"
+#include "convert/FrameBook.h"
 #include "convert/SheetBuilder.h"
 #include "convert/SourceFile.h"
 #include "imaging/Limits.h"
@@ -73,14 +74,22 @@ struct OutputPlaces {
     std::string FramesFolder; // the folder the files are written in
 };
 
-// The path frame `index` is written at: its name from the template, with
-// the frame's time and the file's frame count from `info` where it needs them.
+// The path of the frame numbered `number`, shown for `delayMs`, of a file of
+// `total` frames: its name from the template.
+std::string NumberedFramePath(const std::string& placed, bool makeFolder, const OutputOptions& options,
+                              std::uint64_t number, double delayMs, std::uint64_t total)
+{
+    if (IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, number);
+    return NamedFramePath(placed, makeFolder, options.Names, number, delayMs, total);
+}
+
+// The path frame `index` is written at, with the frame's time and the file's
+// frame count from `info` where the template needs them.
 std::string FramePath(const std::string& placed, bool makeFolder, const OutputOptions& options,
                       const AnimationInfo& info, std::uint64_t index)
 {
-    if (IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, index);
     const double delay = index < info.Frames.size() ? info.Frames[index].DelayMs : 0;
-    return NamedFramePath(placed, makeFolder, options.Names, index, delay, info.Frames.size());
+    return NumberedFramePath(placed, makeFolder, options, index, delay, info.Frames.size());
 }
 
 OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options, const AnimationInfo& info)
@@ -125,7 +134,9 @@ ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOption
                          DescribeBytesFunction describe, CanvasPlan& plan)
 {
     const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
-    if (wantDeclared || options.Sheet || SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names)) {
+    // The description gives the canvas, the sheet's size and every frame's time.
+    if (wantDeclared || options.Sheet || SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names) ||
+        options.MergeHeld || options.Timings != TimingsFormat::None) {
         if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
         ConvertResult described = describe(bytes, plan.Info);
         if (described.Status != ConvertStatus::Converted) return described;
@@ -242,7 +253,9 @@ struct FrameFiles {
 };
 
 // Steps 3 and 4 meet here: each composed frame goes to the frame files or the
-// sheet, fitted to the declared canvas when that is asked for.
+// sheet, fitted to the declared canvas when that is asked for; with
+// --merge-held, a run of equal frames goes once, numbered in order, for the
+// sum of their times.
 struct FrameRoute {
     const OutputOptions& Options;
     const OutputPlaces& Places;
@@ -250,10 +263,13 @@ struct FrameRoute {
     FrameTally& Tally;
     FolderMaker& Folders;
     FrameFiles& Files;
+    FrameBook& Book;
     SheetBuilder& Sheet;
     const ProgressFunction& Progress;
     std::uint64_t LastListed;
     Bitmap Fitted;
+    HeldRun Run;
+    std::uint64_t Taken = 0, Delivered = 0;
 
     // The sink's answer: whether the converter goes on.
     bool Take(std::uint64_t index, const Bitmap& composed)
@@ -266,17 +282,59 @@ struct FrameRoute {
         const bool fit = Plan.Declared && (composed.Width != Plan.Width || composed.Height != Plan.Height);
         if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
         const Bitmap& frame = fit ? Fitted : composed;
-        if (Options.Sheet) {
-            const auto& frames = Plan.Info.Frames;
-            Sheet.Add(FileNameOf(FramePath(Places.Placed, false, Options, Plan.Info, index)), frame,
-                      index < frames.size() ? frames[index].DelayMs : 0);
-            if (Progress) Progress(Sheet.Added(), Tally.Total);
+        const auto& frames = Plan.Info.Frames;
+        const double delay = index < frames.size() ? frames[index].DelayMs : 0;
+        ++Taken;
+        if (!Options.MergeHeld) {
+            Deliver(index, index, frame, delay);
+        } else if (Run.Continues(frame)) {
+            Run.DelayMs += delay;
+            ++Run.Frames;
         } else {
-            Files.Add(index, frame);
+            FlushRun();
+            Run.Start(index, frame, delay);
         }
         return index < LastListed;  // stop after the last chosen frame
     }
+
+    // The run held, as one frame.
+    void FlushRun()
+    {
+        if (!Run.Holding) return;
+        Deliver(Delivered, Run.FirstIndex, Run.Frame, Run.DelayMs);
+        Run.Holding = false;
+    }
+
+    void Deliver(std::uint64_t number, std::uint64_t index, const Bitmap& frame, double delayMs)
+    {
+        ++Delivered;
+        const std::string path = NumberedFramePath(Places.Placed, Places.MakeFolder, Options, number, delayMs,
+                                                   Plan.Info.Frames.size());
+        if (Options.Sheet) {
+            Sheet.Add(FileNameOf(path), frame, delayMs);
+            if (Progress) Progress(Sheet.Added(), Tally.Total);
+        } else {
+            Book.Enter(number, path, FileNameOf(path), index, delayMs);
+            Files.Add(number, frame);
+        }
+    }
 };
+
+// Step 4b: the timings file beside the frames. Empty, or why it could not be
+// written; `note` says when one was there already (it is kept).
+std::string WriteTimings(const OutputOptions& options, const OutputPlaces& places, const FrameBook& book,
+                         const AnimationInfo& info, std::string& note)
+{
+    if (options.Timings == TimingsFormat::None || book.Frames.empty()) return {};
+    const std::string base = OutputBasePath(places.Placed);
+    const std::string path = (places.MakeFolder ? base + "/" + FileNameOf(base) : base) + TimingsSuffix(options.Timings);
+    const std::string text = TimingsText(options.Timings, book.Frames, info.Loops);
+    const SaveOutcome saved =
+        WriteNewFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    if (saved.Status == SaveStatus::AlreadyExists) AddNote(note, FileNameOf(path) + " is there already and is kept");
+    if (saved.Status == SaveStatus::Failed) return "cannot write " + FileNameOf(path) + ": " + saved.Reason;
+    return {};
+}
 
 // Step 5: the converter's result with what the writing came to.
 ConvertResult FinishResult(ConvertResult result, const FrameTally& tally, const OutputPlaces& places,
@@ -351,25 +409,28 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     const FrameList& list = chosen.Frames;
     FrameTally tally;
     FolderMaker folders;
+    FrameBook book;
     const FrameCountSink announce = [&](std::uint64_t frames) { tally.Announce(frames, list); };
     FrameWriterPool writer(chosen.Sheet ? 0 : encodeThreads,
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
-                                   tally.Count(index, SavePng(frame, FramePath(places.Placed, places.MakeFolder, chosen,
-                                                                                              plan.Info, index),
-                                                              encoded, encoder),
-                                               progress);
+                                   tally.Count(index, SavePng(frame, book.PathOf(index), encoded, encoder), progress);
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, sheet, progress, LastListed(list), {}};
+    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, progress, LastListed(list), {}, {}};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
+    route.FlushRun();
     frameFiles.HandOn();
     writer.Finish();
     std::string writeFailure = folders.Error;
+    std::string timingsNote;
+    if (!chosen.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && tally.Failed == 0) {
+        writeFailure = WriteTimings(chosen, places, book, plan.Info, timingsNote);
+    }
     ConvertResult written = Converted();
     if (chosen.Sheet && result.Status == ConvertStatus::Converted && sheet.Added() > 0) {
         written = sheet.Pack(plan.Info);
@@ -383,6 +444,12 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     }
     result = FinishResult(std::move(result), tally, places, chosen, writeFailure, plan.Note);
     AddNote(result.Note, samplingNote);
+    if (route.Taken > route.Delivered) {
+        AddNote(result.Note, std::to_string(route.Taken - route.Delivered) + " held " +
+                                 (route.Taken - route.Delivered == 1 ? "frame" : "frames") + " merged (" +
+                                 FrameCountText(route.Delivered) + " for " + std::to_string(route.Taken) + ")");
+    }
+    AddNote(result.Note, timingsNote);
     if (!written.Destination.empty() && result.Status == ConvertStatus::Converted) {
         result.Destination = written.Destination;
         result.FramesFolder = FolderOf(written.Destination);

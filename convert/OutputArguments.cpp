@@ -38,7 +38,7 @@ bool IsSheetOption(const std::string& option)
 bool OutputOptionTakesValue(const std::string& option)
 {
     for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
-                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count"}) {
+                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings"}) {
         if (option == name) return true;
     }
     return false;
@@ -46,7 +46,7 @@ bool OutputOptionTakesValue(const std::string& option)
 
 bool OutputOptionIsFlag(const std::string& option)
 {
-    return option == "--strip" || option == "--pot" || option == "--trim";
+    return option == "--strip" || option == "--pot" || option == "--trim" || option == "--merge-held";
 }
 
 void ReadOutputFlag(const std::string& option, OutputOptions& options)
@@ -54,6 +54,7 @@ void ReadOutputFlag(const std::string& option, OutputOptions& options)
     if (option == "--strip") options.Packing.Rows = 1;
     if (option == "--pot") options.Packing.PowerOfTwo = true;
     if (option == "--trim") options.Packing.Trim = true;
+    if (option == "--merge-held") options.MergeHeld = true;
 }
 
 bool ReadOutputValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
@@ -81,6 +82,9 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
     } else if (option == "--every" || option == "--count") {
         if (!ReadNumber(value, 1, MaxStep, n)) error = Range(option, 1, MaxStep);
         else (option == "--every" ? options.Sampling.Every : options.Sampling.Count) = static_cast<std::uint64_t>(n);
+    } else if (option == "--timings") {
+        if (auto format = TimingsFormatNamed(value)) options.Timings = *format;
+        else error = "--timings takes ffconcat, json or csv (not \"" + value + "\")";
     } else if (option == "--at") {
         if (auto times = ParseTimes(value, error)) options.Sampling.AtMs = std::move(*times);
     } else if (option == "--columns" || option == "--rows") {
@@ -114,6 +118,9 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
     const FrameSampling& s = options.Sampling;
     if ((s.Every > 0) + !s.AtMs.empty() + (s.Count > 0) > 1) return "--every, --at and --count each pick the frames: give one";
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
+    if (options.Sheet && options.Timings != TimingsFormat::None) {
+        return "--timings goes with frame files: a sheet's atlas has the times";
+    }
     if (o.Columns > 0 && o.Rows > 0) return "--columns and --rows (or --strip) each set the grid: give one";
     if (o.Trim && (o.Columns > 0 || o.Rows > 0)) {
         return "--trim packs the frames in rows of their own sizes: --columns, --rows and --strip set a grid";

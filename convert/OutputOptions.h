@@ -9,6 +9,7 @@
 #include "convert/FrameSampling.h"
 #include "output/Atlas.h"
 #include "output/NameTemplate.h"
+#include "output/TimingsText.h"
 #include "output/SheetPack.h"
 
 namespace framelot {
@@ -23,6 +24,8 @@ struct OutputOptions {
     FrameList Frames;            // empty: every frame
     FrameSampling Sampling;      // frames picked by step or time among Frames
     NameTemplate Names = DefaultNameTemplate();  // frame file names (--name, --start)
+    bool MergeHeld = false;      // consecutive equal frames written once, for the sum of their times
+    TimingsFormat Timings = TimingsFormat::None;  // a file of the frames' times beside them
     CanvasChoice Canvas = CanvasChoice::Grown;
     bool Sheet = false;          // one sprite sheet and its atlas instead of frame files
     SheetOptions Packing;        // with Sheet: the grid or the trimmed packing, and its sizes

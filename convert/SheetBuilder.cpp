@@ -122,6 +122,21 @@ void SheetBuilder::Add(const std::string& fileName, const Bitmap& frame, double 
     AtlasFrame f;
     f.FileName = fileName;
     f.DurationMs = durationMs;
+    if (!o.Trim && Options.MergeHeld) {
+        // How many frames the runs come to is known at the end: the grid is
+        // laid out then, from the frames held.
+        const int width = static_cast<int>(std::min<std::int64_t>(frame.Width, CellWidth));
+        const int height = static_cast<int>(std::min<std::int64_t>(frame.Height, CellHeight));
+        Bitmap whole = MakeBitmap(width, height);
+        PaintCell(whole, 0, 0, frame, Rect{0, 0, width, height}, 0);
+        Stored.push_back(std::move(whole));
+        CellOf.push_back(Stored.size() - 1);
+        f.Source = Rect{0, 0, width, height};
+        f.SourceWidth = width;
+        f.SourceHeight = height;
+        Entries.Frames.push_back(std::move(f));
+        return;
+    }
     if (!o.Trim) {
         const PackedCell& cell = Grid.Cells[Added()];
         while (Pages.size() <= cell.Page) {
@@ -175,6 +190,20 @@ ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
     Entries.Trim = o.Trim;
     Entries.Version = FRAMELOT_VERSION;
     SheetPacking& trimmed = Packed;
+    if (!o.Trim && Options.MergeHeld) {
+        Grid = PackGrid(Added(), static_cast<std::uint64_t>(CellWidth), static_cast<std::uint64_t>(CellHeight), o);
+        if (!Grid.Error.empty()) return UsageFailure(Grid.Error);
+        if (ConvertResult limits = PagesWithinLimits(Grid, false); limits.Status != ConvertStatus::Converted) return limits;
+        if (ConvertResult form = OnePageForm(o, Options.Atlas, Grid.Pages.size()); form.Status != ConvertStatus::Converted) {
+            return form;
+        }
+        for (std::size_t i = 0; i < Entries.Frames.size(); ++i) {
+            AtlasFrame& f = Entries.Frames[i];
+            const PackedCell& cell = Grid.Cells[i];
+            f.Page = cell.Page;
+            f.Place = Rect{static_cast<std::int32_t>(cell.X), static_cast<std::int32_t>(cell.Y), f.Source.Width, f.Source.Height};
+        }
+    }
     if (o.Trim) {
         std::vector<PackItem> items;
         items.reserve(Stored.size());
@@ -221,7 +250,7 @@ ConvertResult SheetBuilder::Write()
     for (std::size_t p = 0; p < pages; ++p) {
         const SheetPage& size = packing.Pages[p];
         Bitmap page;
-        if (o.Trim) {
+        if (o.Trim || Options.MergeHeld) {
             page = MakeBitmap(static_cast<int>(size.Width), static_cast<int>(size.Height));
             for (std::size_t k = 0; k < Stored.size(); ++k) {
                 const PackedCell& cell = packing.Cells[k];

@@ -45,10 +45,11 @@ struct SheetBuilder {
     std::uint64_t Cells = 0;           // the chosen frames
     std::int64_t CellWidth = 0, CellHeight = 0;  // the canvas every frame is at
     SheetPacking Grid;                 // without trimming: each chosen frame's cell, known beforehand
-    std::vector<Bitmap> Pages;         // without trimming: the sheets, painted as frames come
+                                       // (for merged runs, laid out when they are known)
+    std::vector<Bitmap> Pages;         // without trimming or merging: the sheets, painted as frames come
     Atlas Entries;                     // with trimming, places are filled in at the end
-    std::vector<Bitmap> Stored;        // with trimming: each distinct visible part, once
-    std::vector<std::size_t> CellOf;   // with trimming: each entry's stored part
+    std::vector<Bitmap> Stored;        // with trimming: each distinct visible part, once; merging: each frame
+    std::vector<std::size_t> CellOf;   // with trimming or merging: each entry's stored part
     std::unordered_multimap<std::size_t, std::size_t> ByHash;  // stored parts by a hash of their pixels
     std::uint64_t Repeats = 0;         // entries that share an earlier entry's cell
     SheetPacking Packed;               // with trimming: the packing Pack made

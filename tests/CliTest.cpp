@@ -214,6 +214,8 @@ TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
         {"--name {name}", "framelot-cli: --name: the template has no {index}"},
         {"--start -1", "framelot-cli: --start takes a number from 0 to"},
         {"--info --count 3", "framelot-cli: --info writes nothing"},
+        {"--timings srt", "framelot-cli: --timings takes ffconcat, json or csv (not \"srt\")\n"},
+        {"--sheet --timings csv", "framelot-cli: --timings goes with frame files"},
         {"--sheet --atlas xml", "framelot-cli: --atlas takes array, hash, aseprite, godot or css (not \"xml\")\n"},
         {"--canvas other", "framelot-cli: --canvas takes grown or declared (not \"other\")\n"},
         {"--info --sheet", "framelot-cli: --info writes nothing"},

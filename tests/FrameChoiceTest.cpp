@@ -4,6 +4,8 @@
 // the template gives; the skip rule looks at those names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "convert/Dispatch.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
@@ -148,6 +150,80 @@ TEST(FrameChoiceTest, TemplatesNameEveryFrameApartAndTheSkipRuleReadsTheirNames)
             EXPECT_EQ(ConvertDroppedFile(dir / "u.gif", o, 0).Status, ConvertStatus::Converted);
         }
     }
+}
+
+// A A B C C C D, with delays 10, 20, 30, 40, 50, 60 and 70 hundredths.
+Bytes HeldGif()
+{
+    const int pixels[] = {0, 0, 1, 2, 2, 2, 3};
+    std::vector<GifFrameSpec> frames;
+    for (int i = 0; i < 7; ++i) {
+        frames.push_back(SolidGifFrame(0, 0, 4, 1, 0, 2));
+        frames.back().Indices[static_cast<std::size_t>(pixels[i])] = 1;  // one pixel on a black row, restored after
+        frames.back().Delay = 10 * (i + 1);
+    }
+    return BuildGif({.ScreenWidth = 4, .ScreenHeight = 1, .Palette = FourColours(), .Frames = frames});
+}
+
+TEST(FrameChoiceTest, HeldFramesMergeIntoOneFrameForTheSumOfTheirTimesInEveryOutput)
+{
+    TempDir dir;
+    WriteFile(dir / "h.gif", HeldGif());
+    OutputOptions full;
+    full.OutputFolder = dir / "full";
+    ASSERT_EQ(ConvertDroppedFile(dir / "h.gif", full, 0).Status, ConvertStatus::Converted);
+
+    // Frame files: four, numbered in order, each the unmerged frame that
+    // starts its run; every timings form gives the sums.
+    const struct { TimingsFormat Format; const char* File; const char* Text; } forms[] = {
+        {TimingsFormat::Csv, "h_timings.csv", "file,index,delay_ms\nh_0000.png,0,300\nh_0001.png,2,300\nh_0002.png,3,1500\nh_0003.png,6,700\n"},
+        {TimingsFormat::Ffconcat, "h.ffconcat", "ffconcat version 1.0\nfile 'h_0000.png'\nduration 0.3\nfile 'h_0001.png'\nduration 0.3\n"
+                                                "file 'h_0002.png'\nduration 1.5\nfile 'h_0003.png'\nduration 0.7\nfile 'h_0003.png'\n"},
+        {TimingsFormat::Json, "h_timings.json", "{\"frames\": [\n  {\"file\": \"h_0000.png\", \"index\": 0, \"delay_ms\": 300},\n"
+                                                "  {\"file\": \"h_0001.png\", \"index\": 2, \"delay_ms\": 300},\n"
+                                                "  {\"file\": \"h_0002.png\", \"index\": 3, \"delay_ms\": 1500},\n"
+                                                "  {\"file\": \"h_0003.png\", \"index\": 6, \"delay_ms\": 700}\n], \"loops\": 0, \"duration_ms\": 2800}\n"},
+    };
+    int k = 0;
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form.File);
+        OutputOptions o;
+        o.OutputFolder = dir / ("merged" + std::to_string(k++));
+        o.MergeHeld = true;
+        o.Timings = form.Format;
+        const ConvertResult r = ConvertDroppedFile(dir / "h.gif", o, 0);
+        ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        EXPECT_EQ(r.FramesWritten, 4u);
+        EXPECT_NE(r.Note.find("3 held frames merged (4 frames for 7)"), std::string::npos) << r.Note;
+        const std::string folder = o.OutputFolder + "/h/";
+        std::vector<std::string> expected = {form.File, "h_0000.png", "h_0001.png", "h_0002.png", "h_0003.png"};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ListFiles(folder), expected);
+        const int firsts[] = {0, 2, 3, 6};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(ReadFile(folder + "h_000" + std::to_string(i) + ".png"),
+                      ReadFile(dir / ("full/h/h_000" + std::to_string(firsts[i]) + ".png"))) << i;
+        }
+        const Bytes text = ReadFile(folder + form.File);
+        EXPECT_EQ(std::string(text.begin(), text.end()), form.Text);
+    }
+    // The sheet: four cells, the atlas's durations the sums; names and times
+    // from a template follow the merged frames.
+    OutputOptions sheet;
+    sheet.OutputFolder = dir / "sheet";
+    sheet.MergeHeld = true;
+    sheet.Sheet = true;
+    std::string error;
+    sheet.Names = ParseNameTemplate("{name}-{index}-{delay}", error).value();
+    ASSERT_EQ(ConvertDroppedFile(dir / "h.gif", sheet, 0).Status, ConvertStatus::Converted);
+    const Bytes atlas = ReadFile(dir / "sheet/h/h_sheet.json");
+    const std::string json(atlas.begin(), atlas.end());
+    for (const char* entry : {"\"h-0-300.png\", \"frame\": {\"x\": 0, \"y\": 0, \"w\": 4, \"h\": 1}, \"duration\": 300",
+                              "\"h-2-1500.png\", \"frame\": {\"x\": 0, \"y\": 1, \"w\": 4, \"h\": 1}, \"duration\": 1500",
+                              "\"h-3-700.png\""}) {
+        EXPECT_NE(json.find(entry), std::string::npos) << entry << " in " << json;
+    }
+    EXPECT_EQ(json.find("h-4-"), std::string::npos) << json;
 }
 
 }  // namespace
