@@ -36,6 +36,8 @@ const page = {
   pickValue: document.getElementById("pick-value"),
   name: document.getElementById("name"),
   start: document.getElementById("start"),
+  mergeHeld: document.getElementById("merge-held"),
+  timings: document.getElementById("timings"),
 };
 
 const state = {
@@ -67,6 +69,8 @@ function readOptions() {
   page.pickValue.value = saved.pickValue || "";
   page.name.value = saved.name || "";
   page.start.value = saved.start || "";
+  page.mergeHeld.checked = !!saved.mergeHeld;
+  page.timings.value = saved.timings || "";
 }
 
 function currentOptions() {
@@ -85,6 +89,8 @@ function currentOptions() {
     pickValue: page.pickValue.value.trim(),
     name: page.name.value,
     start: page.start.value.trim(),
+    mergeHeld: page.mergeHeld.checked,
+    timings: page.timings.value,
   };
 }
 
@@ -97,6 +103,8 @@ function commandArguments(o) {
   if (o.pick && o.pickValue) words.push("--" + o.pick, o.pickValue);
   if (o.name) words.push("--name", o.name);
   if (o.start) words.push("--start", o.start);
+  if (o.mergeHeld) words.push("--merge-held");
+  if (o.timings && !o.sheet) words.push("--timings", o.timings);
   if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
   if (o.trim) words.push("--trim");
@@ -327,7 +335,8 @@ page.cancel.addEventListener("click", () => {
   if (state.busy) state.worker.postMessage({ kind: "cancel" });
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
-  page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start]) {
+  page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,
+  page.mergeHeld, page.timings]) {
   control.addEventListener("change", keepOptions);
 }
 

@@ -267,18 +267,23 @@ async function exercise(url, label, canSaveToFolder) {
 
     // Frames picked by time and named by a template, as the command line does.
     const pickReference = join(work, "pick-reference");
-    cliRun(["-o", pickReference, "--at", "0,0.5", "--name", "{name} {index:02}", "--start", "1", join(inputs, names[0])]);
+    cliRun(["-o", pickReference, "--at", "0,0.5", "--name", "{name} {index:02}", "--start", "1", "--merge-held",
+      "--timings", "csv", join(inputs, names[0])]);
     await page.select("#pick", "at");
     await page.type("#pick-value", "0,0.5");
     await page.type("#name", "{name} {index:02}");
     await page.type("#start", "1");
+    await page.click("#merge-held");
+    await page.select("#timings", "csv");
     await drop(session, page, [join(inputs, names[0])]);
     await waitIdle(page);
     const pickZip = await downloadZip(page, downloads);
     const pickTree = tree(pickReference);
-    check(pickTree.size > 0 && pickZip.size === pickTree.size && [...pickTree].every(([n, b]) => pickZip.get(n)?.equals(b)),
+    check(pickTree.size > 1 && [...pickTree.keys()].some((n) => n.endsWith("_timings.csv")) && pickZip.size === pickTree.size && [...pickTree].every(([n, b]) => pickZip.get(n)?.equals(b)),
       `${label}: the page picks and names frames as the command line does: ${[...pickZip.keys()].join(" ")} against ${[...pickTree.keys()].join(" ")}`);
     await page.select("#pick", "");
+    await page.select("#timings", "");
+    await page.click("#merge-held");
     for (const field of ["#pick-value", "#name", "#start"]) await page.$eval(field, (e) => { e.value = ""; e.dispatchEvent(new Event("change")); });
   }
 
