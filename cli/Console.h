@@ -12,4 +12,8 @@ namespace framelot {
 // returns the exit status. `standardErrorIsTerminal` turns the progress line on.
 int RunCommandLine(const std::vector<std::string>& arguments, bool standardErrorIsTerminal);
 
+// Makes standard output carry bytes as they are (no line-end translation),
+// for an array written to it.
+void UseBinaryStandardOutput();
+
 }  // namespace framelot

@@ -11,3 +11,5 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     return framelot::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), ::isatty(STDERR_FILENO) == 1);
 }
+
+void framelot::UseBinaryStandardOutput() {}  // POSIX output is bytes already

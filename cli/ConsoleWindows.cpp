@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -37,4 +38,9 @@ int wmain(int argc, wchar_t** argv)
     std::fflush(stderr);
     if (consolePage != 0) ::SetConsoleOutputCP(consolePage);
     return status;
+}
+
+void framelot::UseBinaryStandardOutput()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
 }

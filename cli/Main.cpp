@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,6 +27,7 @@
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
 #include "output/NameTemplate.h"
+#include "output/PathText.h"
 
 namespace {
 
@@ -35,6 +38,7 @@ constexpr const char* Usage =
     "Usage: framelot-cli [--folder | --no-folder] [-o DIR] [--frames LIST]\n"
     "                    [--every N | --at TIMES | --count N] [--name TEMPLATE]\n"
     "                    [--start N] [--merge-held] [--timings ffconcat|json|csv]\n"
+    "                    [--npy [-]]\n"
     "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
@@ -68,6 +72,11 @@ constexpr const char* Usage =
     "  --merge-held  consecutive frames of equal pixels written once, shown for\n"
     "                the sum of their times (numbered in order; the atlas and\n"
     "                --timings give the sums)\n"
+    "  --npy         instead of frame files, name.npy: one NumPy array of N x H x\n"
+    "                W x 4 bytes (RGBA, always four channels, every frame on the\n"
+    "                canvas --canvas says), and name.json with the frames' times\n"
+    "                and the loop count; --npy - writes one file's array to\n"
+    "                standard output (and the lines to standard error)\n"
     "  --timings FORMAT\n"
     "                beside the frames, their times for the next tool: ffconcat\n"
     "                (name.ffconcat, for ffmpeg -f concat -i name.ffconcat),\n"
@@ -144,6 +153,7 @@ struct Options {
     bool Json = false;          // with Info: one JSON document
     bool Quiet = false;         // no line a file, only the result text
     bool ShowProgress = false;  // standard error is a terminal
+    bool ArrayToOutput = false; // --npy -: the array to standard output, the lines to standard error
     unsigned Jobs = framelot::CoreCount();
     std::vector<std::string> Files;
 };
@@ -208,6 +218,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             options.Output.MakeFolder = false;
         } else if (std::strcmp(a, "--recursive") == 0 || std::strcmp(a, "-r") == 0) {
             options.Recursive = true;
+        } else if (std::strcmp(a, "--npy") == 0 && i + 1 < argc && arguments[i + 1] == "-") {
+            options.Output.Array = true;
+            options.ArrayToOutput = true;
+            ++i;
         } else if (std::strcmp(a, "--sheet") == 0) {
             options.Output.Sheet = true;
         } else if (framelot::OutputOptionIsFlag(a)) {
@@ -250,9 +264,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
     if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||
                          options.Output.Canvas != defaults.Canvas || options.Output.Sheet ||
                          framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names) ||
-                         options.Output.MergeHeld || options.Output.Timings != framelot::TimingsFormat::None)) {
+                         options.Output.MergeHeld || options.Output.Timings != framelot::TimingsFormat::None ||
+                         options.Output.Array)) {
         return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --merge-held, "
-                          "--timings, --canvas and --sheet go with converting", exitStatus);
+                          "--timings, --npy, --canvas and --sheet go with converting", exitStatus);
+    }
+    if (options.ArrayToOutput && options.Files.size() != 1) {
+        return UsageError("--npy - writes one file's array to standard output: give one file", exitStatus);
     }
     if (options.Files.empty()) {
         std::fputs(UsageText().c_str(), stderr);
@@ -358,6 +376,53 @@ framelot::DropReport ConvertAll(const Options& options)
     return report;
 }
 
+// --npy -: the file converts into a folder of its own under the system's
+// temporary folder, its array is copied to standard output and the folder
+// removed; the lines go to standard error.
+int ArrayToStandardOutput(Options options)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = fs::temp_directory_path(error) /
+                            ("framelot-npy-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    if (error || !fs::create_directory(folder, error)) {
+        std::fprintf(stderr, "framelot-cli: cannot make a temporary folder: %s\n", error.message().c_str());
+        return ExitFileFailed;
+    }
+    options.Output.OutputFolder = framelot::Utf8FromPath(folder);
+    options.Output.MakeFolder = false;
+    const bool quiet = options.Quiet;
+    options.Quiet = true;  // the line is printed below, naming where the array went
+    const framelot::DropReport report = ConvertAll(options);
+    const framelot::BatchFile& file = report.Files.front();
+    if (!quiet) {
+        ConvertResult shown = file.Result;
+        if (shown.Status == ConvertStatus::Converted) shown.Destination = "standard output";
+        std::fprintf(stderr, "%s\n", framelot::DescribeResult(file.Path, shown).c_str());
+    }
+    std::fprintf(stderr, "%s\n", report.ResultText.c_str());
+    int status = file.Result.Failure == framelot::FailureKind::Usage ? ExitUsage : report.AnyFailed ? ExitFileFailed : ExitOk;
+    if (file.Result.Status == ConvertStatus::Converted) {
+        constexpr std::size_t CopyBytes = 1 << 20;
+        std::ifstream array(framelot::PathFromUtf8(file.Result.Destination), std::ios::binary);
+        framelot::UseBinaryStandardOutput();
+        std::vector<char> buffer(CopyBytes);
+        while (array) {
+            array.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const auto got = static_cast<std::size_t>(array.gcount());
+            if (got > 0 && std::fwrite(buffer.data(), 1, got, stdout) != got) {
+                status = ExitFileFailed;
+                break;
+            }
+        }
+        if (!array.eof() || std::fflush(stdout) != 0) status = ExitFileFailed;
+    } else if (file.Result.Status != ConvertStatus::Converted && status == ExitOk) {
+        status = ExitFileFailed;  // nothing to hand on: a still, a skipped or unreadable file
+    }
+    fs::remove_all(folder, error);
+    return status;
+}
+
 }  // namespace
 
 int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool standardErrorIsTerminal)
@@ -375,6 +440,7 @@ int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool sta
     if (options->Files.empty()) return ExitUsage;  // folders, and nothing in them to convert
     if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
 
+    if (options->ArrayToOutput) return ArrayToStandardOutput(*options);
     const framelot::DropReport report = ConvertAll(*options);
     std::printf("%s\n", report.ResultText.c_str());
     // Frames asked for that a file does not have are the caller's mistake.

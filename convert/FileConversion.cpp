@@ -5,6 +5,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "convert/ArrayBuilder.h"
 #include "convert/Describe.h"
 #include "convert/FrameBook.h"
 #include "convert/SheetBuilder.h"
@@ -70,6 +71,7 @@ struct OutputPlaces {
     std::string Placed;       // the source as if it lay where its outputs go
     bool MakeFolder = true;
     SheetPaths Sheet;
+    ArrayPaths Array;
     std::string Destination;  // what the lines name: the folder, the first frame or the sheet
     std::string FramesFolder; // the folder the files are written in
 };
@@ -98,10 +100,12 @@ OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options,
     p.Placed = PlacedSource(source, options.OutputFolder);
     p.MakeFolder = options.MakeFolder;
     p.Sheet = PlanSheetPaths(p.Placed, p.MakeFolder, options.Atlas);
+    p.Array = PlanArrayPaths(p.Placed, p.MakeFolder);
     p.Destination = options.Sheet  ? p.Sheet.Single
+                    : options.Array ? p.Array.Array
                     : p.MakeFolder ? OutputFolderPath(p.Placed)
                                    : FramePath(p.Placed, false, options, info, FirstListed(options.Frames));
-    p.FramesFolder = p.MakeFolder && !options.Sheet ? p.Destination : FolderOf(p.Destination);
+    p.FramesFolder = p.MakeFolder && !options.Sheet && !options.Array ? p.Destination : FolderOf(p.Destination);
     return p;
 }
 
@@ -110,6 +114,7 @@ OutputPlaces PlanPlaces(const std::string& source, const OutputOptions& options,
 bool OutputTaken(const OutputPlaces& p, const OutputOptions& options)
 {
     if (options.Sheet) return SheetTaken(p.Sheet);
+    if (options.Array) return ArrayTaken(p.Array);
     if (p.MakeFolder) return OutputExists(p.Placed, true);
     return PathTaken(p.Destination);
 }
@@ -118,7 +123,7 @@ bool OutputTaken(const OutputPlaces& p, const OutputOptions& options)
 // the first frame's name may depend on the frames picked or their times.
 bool SkipNeedsDescription(const OutputOptions& options)
 {
-    return !options.MakeFolder && !options.Sheet && (SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names));
+    return !options.MakeFolder && !options.Sheet && !options.Array && (SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names));
 }
 
 // Step 2: the canvas frames are written at and the sheet's plan, from the
@@ -136,7 +141,7 @@ ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOption
     const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
     // The description gives the canvas, the sheet's size and every frame's time.
     if (wantDeclared || options.Sheet || SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names) ||
-        options.MergeHeld || options.Timings != TimingsFormat::None) {
+        options.MergeHeld || options.Timings != TimingsFormat::None || options.Array) {
         if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
         ConvertResult described = describe(bytes, plan.Info);
         if (described.Status != ConvertStatus::Converted) return described;
@@ -265,6 +270,7 @@ struct FrameRoute {
     FrameFiles& Files;
     FrameBook& Book;
     SheetBuilder& Sheet;
+    ArrayBuilder& Array;
     const ProgressFunction& Progress;
     std::uint64_t LastListed;
     Bitmap Fitted;
@@ -278,7 +284,7 @@ struct FrameRoute {
         if (!FrameListed(Options.Frames, index)) return true;   // composed, since later frames build on it
         // No frame could be written: decode no more. A sheet's folders wait
         // until it is packed, so that a sheet refused then leaves nothing.
-        if (!Options.Sheet && !Folders.Ready(Options, Places)) return false;
+        if (!Options.Sheet && !Options.Array && !Folders.Ready(Options, Places)) return false;
         const bool fit = Plan.Declared && (composed.Width != Plan.Width || composed.Height != Plan.Height);
         if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
         const Bitmap& frame = fit ? Fitted : composed;
@@ -308,6 +314,11 @@ struct FrameRoute {
     void Deliver(std::uint64_t number, std::uint64_t index, const Bitmap& frame, double delayMs)
     {
         ++Delivered;
+        if (Options.Array) {
+            Array.Add(index, frame, delayMs);
+            if (Progress) Progress(Array.Frames.size(), Tally.Total);
+            return;
+        }
         const std::string path = NumberedFramePath(Places.Placed, Places.MakeFolder, Options, number, delayMs,
                                                    Plan.Info.Frames.size());
         if (Options.Sheet) {
@@ -405,13 +416,21 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                            plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
         if (planned.Status != ConvertStatus::Converted) return planned;
     }
+    ArrayBuilder array{places.Array, 0, 0, {}, {}};
+    if (chosen.Array) {
+        const AnimationInfo& info = plan.Info;
+        ConvertResult planned = array.Plan(ListedCount(chosen.Frames, info.Frames.size()),
+                                           plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
+                                           plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+        if (planned.Status != ConvertStatus::Converted) return planned;
+    }
 
     const FrameList& list = chosen.Frames;
     FrameTally tally;
     FolderMaker folders;
     FrameBook book;
     const FrameCountSink announce = [&](std::uint64_t frames) { tally.Announce(frames, list); };
-    FrameWriterPool writer(chosen.Sheet ? 0 : encodeThreads,
+    FrameWriterPool writer(chosen.Sheet || chosen.Array ? 0 : encodeThreads,
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
@@ -419,7 +438,7 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, progress, LastListed(list), {}, {}};
+    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list), {}, {}};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
@@ -428,7 +447,8 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     writer.Finish();
     std::string writeFailure = folders.Error;
     std::string timingsNote;
-    if (!chosen.Sheet && result.Status == ConvertStatus::Converted && writeFailure.empty() && tally.Failed == 0) {
+    if (!chosen.Sheet && !chosen.Array && result.Status == ConvertStatus::Converted && writeFailure.empty() &&
+        tally.Failed == 0) {
         writeFailure = WriteTimings(chosen, places, book, plan.Info, timingsNote);
     }
     ConvertResult written = Converted();
@@ -439,6 +459,14 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
             written = sheet.Write();
             if (written.Status != ConvertStatus::Converted) return written;
             tally.Written = sheet.Added();
+        }
+        writeFailure = folders.Error;
+    }
+    if (chosen.Array && result.Status == ConvertStatus::Converted && !array.Frames.empty()) {
+        if (folders.Ready(chosen, places)) {
+            written = array.Write(plan.Info);
+            if (written.Status != ConvertStatus::Converted) return written;
+            tally.Written = array.Frames.size();
         }
         writeFailure = folders.Error;
     }

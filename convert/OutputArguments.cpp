@@ -46,7 +46,7 @@ bool OutputOptionTakesValue(const std::string& option)
 
 bool OutputOptionIsFlag(const std::string& option)
 {
-    return option == "--strip" || option == "--pot" || option == "--trim" || option == "--merge-held";
+    return option == "--strip" || option == "--pot" || option == "--trim" || option == "--merge-held" || option == "--npy";
 }
 
 void ReadOutputFlag(const std::string& option, OutputOptions& options)
@@ -55,6 +55,7 @@ void ReadOutputFlag(const std::string& option, OutputOptions& options)
     if (option == "--pot") options.Packing.PowerOfTwo = true;
     if (option == "--trim") options.Packing.Trim = true;
     if (option == "--merge-held") options.MergeHeld = true;
+    if (option == "--npy") options.Array = true;
 }
 
 bool ReadOutputValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
@@ -118,6 +119,9 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
     const FrameSampling& s = options.Sampling;
     if ((s.Every > 0) + !s.AtMs.empty() + (s.Count > 0) > 1) return "--every, --at and --count each pick the frames: give one";
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
+    if (options.Array && (options.Sheet || options.Timings != TimingsFormat::None)) {
+        return "--npy writes one array and its times instead of frame files: not with --sheet or --timings";
+    }
     if (options.Sheet && options.Timings != TimingsFormat::None) {
         return "--timings goes with frame files: a sheet's atlas has the times";
     }

@@ -26,6 +26,7 @@ struct OutputOptions {
     NameTemplate Names = DefaultNameTemplate();  // frame file names (--name, --start)
     bool MergeHeld = false;      // consecutive equal frames written once, for the sum of their times
     TimingsFormat Timings = TimingsFormat::None;  // a file of the frames' times beside them
+    bool Array = false;          // one NumPy array of the frames and their times instead of frame files (--npy)
     CanvasChoice Canvas = CanvasChoice::Grown;
     bool Sheet = false;          // one sprite sheet and its atlas instead of frame files
     SheetOptions Packing;        // with Sheet: the grid or the trimmed packing, and its sizes

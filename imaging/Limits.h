@@ -46,6 +46,15 @@ inline constexpr std::uint64_t MaxWriterBytes = 1ull << 30;  // 1 GiB
 inline constexpr std::uint64_t MaxWriterBytes = 256ull << 20;
 #endif
 
+// Bytes of one file's frames as one array (--npy), held whole until it is
+// written: far above what a notebook loads comfortably, below what would
+// exhaust memory.
+#ifndef FRAMELOT_FUZZING_LIMITS
+inline constexpr std::uint64_t MaxArrayBytes = 1ull << 30;  // 1 GiB
+#else
+inline constexpr std::uint64_t MaxArrayBytes = 64ull << 20;
+#endif
+
 // Length of one PNG chunk's data, as the PNG format allows it.
 inline constexpr std::uint64_t MaxChunkBytes = 0x7FFFFFFFu;
 

@@ -10,6 +10,7 @@ PACKAGES=(
   libavif-bin libjxl-tools   # avifenc, avifdec and cjxl make and check the AVIF and JPEG XL fixtures
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it
+  python3-numpy   # the array test loads --npy output with NumPy
   dpkg-dev desktop-file-utils appstream lintian  # the package's dependencies; checks of its desktop entry, metadata and the package
   fonts-ipafont-gothic   # renders the Japanese menu caption
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs

@@ -238,6 +238,22 @@ TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
         << run.Output;
     EXPECT_NE(run.Output.find("3 file complete!"), std::string::npos) << run.Output;
     EXPECT_EQ(RunCli("--frames 7- " + f.Dir / "c.webp").Status, 2);
+
+    // --npy -: the array on standard output for a pipe, the lines on standard
+    // error, nothing left behind; one file only.
+    const ProgramRun piped =
+        RunProgram("{ " + std::string(FRAMELOT_CLI) + " --npy - " + f.Dir / "a.gif" + " > " + f.Dir / "piped.npy; }");
+    EXPECT_EQ(piped.Status, 0) << piped.Output;
+    EXPECT_NE(piped.Output.find("a.gif: 3 frames written to standard output\n1 file complete!"), std::string::npos)
+        << piped.Output;
+    const Bytes array = ReadFile(f.Dir / "piped.npy");
+    ASSERT_GT(array.size(), 128u);
+    const std::string header(array.begin(), array.begin() + 128);
+    EXPECT_EQ(header.substr(1, 5), "NUMPY");
+    EXPECT_NE(header.find("'shape': (3, "), std::string::npos) << header;
+    EXPECT_EQ((array.size() - 128) % (3 * 4), 0u);
+    EXPECT_FALSE(fs::exists(f.Dir.Path / "a"));
+    EXPECT_EQ(RunCli("--npy - " + f.Dir / "a.gif " + f.Dir / "b.png").Status, 2);
 }
 
 // A file that takes a few seconds: on a terminal its progress line shows and

@@ -226,5 +226,86 @@ TEST(FrameChoiceTest, HeldFramesMergeIntoOneFrameForTheSumOfTheirTimesInEveryOut
     EXPECT_EQ(json.find("h-4-"), std::string::npos) << json;
 }
 
+// NumPy (Debian's python3-numpy) loads `npy` and writes its bytes, C order,
+// to `raw`; returns what it printed of the shape and type, or nothing when
+// NumPy is not there.
+std::optional<std::string> LoadWithNumPy(const std::string& npy, const std::string& raw)
+{
+    const ProgramRun run = RunProgram("/usr/bin/python3 -c \"import sys, numpy; a = numpy.load(sys.argv[1]); "
+                                      "open(sys.argv[2], 'wb').write(a.tobytes()); print(a.shape, a.dtype)\" " +
+                                      Quoted(npy) + " " + Quoted(raw));
+    if (run.Status != 0) return std::nullopt;
+    return run.Output;
+}
+
+TEST(FrameChoiceTest, ArraysHoldEveryFrameWithFourChannelsAsNumPyLoadsThem)
+{
+    if (!LoadWithNumPy("", "")) {
+        // Probe: a missing file fails in NumPy, a missing NumPy in the import.
+        const ProgramRun probe = RunProgram("/usr/bin/python3 -c \"import numpy\"");
+        if (probe.Status != 0) GTEST_SKIP() << "NumPy is not here: " << probe.Output;
+    }
+    TempDir dir;
+    // The first frame opaque everywhere (no transparent index), the next two
+    // with transparent pixels, the last a repeat of the one before.
+    std::vector<GifFrameSpec> frames = {SolidGifFrame(0, 0, 5, 3, 1)};
+    frames.push_back(SolidGifFrame(1, 1, 2, 1, 2, 2));
+    frames.push_back(SolidGifFrame(3, 0, 1, 3, 3, 1));
+    frames.back().Transparent = 0;
+    frames.back().Indices = {3, 0, 3};
+    frames.push_back(frames.back());
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i].Delay = static_cast<int>(5 * (i + 1));
+    WriteFile(dir / "a.gif", BuildGif({.ScreenWidth = 5, .ScreenHeight = 3, .Palette = FourColours(), .Frames = frames}));
+    OutputOptions full;
+    full.OutputFolder = dir / "full";
+    ASSERT_EQ(ConvertDroppedFile(dir / "a.gif", full, 0).Status, ConvertStatus::Converted);
+
+    const struct { const char* What; bool Merge; const char* Frames; std::vector<int> Shown; const char* Times; } cases[] = {
+        {"every frame", false, "", {0, 1, 2, 3}, "\"delay_ms\": 50},\n  {\"index\": 1, \"delay_ms\": 100}"},
+        {"chosen frames", false, "1,3", {1, 3}, "[\n  {\"index\": 1, \"delay_ms\": 100},\n  {\"index\": 3, \"delay_ms\": 200}\n]"},
+        {"held frames merged", true, "", {0, 1, 2}, "{\"index\": 2, \"delay_ms\": 350}\n], \"loops\": 0, \"duration_ms\": 500}"},
+    };
+    int k = 0;
+    std::string error;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        OutputOptions o;
+        o.Array = true;
+        o.MergeHeld = c.Merge;
+        o.OutputFolder = dir / ("array" + std::to_string(k++));
+        if (*c.Frames) o.Frames = ParseFrameList(c.Frames, error).value();
+        const ConvertResult r = ConvertDroppedFile(dir / "a.gif", o, 0);
+        ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        EXPECT_EQ(r.Destination, o.OutputFolder + "/a/a.npy");
+        EXPECT_EQ(ListFiles(o.OutputFolder + "/a"), (std::vector<std::string>{"a.json", "a.npy"}));
+        const std::optional<std::string> loaded = LoadWithNumPy(r.Destination, dir / "raw");
+        ASSERT_TRUE(loaded.has_value());
+        EXPECT_EQ(*loaded, "(" + std::to_string(c.Shown.size()) + ", 3, 5, 4) uint8\n");
+        Bytes expected;
+        for (int frame : c.Shown) {
+            const Bitmap png = ReadPng(dir / ("full/a/a_000" + std::to_string(frame) + ".png"));
+            expected.insert(expected.end(), png.Pixels.begin(), png.Pixels.end());
+        }
+        EXPECT_EQ(ReadFile(dir / "raw"), expected);
+        const Bytes times = ReadFile(o.OutputFolder + "/a/a.json");
+        EXPECT_NE(std::string(times.begin(), times.end()).find(c.Times), std::string::npos)
+            << std::string(times.begin(), times.end());
+        EXPECT_EQ(ConvertDroppedFile(dir / "a.gif", o, 0).Status, ConvertStatus::Skipped);
+    }
+    // An array over its limit is refused before anything is decoded or written.
+    WriteFile(dir / "big.gif", BuildGif({.ScreenWidth = 9000, .ScreenHeight = 9000, .Palette = FourColours(),
+                                         .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2),
+                                                    SolidGifFrame(0, 0, 1, 1, 3), SolidGifFrame(0, 0, 1, 1, 1)}}));
+    OutputOptions big;
+    big.Array = true;
+    big.Canvas = CanvasChoice::Declared;  // 9000 x 9000, though the frames are one pixel
+    big.OutputFolder = dir / "big";
+    const ConvertResult r = ConvertDroppedFile(dir / "big.gif", big, 0);
+    EXPECT_EQ(r.Status, ConvertStatus::Failed) << r.Reason;
+    EXPECT_EQ(r.Failure, FailureKind::OverLimit);
+    EXPECT_NE(r.Reason.find("the array would be 4 x 9000 x 9000 x 4 bytes"), std::string::npos) << r.Reason;
+    EXPECT_FALSE(fs::exists(PathFromUtf8(big.OutputFolder)));
+}
+
 }  // namespace
 }  // namespace framelot

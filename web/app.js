@@ -38,6 +38,7 @@ const page = {
   start: document.getElementById("start"),
   mergeHeld: document.getElementById("merge-held"),
   timings: document.getElementById("timings"),
+  npy: document.getElementById("npy"),
 };
 
 const state = {
@@ -71,6 +72,7 @@ function readOptions() {
   page.start.value = saved.start || "";
   page.mergeHeld.checked = !!saved.mergeHeld;
   page.timings.value = saved.timings || "";
+  page.npy.checked = !!saved.npy;
 }
 
 function currentOptions() {
@@ -91,6 +93,7 @@ function currentOptions() {
     start: page.start.value.trim(),
     mergeHeld: page.mergeHeld.checked,
     timings: page.timings.value,
+    npy: page.npy.checked,
   };
 }
 
@@ -104,7 +107,8 @@ function commandArguments(o) {
   if (o.name) words.push("--name", o.name);
   if (o.start) words.push("--start", o.start);
   if (o.mergeHeld) words.push("--merge-held");
-  if (o.timings && !o.sheet) words.push("--timings", o.timings);
+  if (o.npy && !o.sheet) words.push("--npy");
+  if (o.timings && !o.sheet && !o.npy) words.push("--timings", o.timings);
   if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
   if (o.trim) words.push("--trim");
@@ -336,7 +340,7 @@ page.cancel.addEventListener("click", () => {
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
   page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,
-  page.mergeHeld, page.timings]) {
+  page.mergeHeld, page.timings, page.npy]) {
   control.addEventListener("change", keepOptions);
 }
 
