@@ -1,6 +1,7 @@
 #include "convert/FileConversion.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -8,12 +9,15 @@
 #include "convert/ArrayBuilder.h"
 #include "convert/Describe.h"
 #include "convert/FrameBook.h"
+#include "convert/RoomCheck.h"
 #include "convert/SheetBuilder.h"
 #include "convert/SourceFile.h"
 #include "imaging/Limits.h"
 #include "imaging/Raster.h"
+#include "imaging/Resample.h"
 #include "output/FrameNaming.h"
 #include "output/FrameWriterPool.h"
+#include "output/FreeSpace.h"
 #include "output/NewFile.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
@@ -141,7 +145,7 @@ ConvertResult PlanCanvas(std::span<const std::uint8_t> bytes, const OutputOption
     const bool wantDeclared = options.Canvas == CanvasChoice::Declared;
     // The description gives the canvas, the sheet's size and every frame's time.
     if (wantDeclared || options.Sheet || SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names) ||
-        options.MergeHeld || options.Timings != TimingsFormat::None || options.Array) {
+        options.MergeHeld || options.Timings != TimingsFormat::None || options.Array || ScalingAsked(options.Scale)) {
         if (describe == nullptr) return {ConvertStatus::Failed, "this format cannot say its canvas", 0, 0, {}};
         ConvertResult described = describe(bytes, plan.Info);
         if (described.Status != ConvertStatus::Converted) return described;
@@ -180,6 +184,8 @@ struct FrameTally {
     std::uint64_t Written = 0, Existing = 0, Failed = 0, FirstFailedIndex = 0, Done = 0, Total = 0, Announced = 0;
     bool NoneChosen = false;  // the file has none of the chosen frames
     std::string FirstFailure;
+    std::atomic<bool> NoRoom = false;        // a frame failed because the file system is full
+    std::vector<std::string> WrittenPaths;   // the files this run wrote, to take back when the disk fills
 
     // The converter's frame count, and how many of the chosen frames it has.
     void Announce(std::uint64_t frames, const FrameList& list)
@@ -190,11 +196,15 @@ struct FrameTally {
         NoneChosen = !list.empty() && Total == 0;
     }
 
-    void Count(std::uint64_t index, const SaveOutcome& outcome, const ProgressFunction& progress)
+    void Count(std::uint64_t index, const SaveOutcome& outcome, const std::string& path, const ProgressFunction& progress)
     {
         std::lock_guard lock(Mutex);
+        if (outcome.NoRoom) NoRoom = true;
         switch (outcome.Status) {
-        case SaveStatus::Written: ++Written; break;
+        case SaveStatus::Written:
+            ++Written;
+            WrittenPaths.push_back(path);
+            break;
         case SaveStatus::AlreadyExists: ++Existing; break;
         case SaveStatus::Failed:
             // Frames finish out of order on the workers: report the lowest.
@@ -215,17 +225,43 @@ struct FrameTally {
 struct FolderMaker {
     bool Tried = false;
     std::string Error;
+    std::vector<std::filesystem::path> Made;  // the folders this run made, outermost first
 
     bool Ready(const OutputOptions& options, const OutputPlaces& places)
     {
         if (!Tried) {
             Tried = true;
             if (!options.OutputFolder.empty()) {
+                NoteMissing(PathFromUtf8(options.OutputFolder));
                 Error = CreateFolder(options.OutputFolder, true, "output folder " + options.OutputFolder);
             }
-            if (Error.empty() && places.MakeFolder) Error = CreateFolder(OutputFolderPath(places.Placed), false, "folder");
+            if (Error.empty() && places.MakeFolder) {
+                NoteMissing(PathFromUtf8(OutputFolderPath(places.Placed)));
+                Error = CreateFolder(OutputFolderPath(places.Placed), false, "folder");
+            }
         }
         return Error.empty();
+    }
+
+    // Records the folders of `path` that are not there yet, outermost first.
+    void NoteMissing(std::filesystem::path path)
+    {
+        std::vector<std::filesystem::path> missing;
+        std::error_code error;
+        for (; !path.empty() && !std::filesystem::exists(path, error); path = path.parent_path()) {
+            missing.push_back(path);
+            if (path == path.parent_path()) break;
+        }
+        Made.insert(Made.end(), missing.rbegin(), missing.rend());
+    }
+
+    // Takes back the folders made, innermost first, where they are empty.
+    void TakeBack() const
+    {
+        std::error_code ignored;
+        for (auto at = Made.rbegin(); at != Made.rend(); ++at) {
+            if (std::filesystem::is_empty(*at, ignored)) std::filesystem::remove(*at, ignored);
+        }
     }
 };
 
@@ -273,21 +309,40 @@ struct FrameRoute {
     ArrayBuilder& Array;
     const ProgressFunction& Progress;
     std::uint64_t LastListed;
-    Bitmap Fitted;
-    HeldRun Run;
+    Bitmap Fitted{}, Scaled{};
+    HeldRun Run{};
+    std::string Failure{};  // why no more frames could be made (a scaled frame over the limit, no room)
+    bool RoomRefused = false;
+    RoomEstimate Room{};
     std::uint64_t Taken = 0, Delivered = 0;
 
     // The sink's answer: whether the converter goes on.
     bool Take(std::uint64_t index, const Bitmap& composed)
     {
-        if (Tally.NoneChosen) return false;                     // decode nothing for nothing
+        if (Tally.NoneChosen || Tally.NoRoom) return false;     // decode nothing for nothing
         if (!FrameListed(Options.Frames, index)) return true;   // composed, since later frames build on it
         // No frame could be written: decode no more. A sheet's folders wait
         // until it is packed, so that a sheet refused then leaves nothing.
         if (!Options.Sheet && !Options.Array && !Folders.Ready(Options, Places)) return false;
         const bool fit = Plan.Declared && (composed.Width != Plan.Width || composed.Height != Plan.Height);
         if (fit) FitCanvas(composed, Plan.Width, Plan.Height, Fitted);
-        const Bitmap& frame = fit ? Fitted : composed;
+        const Bitmap* frame = fit ? &Fitted : &composed;
+        if (ScalingAsked(Options.Scale)) {
+            const auto [width, height] = ScaledSize(Options.Scale, frame->Width, frame->Height);
+            if (!FitsLimits(width, height)) {
+                Failure = "a frame scaled to " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels is over the limit of " + std::to_string(MaxCanvasPixels);
+                return false;
+            }
+            Resample(*frame, static_cast<int>(width), static_cast<int>(height), ChosenFilter(Options.Scale), Scaled);
+            frame = &Scaled;
+        }
+        return Route(index, *frame);
+    }
+
+    bool Route(std::uint64_t index, const Bitmap& frame)
+    {
+        if (!Failure.empty()) return false;
         const auto& frames = Plan.Info.Frames;
         const double delay = index < frames.size() ? frames[index].DelayMs : 0;
         ++Taken;
@@ -300,7 +355,22 @@ struct FrameRoute {
             FlushRun();
             Run.Start(index, frame, delay);
         }
-        return index < LastListed;  // stop after the last chosen frame
+        return Failure.empty() && index < LastListed;  // stop after the last chosen frame
+    }
+
+    // Before the first frame file: whether the frames can fit. Their raw size
+    // (with what PNG adds at worst) settles most files without encoding.
+    bool RoomFor(const Bitmap& first)
+    {
+        const std::uint64_t frames = std::max<std::uint64_t>(Tally.Total, 1);
+        const std::uint64_t raw = static_cast<std::uint64_t>(first.Width) * static_cast<std::uint64_t>(first.Height) * 4;
+        const std::uint64_t bound = frames * (raw + raw / 64 + 1024);
+        const std::optional<std::uint64_t> free = FreeBytes(Places.FramesFolder);
+        const bool capped = Options.MaxOutputBytes > 0 && bound > Options.MaxOutputBytes;
+        if (!capped && (!free || bound <= *free)) return true;
+        Failure = CheckRoom(first, frames, Options.MaxOutputBytes, Places.FramesFolder, Room);
+        RoomRefused = !Failure.empty();
+        return !RoomRefused;
     }
 
     // The run held, as one frame.
@@ -321,6 +391,7 @@ struct FrameRoute {
         }
         const std::string path = NumberedFramePath(Places.Placed, Places.MakeFolder, Options, number, delayMs,
                                                    Plan.Info.Frames.size());
+        if (!Options.Sheet && Delivered == 1 && !RoomFor(frame)) return;
         if (Options.Sheet) {
             Sheet.Add(FileNameOf(path), frame, delayMs);
             if (Progress) Progress(Sheet.Added(), Tally.Total);
@@ -381,6 +452,30 @@ ConvertResult FinishResult(ConvertResult result, const FrameTally& tally, const 
     return result;
 }
 
+// A file whose frames could not fit: what this run wrote of it is removed
+// (its frames and the folders it made, never what was there before), so that
+// a retry is not skipped, and the result says how much room was missing.
+ConvertResult TakeBack(const FrameRoute& route, const FrameTally& tally, const FolderMaker& folders)
+{
+    std::uint64_t fitted = 0, firstBytes = 0;
+    std::error_code error;
+    for (const std::string& path : tally.WrittenPaths) {
+        const std::uint64_t size = std::filesystem::file_size(PathFromUtf8(path), error);
+        if (!error && firstBytes == 0) firstBytes = size;
+        if (!error) fitted += size;
+        std::filesystem::remove(PathFromUtf8(path), error);
+    }
+    folders.TakeBack();
+    if (route.RoomRefused) return {ConvertStatus::Failed, route.Failure, 0, 0, {}, FailureKind::FileSystem};
+    const std::uint64_t each = route.Room.FrameBytes > 0 ? route.Room.FrameBytes : firstBytes;
+    const std::uint64_t missing = each * (tally.Total > tally.Written ? tally.Total - tally.Written : 0);
+    return {ConvertStatus::Failed,
+            "the file system filled up after " + std::to_string(tally.Written) + " of " + std::to_string(tally.Total) +
+                " frames (" + SizeInWords(fitted) + "); about " + SizeInWords(missing) +
+                " more was needed. What was written of this file is removed, so that a retry converts it",
+            0, 0, {}, FailureKind::FileSystem};
+}
+
 }  // namespace
 
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
@@ -408,20 +503,25 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     if (lateSkip && OutputTaken(places, chosen)) {
         return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
     }
+    // The size frames are written at: the canvas, scaled when that is asked
+    // for, within the limits before anything is decoded.
+    const AnimationInfo& info = plan.Info;
+    const std::uint64_t cells = ListedCount(chosen.Frames, info.Frames.size());
+    const auto [frameWidth, frameHeight] = ScaledSize(chosen.Scale, plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
+                                                      plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+    if (ScalingAsked(chosen.Scale)) {
+        if (std::string over = AnimationOverLimits(cells, frameWidth, frameHeight); !over.empty()) {
+            return OverLimit("scaled to " + std::to_string(frameWidth) + " x " + std::to_string(frameHeight) + ", " + over);
+        }
+    }
     SheetBuilder sheet{chosen, places.Sheet};
     if (chosen.Sheet) {
-        const AnimationInfo& info = plan.Info;
-        ConvertResult planned = sheet.Plan(ListedCount(chosen.Frames, info.Frames.size()),
-                                           plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
-                                           plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+        ConvertResult planned = sheet.Plan(cells, frameWidth, frameHeight);
         if (planned.Status != ConvertStatus::Converted) return planned;
     }
     ArrayBuilder array{places.Array, 0, 0, {}, {}};
     if (chosen.Array) {
-        const AnimationInfo& info = plan.Info;
-        ConvertResult planned = array.Plan(ListedCount(chosen.Frames, info.Frames.size()),
-                                           plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
-                                           plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
+        ConvertResult planned = array.Plan(cells, frameWidth, frameHeight);
         if (planned.Status != ConvertStatus::Converted) return planned;
     }
 
@@ -434,17 +534,22 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                            [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
-                                   tally.Count(index, SavePng(frame, book.PathOf(index), encoded, encoder), progress);
+                                   const std::string path = book.PathOf(index);
+                                   tally.Count(index, SavePng(frame, path, encoded, encoder), path, progress);
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list), {}, {}};
+    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list)};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
     ConvertResult result = convert(file.Bytes, sink, announce);
+    if (!route.Failure.empty() && result.Status == ConvertStatus::Converted && !route.RoomRefused) {
+        result = OverLimit(route.Failure);
+    }
     route.FlushRun();
     frameFiles.HandOn();
     writer.Finish();
+    if (route.RoomRefused || tally.NoRoom) return TakeBack(route, tally, folders);
     std::string writeFailure = folders.Error;
     std::string timingsNote;
     if (!chosen.Sheet && !chosen.Array && result.Status == ConvertStatus::Converted && writeFailure.empty() &&

@@ -1,6 +1,7 @@
 #include "convert/OutputArguments.h"
 
 #include <cstdlib>
+#include <optional>
 
 namespace framelot {
 namespace {
@@ -8,6 +9,7 @@ namespace {
 constexpr long MaxSheetCount = 100'000;    // columns or rows: no more than the frames a file may have
 constexpr long MaxSpacing = 1024;          // padding, margin, extrusion
 constexpr long MaxSheetSide = 1'000'000;   // a side of --max-size
+constexpr double MaxScale = 64;           // --scale: beyond it a frame is blocks no one needs
 constexpr long MaxStep = 100'000;          // --every, --count: no more than the frames a file may have
 constexpr long long MaxStart = 1'000'000'000;  // the first frame's number
 
@@ -24,6 +26,23 @@ std::string Range(const std::string& option, long min, long max)
     return option + " takes a number from " + std::to_string(min) + " to " + std::to_string(max);
 }
 
+// "1500000", "500K", "500M", "2G", "1T" (decimal, as disks are sold); above 0.
+std::optional<std::uint64_t> ReadSize(const std::string& text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || !(text[0] >= '0' && text[0] <= '9') || !(value > 0)) return std::nullopt;
+    const std::string unit = end;
+    double scale = 0;
+    if (unit.empty() || unit == "B") scale = 1;
+    else if (unit == "K" || unit == "kB" || unit == "KB") scale = 1e3;
+    else if (unit == "M" || unit == "MB") scale = 1e6;
+    else if (unit == "G" || unit == "GB") scale = 1e9;
+    else if (unit == "T" || unit == "TB") scale = 1e12;
+    if (scale == 0 || value * scale > 1e18) return std::nullopt;
+    return static_cast<std::uint64_t>(value * scale);
+}
+
 }  // namespace
 
 bool IsSheetOption(const std::string& option)
@@ -38,7 +57,7 @@ bool IsSheetOption(const std::string& option)
 bool OutputOptionTakesValue(const std::string& option)
 {
     for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
-                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings"}) {
+                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output"}) {
         if (option == name) return true;
     }
     return false;
@@ -83,6 +102,30 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
     } else if (option == "--every" || option == "--count") {
         if (!ReadNumber(value, 1, MaxStep, n)) error = Range(option, 1, MaxStep);
         else (option == "--every" ? options.Sampling.Every : options.Sampling.Count) = static_cast<std::uint64_t>(n);
+    } else if (option == "--scale") {
+        char* end = nullptr;
+        const double factor = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(factor > 0) || factor > MaxScale) {
+            error = "--scale takes a factor above 0, up to " + std::to_string(static_cast<int>(MaxScale)) + " (--scale 2, --scale 0.5)";
+        } else {
+            options.Scale.Factor = factor;
+        }
+    } else if (option == "--fit") {
+        const std::size_t x = value.find('x');
+        long w = 0, h = 0;
+        if (x == std::string::npos || !ReadNumber(value.substr(0, x), 1, MaxSheetSide, w) ||
+            !ReadNumber(value.substr(x + 1), 1, MaxSheetSide, h)) {
+            error = "--fit takes WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSheetSide) + " (--fit 256x256)";
+        } else {
+            options.Scale.FitWidth = static_cast<std::uint64_t>(w);
+            options.Scale.FitHeight = static_cast<std::uint64_t>(h);
+        }
+    } else if (option == "--max-output") {
+        if (auto bytes = ReadSize(value)) options.MaxOutputBytes = *bytes;
+        else error = "--max-output takes a size such as 500M, 2G or 1500000 (bytes; K, M, G and T count in 1000s)";
+    } else if (option == "--filter") {
+        if (auto filter = ResampleFilterNamed(value)) options.Scale.Filter = *filter;
+        else error = "--filter takes nearest, box or lanczos (not \"" + value + "\")";
     } else if (option == "--timings") {
         if (auto format = TimingsFormatNamed(value)) options.Timings = *format;
         else error = "--timings takes ffconcat, json or csv (not \"" + value + "\")";
@@ -119,6 +162,8 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
     const FrameSampling& s = options.Sampling;
     if ((s.Every > 0) + !s.AtMs.empty() + (s.Count > 0) > 1) return "--every, --at and --count each pick the frames: give one";
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
+    if (options.Scale.Factor > 0 && options.Scale.FitWidth > 0) return "--scale and --fit each set the size: give one";
+    if (options.Scale.Filter && !ScalingAsked(options.Scale)) return "--filter goes with --scale or --fit";
     if (options.Array && (options.Sheet || options.Timings != TimingsFormat::None)) {
         return "--npy writes one array and its times instead of frame files: not with --sheet or --timings";
     }

@@ -7,6 +7,7 @@
 
 #include "convert/FrameList.h"
 #include "convert/FrameSampling.h"
+#include "convert/FrameScale.h"
 #include "output/Atlas.h"
 #include "output/NameTemplate.h"
 #include "output/TimingsText.h"
@@ -26,6 +27,8 @@ struct OutputOptions {
     NameTemplate Names = DefaultNameTemplate();  // frame file names (--name, --start)
     bool MergeHeld = false;      // consecutive equal frames written once, for the sum of their times
     TimingsFormat Timings = TimingsFormat::None;  // a file of the frames' times beside them
+    ScaleChoice Scale;           // frames written at another size (--scale, --fit, --filter)
+    std::uint64_t MaxOutputBytes = 0;  // --max-output: a file's frames may take at most this; 0: no cap
     bool Array = false;          // one NumPy array of the frames and their times instead of frame files (--npy)
     CanvasChoice Canvas = CanvasChoice::Grown;
     bool Sheet = false;          // one sprite sheet and its atlas instead of frame files

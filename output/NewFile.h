@@ -12,6 +12,7 @@ enum class SaveStatus { Written, AlreadyExists, Failed };
 struct SaveOutcome {
     SaveStatus Status = SaveStatus::Failed;
     std::string Reason;  // why it failed, in words a user understands
+    bool NoRoom = false; // it failed because the file system (or the user's quota) is full
 };
 
 // Writes `bytes` to a new file at `path` (UTF-8). The data goes to a temporary

@@ -25,6 +25,12 @@ std::string ErrorText(const char* what, int error)
     return std::string(what) + ": " + std::strerror(error);
 }
 
+// A failure with its reason, marked when the file system is full.
+SaveOutcome Failure(const char* what, int error)
+{
+    return {SaveStatus::Failed, ErrorText(what, error), error == ENOSPC || error == EDQUOT};
+}
+
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes, int& error)
 {
     std::size_t done = 0;
@@ -48,7 +54,7 @@ SaveOutcome LinkOutcome(int error)
 {
     if (error == 0) return {SaveStatus::Written, {}};
     if (error == EEXIST) return {SaveStatus::AlreadyExists, {}};
-    return {SaveStatus::Failed, ErrorText("cannot create file", error)};
+    return Failure("cannot create file", error);
 }
 
 // What a new file's mode is: read-write for everyone, less the process's
@@ -84,15 +90,15 @@ SaveOutcome WriteThroughNamedTemporary(const std::string& path, std::span<const 
     const std::string folder = ParentFolder(path);
     std::string pattern = folder + "/.framelot-XXXXXX";
     int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
+    if (fd < 0) return Failure("cannot create file", errno);
     int error = 0;
     const bool written = WriteAll(fd, bytes, error);
     if (::close(fd) != 0 && written) error = errno;
     SaveOutcome outcome;
     if (!written || error != 0) {
-        outcome = {SaveStatus::Failed, ErrorText("cannot write file", error)};
+        outcome = Failure("cannot write file", error);
     } else if (::fchmodat(AT_FDCWD, pattern.c_str(), NewFileMode(), 0) != 0) {
-        outcome = {SaveStatus::Failed, ErrorText("cannot set the file's mode", errno)};
+        outcome = Failure("cannot set the file's mode", errno);
     } else {
         outcome = LinkOutcome(::link(pattern.c_str(), path.c_str()) == 0 ? 0 : errno);
     }
@@ -117,12 +123,12 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, ReadWriteForEveryone);
     if (fd < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return WriteThroughNamedTemporary(path, bytes);
-        return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
+        return Failure("cannot create file", errno);
     }
     int error = 0;
     if (!WriteAll(fd, bytes, error)) {
         ::close(fd);  // the unnamed file vanishes with its descriptor
-        return {SaveStatus::Failed, ErrorText("cannot write file", error)};
+        return Failure("cannot write file", error);
     }
     // Link the finished file under its name; linkat never replaces a name.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);

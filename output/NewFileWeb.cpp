@@ -23,6 +23,12 @@ std::string ErrorText(const char* what, int error)
     return std::string(what) + ": " + std::strerror(error);
 }
 
+// A failure with its reason, marked when the file system is full.
+SaveOutcome Failure(const char* what, int error)
+{
+    return {SaveStatus::Failed, ErrorText(what, error), error == ENOSPC};
+}
+
 }  // namespace
 
 bool PathTaken(const std::string& path)
@@ -36,7 +42,7 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
     if (fd < 0) {
         if (errno == EEXIST) return {SaveStatus::AlreadyExists, {}};
-        return {SaveStatus::Failed, ErrorText("cannot create file", errno)};
+        return Failure("cannot create file", errno);
     }
     std::size_t done = 0;
     int error = 0;
@@ -51,7 +57,7 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         ::unlink(path.c_str());
-        return {SaveStatus::Failed, ErrorText("cannot write file", error)};
+        return Failure("cannot write file", error);
     }
     return {SaveStatus::Written, {}};
 }

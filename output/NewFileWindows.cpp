@@ -19,6 +19,12 @@ std::string FailureText(const char* what, DWORD error)
     return std::string(what) + ": " + WindowsErrorText(error);
 }
 
+// A failure with its reason, marked when the disk (or the user's quota) is full.
+SaveOutcome Failure(const char* what, DWORD error)
+{
+    return {SaveStatus::Failed, FailureText(what, error), error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL};
+}
+
 // A name in the folder of `path` that no other writer of this process or of
 // another one picks: the process id and a counter.
 std::string TemporaryNameBeside(const std::string& path)
@@ -63,13 +69,13 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     const std::filesystem::path temporary = PathFromUtf8(TemporaryNameBeside(path));
     HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {SaveStatus::Failed, FailureText("cannot create file", ::GetLastError())};
+    if (file == INVALID_HANDLE_VALUE) return Failure("cannot create file", ::GetLastError());
     DWORD error = 0;
     const bool written = WriteAll(file, bytes, error);
     if (!::CloseHandle(file) && written) error = ::GetLastError();
     if (!written || error != 0) {
         ::DeleteFileW(temporary.c_str());
-        return {SaveStatus::Failed, FailureText("cannot write file", error)};
+        return Failure("cannot write file", error);
     }
     // The finished file gets its name only if nothing has it: without
     // MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
@@ -78,7 +84,7 @@ SaveOutcome WriteNewFile(const std::string& path, std::span<const std::uint8_t> 
     error = ::GetLastError();
     ::DeleteFileW(temporary.c_str());
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return {SaveStatus::AlreadyExists, {}};
-    return {SaveStatus::Failed, FailureText("cannot create file", error)};
+    return Failure("cannot create file", error);
 }
 
 }  // namespace framelot

@@ -307,5 +307,73 @@ TEST(FrameChoiceTest, ArraysHoldEveryFrameWithFourChannelsAsNumPyLoadsThem)
     EXPECT_FALSE(fs::exists(PathFromUtf8(big.OutputFolder)));
 }
 
+TEST(FrameChoiceTest, ScaledFramesKeepPixelBlocksEdgeColoursAndTheirShape)
+{
+    TempDir dir;
+    WriteFile(dir / "u.gif", UnevenGif({10, 20, 30}));  // 8 x 2, one pixel a frame on transparent
+    // A red frame whose right half is transparent: 4 x 2.
+    std::vector<GifFrameSpec> halves = {SolidGifFrame(0, 0, 2, 2, 1), SolidGifFrame(0, 0, 2, 2, 1)};
+    WriteFile(dir / "half.gif", BuildGif({.ScreenWidth = 4, .ScreenHeight = 2, .Palette = FourColours(), .Frames = halves}));
+    OutputOptions full;
+    full.OutputFolder = dir / "full";
+    full.Canvas = CanvasChoice::Declared;  // the screens' sizes: 8 x 2 and 4 x 2
+    ASSERT_EQ(ConvertDroppedFile(dir / "u.gif", full, 0).Status, ConvertStatus::Converted);
+    ASSERT_EQ(ConvertDroppedFile(dir / "half.gif", full, 0).Status, ConvertStatus::Converted);
+    const Bitmap red = ReadPng(dir / "full/half/half_0000.png");
+    const std::vector<int> redPixel = PixelAt(red, 0, 0);
+    ASSERT_EQ(redPixel[3], 255);
+
+    const auto convert = [&](const std::string& source, ScaleChoice scale, const std::string& folder) {
+        OutputOptions o;
+        o.OutputFolder = dir / folder;
+        o.Canvas = CanvasChoice::Declared;
+        o.Scale = scale;
+        const ConvertResult r = ConvertDroppedFile(dir / source, o, 0);
+        EXPECT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+        return r;
+    };
+    // A whole factor: each pixel becomes an exact 3 x 3 block.
+    convert("u.gif", {.Factor = 3}, "x3");
+    for (int f = 0; f < 3; ++f) {
+        const Bitmap small = ReadPng(dir / ("full/u/u_000" + std::to_string(f) + ".png"));
+        const Bitmap big = ReadPng(dir / ("x3/u/u_000" + std::to_string(f) + ".png"));
+        ASSERT_EQ(big.Width, 24);
+        ASSERT_EQ(big.Height, 6);
+        for (int y = 0; y < big.Height; ++y) {
+            for (int x = 0; x < big.Width; ++x) ASSERT_EQ(PixelAt(big, x, y), PixelAt(small, x / 3, y / 3)) << x << "," << y;
+        }
+    }
+    // Shrinking across the edge between red and transparent: the edge pixel is
+    // red at partial alpha, never a darker red, with every filter.
+    for (const ResampleFilter filter : {ResampleFilter::Box, ResampleFilter::Lanczos}) {
+        const std::string folder = filter == ResampleFilter::Box ? "box" : "lanczos";
+        convert("half.gif", {.Factor = 0.75, .Filter = filter}, folder);
+        const Bitmap scaled = ReadPng(dir / (folder + "/half/half_0000.png"));
+        ASSERT_EQ(scaled.Width, 3);
+        ASSERT_EQ(scaled.Height, 2);
+        const std::vector<int> edge = PixelAt(scaled, 1, 0);
+        EXPECT_GT(edge[3], 0) << folder;
+        EXPECT_LT(edge[3], 255) << folder;
+        EXPECT_EQ(std::vector<int>(edge.begin(), edge.begin() + 3), std::vector<int>(redPixel.begin(), redPixel.begin() + 3))
+            << folder;
+    }
+    // --fit keeps the shape: 8 x 2 in a 5 x 5 box is 5 x 1 (1.25 rounds to 1).
+    convert("u.gif", {.FitWidth = 5, .FitHeight = 5}, "fit");
+    const Bitmap fitted = ReadPng(dir / "fit/u/u_0000.png");
+    EXPECT_EQ(fitted.Width, 5);
+    EXPECT_EQ(fitted.Height, 1);
+    // A size over the limit is refused before anything is decoded or written.
+    OutputOptions huge;
+    huge.OutputFolder = dir / "huge";
+    huge.Canvas = CanvasChoice::Declared;
+    huge.Scale.Factor = 64;
+    WriteFile(dir / "wide.gif", BuildGif({.ScreenWidth = 2000, .ScreenHeight = 2000, .Palette = FourColours(),
+                                          .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
+    const ConvertResult r = ConvertDroppedFile(dir / "wide.gif", huge, 0);
+    EXPECT_EQ(r.Failure, FailureKind::OverLimit);
+    EXPECT_NE(r.Reason.find("scaled to 128000 x 128000"), std::string::npos) << r.Reason;
+    EXPECT_FALSE(fs::exists(PathFromUtf8(huge.OutputFolder)));
+}
+
 }  // namespace
 }  // namespace framelot

@@ -39,6 +39,7 @@ const page = {
   mergeHeld: document.getElementById("merge-held"),
   timings: document.getElementById("timings"),
   npy: document.getElementById("npy"),
+  scale: document.getElementById("scale"),
 };
 
 const state = {
@@ -73,6 +74,7 @@ function readOptions() {
   page.mergeHeld.checked = !!saved.mergeHeld;
   page.timings.value = saved.timings || "";
   page.npy.checked = !!saved.npy;
+  page.scale.value = saved.scale || "";
 }
 
 function currentOptions() {
@@ -94,6 +96,7 @@ function currentOptions() {
     mergeHeld: page.mergeHeld.checked,
     timings: page.timings.value,
     npy: page.npy.checked,
+    scale: page.scale.value.trim(),
   };
 }
 
@@ -106,6 +109,7 @@ function commandArguments(o) {
   if (o.pick && o.pickValue) words.push("--" + o.pick, o.pickValue);
   if (o.name) words.push("--name", o.name);
   if (o.start) words.push("--start", o.start);
+  if (o.scale && o.scale !== "1") words.push("--scale", o.scale);
   if (o.mergeHeld) words.push("--merge-held");
   if (o.npy && !o.sheet) words.push("--npy");
   if (o.timings && !o.sheet && !o.npy) words.push("--timings", o.timings);
@@ -340,7 +344,7 @@ page.cancel.addEventListener("click", () => {
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
   page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,
-  page.mergeHeld, page.timings, page.npy]) {
+  page.mergeHeld, page.timings, page.npy, page.scale]) {
   control.addEventListener("change", keepOptions);
 }
 
