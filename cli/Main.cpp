@@ -39,7 +39,7 @@ constexpr const char* Usage =
     "                    [--every N | --at TIMES | --count N] [--name TEMPLATE]\n"
     "                    [--start N] [--merge-held] [--timings ffconcat|json|csv]\n"
     "                    [--npy [-]] [--scale F | --fit WxH] [--filter FILTER]\n"
-    "                    [--max-output SIZE]\n"
+    "                    [--max-output SIZE] [--format png|webp [--quality Q]]\n"
     "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
@@ -79,6 +79,9 @@ constexpr const char* Usage =
     "  --fit WxH     frames as large as fits in W x H, their shape kept\n"
     "  --filter FILTER\n"
     "                nearest, box or lanczos, instead of the choice above\n"
+    "  --format webp frames as WebP files (name_0000.webp), lossless: every pixel\n"
+    "                as it is; --quality Q (0 to 100) makes them lossy and small\n"
+    "                (--format png, the default, writes PNG)\n"
     "  --max-output SIZE\n"
     "                refuse a file whose frames would take more than SIZE (500M,\n"
     "                2G). Without it, frames that clearly cannot fit in the free\n"
@@ -279,9 +282,9 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
                          framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names) ||
                          options.Output.MergeHeld || options.Output.Timings != framelot::TimingsFormat::None ||
                          options.Output.Array || framelot::ScalingAsked(options.Output.Scale) ||
-                         options.Output.MaxOutputBytes > 0)) {
+                         options.Output.MaxOutputBytes > 0 || options.Output.Format != framelot::FrameFormat::Png)) {
         return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --merge-held, "
-                          "--timings, --npy, --scale, --fit, --max-output, --canvas and --sheet go with converting", exitStatus);
+                          "--timings, --npy, --scale, --fit, --max-output, --format, --canvas and --sheet go with converting", exitStatus);
     }
     if (options.ArrayToOutput && options.Files.size() != 1) {
         return UsageError("--npy - writes one file's array to standard output: give one file", exitStatus);

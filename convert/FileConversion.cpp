@@ -22,6 +22,7 @@
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
 #include "output/SavePng.h"
+#include "output/SaveWebp.h"
 
 namespace framelot {
 namespace {
@@ -85,8 +86,9 @@ struct OutputPlaces {
 std::string NumberedFramePath(const std::string& placed, bool makeFolder, const OutputOptions& options,
                               std::uint64_t number, double delayMs, std::uint64_t total)
 {
-    if (IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, number);
-    return NamedFramePath(placed, makeFolder, options.Names, number, delayMs, total);
+    const bool png = options.Format == FrameFormat::Png;
+    if (png && IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, number);
+    return NamedFramePath(placed, makeFolder, options.Names, number, delayMs, total, png ? ".png" : ".webp");
 }
 
 // The path frame `index` is written at, with the frame's time and the file's
@@ -535,7 +537,10 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
                                    const std::string path = book.PathOf(index);
-                                   tally.Count(index, SavePng(frame, path, encoded, encoder), path, progress);
+                                   const SaveOutcome saved = chosen.Format == FrameFormat::Webp
+                                                                 ? SaveWebp(frame, path, encoded, chosen.Quality)
+                                                                 : SavePng(frame, path, encoded, encoder);
+                                   tally.Count(index, saved, path, progress);
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};

@@ -9,6 +9,7 @@ namespace {
 constexpr long MaxSheetCount = 100'000;    // columns or rows: no more than the frames a file may have
 constexpr long MaxSpacing = 1024;          // padding, margin, extrusion
 constexpr long MaxSheetSide = 1'000'000;   // a side of --max-size
+constexpr long MaxQuality = 100;           // --quality: libwebp's scale
 constexpr double MaxScale = 64;           // --scale: beyond it a frame is blocks no one needs
 constexpr long MaxStep = 100'000;          // --every, --count: no more than the frames a file may have
 constexpr long long MaxStart = 1'000'000'000;  // the first frame's number
@@ -57,7 +58,7 @@ bool IsSheetOption(const std::string& option)
 bool OutputOptionTakesValue(const std::string& option)
 {
     for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
-                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output"}) {
+                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output", "--format", "--quality"}) {
         if (option == name) return true;
     }
     return false;
@@ -120,6 +121,13 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
             options.Scale.FitWidth = static_cast<std::uint64_t>(w);
             options.Scale.FitHeight = static_cast<std::uint64_t>(h);
         }
+    } else if (option == "--format") {
+        if (value == "png") options.Format = FrameFormat::Png;
+        else if (value == "webp") options.Format = FrameFormat::Webp;
+        else error = "--format takes png or webp (not \"" + value + "\")";
+    } else if (option == "--quality") {
+        if (!ReadNumber(value, 0, MaxQuality, n)) error = Range(option, 0, MaxQuality);
+        else options.Quality = static_cast<int>(n);
     } else if (option == "--max-output") {
         if (auto bytes = ReadSize(value)) options.MaxOutputBytes = *bytes;
         else error = "--max-output takes a size such as 500M, 2G or 1500000 (bytes; K, M, G and T count in 1000s)";
@@ -164,6 +172,10 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
     if (options.Scale.Factor > 0 && options.Scale.FitWidth > 0) return "--scale and --fit each set the size: give one";
     if (options.Scale.Filter && !ScalingAsked(options.Scale)) return "--filter goes with --scale or --fit";
+    if (options.Quality >= 0 && options.Format != FrameFormat::Webp) return "--quality goes with --format webp";
+    if (options.Format != FrameFormat::Png && (options.Sheet || options.Array)) {
+        return "--format sets the frame files' format: a sheet is PNG, an array is NumPy's";
+    }
     if (options.Array && (options.Sheet || options.Timings != TimingsFormat::None)) {
         return "--npy writes one array and its times instead of frame files: not with --sheet or --timings";
     }

@@ -152,12 +152,12 @@ std::string FrameStem(const NameTemplate& names, std::string_view stem, std::uin
 }
 
 std::string NamedFramePath(std::string_view source, bool makeFolder, const NameTemplate& names, std::uint64_t index,
-                           double delayMs, std::uint64_t total)
+                           double delayMs, std::uint64_t total, std::string_view extension)
 {
     const std::string base = OutputBasePath(source);
     const std::string stem = FileNameOf(base);
     const std::string folder = makeFolder ? base + "/" : base.substr(0, base.size() - stem.size());
-    return folder + FrameStem(names, stem, index, delayMs, total) + ".png";
+    return folder + FrameStem(names, stem, index, delayMs, total) + std::string(extension);
 }
 
 }  // namespace framelot

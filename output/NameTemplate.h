@@ -52,8 +52,9 @@ std::string FrameStem(const NameTemplate& names, std::string_view stem, std::uin
 
 // The path of frame `index` of `source` under the template: in the folder
 // OutputFolderPath names when `makeFolder`, else beside the output base, as
-// FrameFilePath places frames (which it equals for the default template).
+// FrameFilePath places frames (which it equals for the default template),
+// ending in `extension`.
 std::string NamedFramePath(std::string_view source, bool makeFolder, const NameTemplate& names, std::uint64_t index,
-                           double delayMs, std::uint64_t total);
+                           double delayMs, std::uint64_t total, std::string_view extension = ".png");
 
 }  // namespace framelot

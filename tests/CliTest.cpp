@@ -218,6 +218,8 @@ TEST(CliTest, OutputOptionsAreReadAndBadValuesAreUsageErrors)
         {"--scale 0", "framelot-cli: --scale takes a factor above 0, up to 64"},
         {"--scale 2 --fit 9x9", "framelot-cli: --scale and --fit each set the size: give one\n"},
         {"--filter box", "framelot-cli: --filter goes with --scale or --fit\n"},
+        {"--format gif", "framelot-cli: --format takes png or webp (not \"gif\")\n"},
+        {"--quality 80", "framelot-cli: --quality goes with --format webp\n"},
         {"--sheet --timings csv", "framelot-cli: --timings goes with frame files"},
         {"--sheet --atlas xml", "framelot-cli: --atlas takes array, hash, aseprite, godot or css (not \"xml\")\n"},
         {"--canvas other", "framelot-cli: --canvas takes grown or declared (not \"other\")\n"},

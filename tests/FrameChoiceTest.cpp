@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include <webp/decode.h>
+
 #include "convert/Dispatch.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
@@ -373,6 +375,60 @@ TEST(FrameChoiceTest, ScaledFramesKeepPixelBlocksEdgeColoursAndTheirShape)
     EXPECT_EQ(r.Failure, FailureKind::OverLimit);
     EXPECT_NE(r.Reason.find("scaled to 128000 x 128000"), std::string::npos) << r.Reason;
     EXPECT_FALSE(fs::exists(PathFromUtf8(huge.OutputFolder)));
+}
+
+Bitmap DecodeWebpFile(const std::string& path)
+{
+    const Bytes bytes = ReadFile(path);
+    Bitmap b;
+    std::uint8_t* rgba = WebPDecodeRGBA(bytes.data(), bytes.size(), &b.Width, &b.Height);
+    if (rgba == nullptr) return {};
+    b.Pixels.assign(rgba, rgba + static_cast<std::size_t>(b.Width) * static_cast<std::size_t>(b.Height) * 4);
+    WebPFree(rgba);
+    return b;
+}
+
+TEST(FrameChoiceTest, WebpFramesDecodeToTheFramesExactlyOrWithinTheQualitysError)
+{
+    TempDir dir;
+    // Flat regions and a transparent hole: two frames.
+    std::vector<GifFrameSpec> frames = {SolidGifFrame(0, 0, 96, 64, 1), SolidGifFrame(16, 16, 40, 24, 2, 1)};
+    frames.push_back(SolidGifFrame(32, 8, 24, 24, 0, 1));
+    frames.back().Transparent = 0;
+    frames.push_back(SolidGifFrame(0, 40, 96, 24, 3, 1));
+    WriteFile(dir / "w.gif", BuildGif({.ScreenWidth = 96, .ScreenHeight = 64, .Palette = FourColours(), .Frames = frames}));
+    OutputOptions png;
+    png.OutputFolder = dir / "png";
+    ASSERT_EQ(ConvertDroppedFile(dir / "w.gif", png, 0).Status, ConvertStatus::Converted);
+    for (const int quality : {-1, 90}) {
+        SCOPED_TRACE(quality < 0 ? "lossless" : "quality 90");
+        OutputOptions o;
+        o.Format = FrameFormat::Webp;
+        o.Quality = quality;
+        o.OutputFolder = dir / ("webp" + std::to_string(quality));
+        ASSERT_EQ(ConvertDroppedFile(dir / "w.gif", o, 0).Status, ConvertStatus::Converted);
+        for (int f = 0; f < 4; ++f) {
+            const Bitmap expected = ReadPng(dir / ("png/w/w_000" + std::to_string(f) + ".png"));
+            const Bitmap webp = DecodeWebpFile(o.OutputFolder + "/w/w_000" + std::to_string(f) + ".webp");
+            ASSERT_EQ(webp.Width, expected.Width);
+            ASSERT_EQ(webp.Height, expected.Height);
+            if (quality < 0) {
+                EXPECT_EQ(webp.Pixels, expected.Pixels) << "frame " << f;
+                continue;
+            }
+            // Lossy: alpha stays exact; colour is near on average (its
+            // halved chroma softens edges between saturated colours).
+            double error = 0;
+            int visible = 0;
+            for (std::size_t i = 0; i < webp.Pixels.size(); i += 4) {
+                EXPECT_EQ(webp.Pixels[i + 3], expected.Pixels[i + 3]) << "alpha stays exact";
+                if (expected.Pixels[i + 3] == 0) continue;
+                ++visible;
+                for (int c = 0; c < 3; ++c) error += std::abs(webp.Pixels[i + c] - expected.Pixels[i + c]);
+            }
+            EXPECT_LE(error / (3.0 * std::max(visible, 1)), 8.0) << "frame " << f;
+        }
+    }
 }
 
 }  // namespace

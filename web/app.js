@@ -40,6 +40,7 @@ const page = {
   timings: document.getElementById("timings"),
   npy: document.getElementById("npy"),
   scale: document.getElementById("scale"),
+  webp: document.getElementById("webp"),
 };
 
 const state = {
@@ -75,6 +76,7 @@ function readOptions() {
   page.timings.value = saved.timings || "";
   page.npy.checked = !!saved.npy;
   page.scale.value = saved.scale || "";
+  page.webp.checked = !!saved.webp;
 }
 
 function currentOptions() {
@@ -97,6 +99,7 @@ function currentOptions() {
     timings: page.timings.value,
     npy: page.npy.checked,
     scale: page.scale.value.trim(),
+    webp: page.webp.checked,
   };
 }
 
@@ -112,6 +115,7 @@ function commandArguments(o) {
   if (o.scale && o.scale !== "1") words.push("--scale", o.scale);
   if (o.mergeHeld) words.push("--merge-held");
   if (o.npy && !o.sheet) words.push("--npy");
+  if (o.webp && !o.sheet && !o.npy) words.push("--format", "webp");
   if (o.timings && !o.sheet && !o.npy) words.push("--timings", o.timings);
   if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
@@ -344,7 +348,7 @@ page.cancel.addEventListener("click", () => {
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
   page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,
-  page.mergeHeld, page.timings, page.npy, page.scale]) {
+  page.mergeHeld, page.timings, page.npy, page.scale, page.webp]) {
   control.addEventListener("change", keepOptions);
 }
 
