@@ -27,6 +27,23 @@ std::string Range(const std::string& option, long min, long max)
     return option + " takes a number from " + std::to_string(min) + " to " + std::to_string(max);
 }
 
+// "WIDTHxHEIGHT" into width and height, each from 1 to MaxSheetSide; the
+// reason, with `example`, in `error` otherwise.
+void ReadSize2D(const std::string& option, const std::string& value, const char* example, std::uint64_t& width,
+                std::uint64_t& height, std::string& error)
+{
+    const std::size_t x = value.find('x');
+    long w = 0, h = 0;
+    if (x == std::string::npos || !ReadNumber(value.substr(0, x), 1, MaxSheetSide, w) ||
+        !ReadNumber(value.substr(x + 1), 1, MaxSheetSide, h)) {
+        error = option + " takes WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSheetSide) + " (" + option + " " +
+                example + ")";
+        return;
+    }
+    width = static_cast<std::uint64_t>(w);
+    height = static_cast<std::uint64_t>(h);
+}
+
 // "1500000", "500K", "500M", "2G", "1T" (decimal, as disks are sold); above 0.
 std::optional<std::uint64_t> ReadSize(const std::string& text)
 {
@@ -112,15 +129,7 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
             options.Scale.Factor = factor;
         }
     } else if (option == "--fit") {
-        const std::size_t x = value.find('x');
-        long w = 0, h = 0;
-        if (x == std::string::npos || !ReadNumber(value.substr(0, x), 1, MaxSheetSide, w) ||
-            !ReadNumber(value.substr(x + 1), 1, MaxSheetSide, h)) {
-            error = "--fit takes WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSheetSide) + " (--fit 256x256)";
-        } else {
-            options.Scale.FitWidth = static_cast<std::uint64_t>(w);
-            options.Scale.FitHeight = static_cast<std::uint64_t>(h);
-        }
+        ReadSize2D(option, value, "256x256", options.Scale.FitWidth, options.Scale.FitHeight, error);
     } else if (option == "--format") {
         if (value == "png") options.Format = FrameFormat::Png;
         else if (value == "webp") options.Format = FrameFormat::Webp;
@@ -146,15 +155,7 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
         if (!ReadNumber(value, 0, MaxSpacing, n)) error = Range(option, 0, MaxSpacing);
         else (option == "--padding" ? o.Padding : option == "--margin" ? o.Margin : o.Extrude) = static_cast<std::uint64_t>(n);
     } else if (option == "--max-size") {
-        const std::size_t x = value.find('x');
-        long w = 0, h = 0;
-        if (x == std::string::npos || !ReadNumber(value.substr(0, x), 1, MaxSheetSide, w) ||
-            !ReadNumber(value.substr(x + 1), 1, MaxSheetSide, h)) {
-            error = "--max-size takes WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxSheetSide) + " (--max-size 2048x2048)";
-        } else {
-            o.MaxWidth = static_cast<std::uint64_t>(w);
-            o.MaxHeight = static_cast<std::uint64_t>(h);
-        }
+        ReadSize2D(option, value, "2048x2048", o.MaxWidth, o.MaxHeight, error);
     } else if (option == "--atlas") {
         if (auto format = AtlasFormatNamed(value)) options.Atlas = *format;
         else error = "--atlas takes array, hash, aseprite, godot or css (not \"" + value + "\")";

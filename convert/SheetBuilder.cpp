@@ -182,6 +182,23 @@ void SheetBuilder::Add(const std::string& fileName, const Bitmap& frame, double 
     Entries.Frames.push_back(std::move(f));
 }
 
+ConvertResult SheetBuilder::PlaceEntries(const SheetPacking& packing, bool trimmed)
+{
+    if (!packing.Error.empty()) return UsageFailure(packing.Error);
+    if (ConvertResult limits = PagesWithinLimits(packing, trimmed); limits.Status != ConvertStatus::Converted) return limits;
+    if (ConvertResult form = OnePageForm(Options.Packing, Options.Atlas, packing.Pages.size());
+        form.Status != ConvertStatus::Converted) {
+        return form;
+    }
+    for (std::size_t i = 0; i < Entries.Frames.size(); ++i) {
+        AtlasFrame& f = Entries.Frames[i];
+        const PackedCell& cell = packing.Cells[CellOf[i]];
+        f.Page = cell.Page;
+        f.Place = Rect{static_cast<std::int32_t>(cell.X), static_cast<std::int32_t>(cell.Y), f.Source.Width, f.Source.Height};
+    }
+    return Converted();
+}
+
 ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
 {
     const SheetOptions& o = Options.Packing;
@@ -192,17 +209,7 @@ ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
     SheetPacking& trimmed = Packed;
     if (!o.Trim && Options.MergeHeld) {
         Grid = PackGrid(Added(), static_cast<std::uint64_t>(CellWidth), static_cast<std::uint64_t>(CellHeight), o);
-        if (!Grid.Error.empty()) return UsageFailure(Grid.Error);
-        if (ConvertResult limits = PagesWithinLimits(Grid, false); limits.Status != ConvertStatus::Converted) return limits;
-        if (ConvertResult form = OnePageForm(o, Options.Atlas, Grid.Pages.size()); form.Status != ConvertStatus::Converted) {
-            return form;
-        }
-        for (std::size_t i = 0; i < Entries.Frames.size(); ++i) {
-            AtlasFrame& f = Entries.Frames[i];
-            const PackedCell& cell = Grid.Cells[i];
-            f.Page = cell.Page;
-            f.Place = Rect{static_cast<std::int32_t>(cell.X), static_cast<std::int32_t>(cell.Y), f.Source.Width, f.Source.Height};
-        }
+        if (ConvertResult placed = PlaceEntries(Grid, false); placed.Status != ConvertStatus::Converted) return placed;
     }
     if (o.Trim) {
         std::vector<PackItem> items;
@@ -211,17 +218,7 @@ ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
             items.push_back({static_cast<std::uint64_t>(part.Width), static_cast<std::uint64_t>(part.Height)});
         }
         trimmed = PackRows(items, o);
-        if (!trimmed.Error.empty()) return UsageFailure(trimmed.Error);
-        if (ConvertResult limits = PagesWithinLimits(trimmed, true); limits.Status != ConvertStatus::Converted) return limits;
-        if (ConvertResult form = OnePageForm(o, Options.Atlas, trimmed.Pages.size()); form.Status != ConvertStatus::Converted) {
-            return form;
-        }
-        for (std::size_t i = 0; i < Entries.Frames.size(); ++i) {
-            AtlasFrame& f = Entries.Frames[i];
-            const PackedCell& cell = trimmed.Cells[CellOf[i]];
-            f.Page = cell.Page;
-            f.Place = Rect{static_cast<std::int32_t>(cell.X), static_cast<std::int32_t>(cell.Y), f.Source.Width, f.Source.Height};
-        }
+        if (ConvertResult placed = PlaceEntries(trimmed, true); placed.Status != ConvertStatus::Converted) return placed;
     }
     const SheetPacking& packing = o.Trim ? trimmed : Grid;
     const std::size_t pages = packing.Pages.size();

@@ -73,6 +73,10 @@ struct SheetBuilder {
     // Nothing is written.
     ConvertResult Pack(const AnimationInfo& info);
 
+    // Puts each entry at its stored part's cell of `packing`, once the
+    // packing, its sheets' sizes and the atlas form are found good.
+    ConvertResult PlaceEntries(const SheetPacking& packing, bool trimmed);
+
     // After Pack: writes the sheets and the atlas, each a new file. When any
     // is there already, or any cannot be written, the sheets this call wrote
     // are removed again. Converted with the first sheet's path in Destination
