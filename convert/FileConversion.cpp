@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <tuple>
 
 #include "convert/ArrayBuilder.h"
 #include "convert/Describe.h"
@@ -478,54 +479,95 @@ ConvertResult TakeBack(const FrameRoute& route, const FrameTally& tally, const F
             0, 0, {}, FailureKind::FileSystem};
 }
 
+// Steps 1 and 2 together: everything decided before a frame is decoded.
+struct PlannedOutputs {
+    OutputOptions Chosen;      // the options with the sampled frames resolved
+    OutputPlaces Places;
+    CanvasPlan Canvas;
+    SourceFile File;
+    std::string SamplingNote;
+    std::uint64_t Cells = 0;   // the chosen frames
+    std::int64_t FrameWidth = 0, FrameHeight = 0;  // the size frames are written at
+};
+
+// Converted with `p` filled, or the file's result when it ends here (skipped,
+// unreadable, not of its format, over a limit, or a usage error).
+ConvertResult PlanOutputs(const std::string& source, const OutputOptions& options, DescribeBytesFunction describe,
+                          PlannedOutputs& p)
+{
+    const AnimationInfo unknown;
+    p.Places = PlanPlaces(source, options, unknown);
+    const bool lateSkip = SkipNeedsDescription(options);
+    if (!lateSkip && OutputTaken(p.Places, options)) {
+        return {ConvertStatus::Skipped, "output already exists", 0, 0, p.Places.Destination};
+    }
+    p.File = ReadSourceFile(source);
+    if (!p.File.Ok) return {ConvertStatus::Unreadable, p.File.Error, 0, 0, {}, FailureKind::FileSystem};
+    if (ConvertResult planned = PlanCanvas(p.File.Bytes, options, describe, p.Canvas);
+        planned.Status != ConvertStatus::Converted) {
+        return planned;
+    }
+    p.Chosen = options;
+    if (ConvertResult sampled = ResolveSampling(options, p.Canvas.Info, p.Chosen, p.SamplingNote);
+        sampled.Status != ConvertStatus::Converted) {
+        return sampled;
+    }
+    p.Places = PlanPlaces(source, p.Chosen, p.Canvas.Info);
+    if (lateSkip && OutputTaken(p.Places, p.Chosen)) {
+        return {ConvertStatus::Skipped, "output already exists", 0, 0, p.Places.Destination};
+    }
+    // The size frames are written at: the canvas, scaled when that is asked
+    // for, within the limits before anything is decoded.
+    const AnimationInfo& info = p.Canvas.Info;
+    p.Cells = ListedCount(p.Chosen.Frames, info.Frames.size());
+    std::tie(p.FrameWidth, p.FrameHeight) =
+        ScaledSize(p.Chosen.Scale, p.Canvas.Declared ? info.DeclaredWidth : info.CanvasWidth,
+                   p.Canvas.Declared ? info.DeclaredHeight : info.CanvasHeight);
+    if (ScalingAsked(p.Chosen.Scale)) {
+        if (std::string over = AnimationOverLimits(p.Cells, p.FrameWidth, p.FrameHeight); !over.empty()) {
+            return OverLimit("scaled to " + std::to_string(p.FrameWidth) + " x " + std::to_string(p.FrameHeight) + ", " + over);
+        }
+    }
+    return Converted();
+}
+
+// Step 4c: a sheet or an array, written whole once every frame is in.
+// Converted (with its destination and note), or the file's result.
+ConvertResult WriteWholeOutput(const PlannedOutputs& p, SheetBuilder& sheet, ArrayBuilder& array, FolderMaker& folders,
+                               FrameTally& tally, std::string& writeFailure)
+{
+    ConvertResult written = Converted();
+    const bool hasSheet = p.Chosen.Sheet && sheet.Added() > 0, hasArray = p.Chosen.Array && !array.Frames.empty();
+    if (!hasSheet && !hasArray) return written;
+    if (hasSheet) {
+        written = sheet.Pack(p.Canvas.Info);
+        if (written.Status != ConvertStatus::Converted) return written;
+    }
+    if (!folders.Ready(p.Chosen, p.Places)) {
+        writeFailure = folders.Error;
+        return Converted();
+    }
+    written = hasSheet ? sheet.Write() : array.Write(p.Canvas.Info);
+    if (written.Status == ConvertStatus::Converted) tally.Written = hasSheet ? sheet.Added() : array.Frames.size();
+    return written;
+}
+
 }  // namespace
 
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
                               DescribeBytesFunction describe, unsigned encodeThreads, const ProgressFunction& progress)
 {
-    const AnimationInfo unknown;
-    OutputPlaces places = PlanPlaces(source, options, unknown);
-    const bool lateSkip = SkipNeedsDescription(options);
-    if (!lateSkip && OutputTaken(places, options)) {
-        return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
-    }
-    SourceFile file = ReadSourceFile(source);
-    if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
-    CanvasPlan plan;
-    if (ConvertResult planned = PlanCanvas(file.Bytes, options, describe, plan); planned.Status != ConvertStatus::Converted) {
+    PlannedOutputs p;
+    if (ConvertResult planned = PlanOutputs(source, options, describe, p); planned.Status != ConvertStatus::Converted) {
         return planned;
     }
-    OutputOptions chosen = options;
-    std::string samplingNote;
-    if (ConvertResult sampled = ResolveSampling(options, plan.Info, chosen, samplingNote);
-        sampled.Status != ConvertStatus::Converted) {
-        return sampled;
-    }
-    places = PlanPlaces(source, chosen, plan.Info);
-    if (lateSkip && OutputTaken(places, chosen)) {
-        return {ConvertStatus::Skipped, "output already exists", 0, 0, places.Destination};
-    }
-    // The size frames are written at: the canvas, scaled when that is asked
-    // for, within the limits before anything is decoded.
-    const AnimationInfo& info = plan.Info;
-    const std::uint64_t cells = ListedCount(chosen.Frames, info.Frames.size());
-    const auto [frameWidth, frameHeight] = ScaledSize(chosen.Scale, plan.Declared ? info.DeclaredWidth : info.CanvasWidth,
-                                                      plan.Declared ? info.DeclaredHeight : info.CanvasHeight);
-    if (ScalingAsked(chosen.Scale)) {
-        if (std::string over = AnimationOverLimits(cells, frameWidth, frameHeight); !over.empty()) {
-            return OverLimit("scaled to " + std::to_string(frameWidth) + " x " + std::to_string(frameHeight) + ", " + over);
-        }
-    }
-    SheetBuilder sheet{chosen, places.Sheet};
-    if (chosen.Sheet) {
-        ConvertResult planned = sheet.Plan(cells, frameWidth, frameHeight);
-        if (planned.Status != ConvertStatus::Converted) return planned;
-    }
-    ArrayBuilder array{places.Array, 0, 0, {}, {}};
-    if (chosen.Array) {
-        ConvertResult planned = array.Plan(cells, frameWidth, frameHeight);
-        if (planned.Status != ConvertStatus::Converted) return planned;
-    }
+    const OutputOptions& chosen = p.Chosen;
+    SheetBuilder sheet{chosen, p.Places.Sheet};
+    ArrayBuilder array{p.Places.Array, 0, 0, {}, {}};
+    ConvertResult planned = chosen.Sheet   ? sheet.Plan(p.Cells, p.FrameWidth, p.FrameHeight)
+                            : chosen.Array ? array.Plan(p.Cells, p.FrameWidth, p.FrameHeight)
+                                           : Converted();
+    if (planned.Status != ConvertStatus::Converted) return planned;
 
     const FrameList& list = chosen.Frames;
     FrameTally tally;
@@ -544,10 +586,10 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                }
                            });
     FrameFiles frameFiles{writer, {}, {}};
-    FrameRoute route{chosen, places, plan, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list)};
+    FrameRoute route{chosen, p.Places, p.Canvas, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list)};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 
-    ConvertResult result = convert(file.Bytes, sink, announce);
+    ConvertResult result = convert(p.File.Bytes, sink, announce);
     if (!route.Failure.empty() && result.Status == ConvertStatus::Converted && !route.RoomRefused) {
         result = OverLimit(route.Failure);
     }
@@ -555,36 +597,19 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     frameFiles.HandOn();
     writer.Finish();
     if (route.RoomRefused || tally.NoRoom) return TakeBack(route, tally, folders);
-    std::string writeFailure = folders.Error;
-    std::string timingsNote;
-    if (!chosen.Sheet && !chosen.Array && result.Status == ConvertStatus::Converted && writeFailure.empty() &&
-        tally.Failed == 0) {
-        writeFailure = WriteTimings(chosen, places, book, plan.Info, timingsNote);
-    }
+    std::string writeFailure = folders.Error, timingsNote;
     ConvertResult written = Converted();
-    if (chosen.Sheet && result.Status == ConvertStatus::Converted && sheet.Added() > 0) {
-        written = sheet.Pack(plan.Info);
+    if (result.Status == ConvertStatus::Converted && (chosen.Sheet || chosen.Array)) {
+        written = WriteWholeOutput(p, sheet, array, folders, tally, writeFailure);
         if (written.Status != ConvertStatus::Converted) return written;
-        if (folders.Ready(chosen, places)) {
-            written = sheet.Write();
-            if (written.Status != ConvertStatus::Converted) return written;
-            tally.Written = sheet.Added();
-        }
-        writeFailure = folders.Error;
+    } else if (result.Status == ConvertStatus::Converted && writeFailure.empty() && tally.Failed == 0) {
+        writeFailure = WriteTimings(chosen, p.Places, book, p.Canvas.Info, timingsNote);
     }
-    if (chosen.Array && result.Status == ConvertStatus::Converted && !array.Frames.empty()) {
-        if (folders.Ready(chosen, places)) {
-            written = array.Write(plan.Info);
-            if (written.Status != ConvertStatus::Converted) return written;
-            tally.Written = array.Frames.size();
-        }
-        writeFailure = folders.Error;
-    }
-    result = FinishResult(std::move(result), tally, places, chosen, writeFailure, plan.Note);
-    AddNote(result.Note, samplingNote);
+    result = FinishResult(std::move(result), tally, p.Places, chosen, writeFailure, p.Canvas.Note);
+    AddNote(result.Note, p.SamplingNote);
     if (route.Taken > route.Delivered) {
-        AddNote(result.Note, std::to_string(route.Taken - route.Delivered) + " held " +
-                                 (route.Taken - route.Delivered == 1 ? "frame" : "frames") + " merged (" +
+        const std::uint64_t merged = route.Taken - route.Delivered;
+        AddNote(result.Note, std::to_string(merged) + (merged == 1 ? " held frame merged (" : " held frames merged (") +
                                  FrameCountText(route.Delivered) + " for " + std::to_string(route.Taken) + ")");
     }
     AddNote(result.Note, timingsNote);
