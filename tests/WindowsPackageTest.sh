@@ -37,6 +37,9 @@ for exe in "$folder"/*.exe; do
 done
 
 "${wine[@]}" "$setup" /S
+# The installer may still be writing its registry entries when it returns
+# (seen on a loaded machine): wait until every program of the prefix has ended.
+env "WINEPREFIX=$build/wine" /usr/lib/wine/wineserver -w
 root=$build/wine/drive_c
 installed="$root/Program Files/Framelot"
 for f in framelot.exe framelot-cli.exe LICENSE.txt THIRD-PARTY-LICENSES.txt README.txt Uninstall.exe; do
