@@ -5,6 +5,7 @@
 
 #include "convert/Describe.h"
 #include "convert/FileInfo.h"
+#include "convert/RoomCheck.h"
 #include "output/JsonText.h"
 
 namespace framelot {
@@ -21,7 +22,7 @@ std::string LoopsText(const AnimationInfo& info)
     return "loop count " + std::to_string(*info.Loops);
 }
 
-void PrintText(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
+void PrintText(const std::string& file, const ConvertResult& r, const AnimationInfo& info, std::uint64_t estimatedBytes)
 {
     if (r.Status != ConvertStatus::Converted) {
         std::printf("%s\n", DescribeResult(file, r).c_str());
@@ -44,22 +45,27 @@ void PrintText(const std::string& file, const ConvertResult& r, const AnimationI
     }
     if (stretched) std::printf("  * 10 ms or less: viewers commonly show such a frame for about 100 ms\n");
     if (!info.Damage.empty()) std::printf("  the file is damaged: %s\n", info.Damage.c_str());
+    if (estimatedBytes > 0) {
+        std::printf("  the frames as PNG files: about %s (the first frame's PNG times the frames)\n",
+                    SizeInWords(estimatedBytes).c_str());
+    }
 }
 
 }  // namespace
 
-bool PrintInfo(const std::vector<std::string>& files, bool json)
+bool PrintInfo(const std::vector<std::string>& files, bool json, bool mergeHeld)
 {
     bool ok = true;
     if (json) std::printf("[");
     for (std::size_t i = 0; i < files.size(); ++i) {
         AnimationInfo info;
-        const ConvertResult r = ReadFileInfo(files[i], info);
+        std::uint64_t estimated = 0;
+        const ConvertResult r = SurveyFileFrames(files[i], mergeHeld, info, estimated);
         ok = ok && r.Status != ConvertStatus::Failed && r.Status != ConvertStatus::Unreadable && info.Damage.empty();
         if (json) {
-            std::printf("%s\n  %s", i == 0 ? "" : ",", FileInfoJson(files[i], r, info).c_str());
+            std::printf("%s\n  %s", i == 0 ? "" : ",", FileInfoJson(files[i], r, info, estimated).c_str());
         } else {
-            PrintText(files[i], r, info);
+            PrintText(files[i], r, info, estimated);
         }
     }
     if (json) std::printf("\n]\n");

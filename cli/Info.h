@@ -9,6 +9,6 @@ namespace framelot {
 
 // Prints every file's description to standard output; true when no file
 // failed (could not be read, or is over a limit).
-bool PrintInfo(const std::vector<std::string>& files, bool json);
+bool PrintInfo(const std::vector<std::string>& files, bool json, bool mergeHeld = false);
 
 }  // namespace framelot

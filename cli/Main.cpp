@@ -72,7 +72,7 @@ constexpr const char* Usage =
     "  --start N     the first frame's number in the names (default 0)\n"
     "  --merge-held  consecutive frames of equal pixels written once, shown for\n"
     "                the sum of their times (numbered in order; the atlas and\n"
-    "                --timings give the sums)\n"
+    "                --timings give the sums; with --info, the merged frames)\n"
     "  --scale F     frames F times their size: whole factors by nearest\n"
     "                neighbour (pixel art stays sharp: --scale 4), others with\n"
     "                Lanczos on premultiplied colour (no dark edges: --scale 0.5)\n"
@@ -136,7 +136,9 @@ constexpr const char* Usage =
     "  --info        write nothing; describe each file: format, canvas, loop\n"
     "                count, and each frame's rectangle, display time, dispose\n"
     "                and blend method (delays of 10 ms or less are marked:\n"
-    "                viewers commonly show them as about 100 ms)\n"
+    "                viewers commonly show them as about 100 ms), and about what\n"
+    "                the frames take as PNG files; with --merge-held, the\n"
+    "                merged frames\n"
     "  --json        with --info: one JSON document, an array of files\n"
     "  --help        show this text\n"
     "  --version     show the version\n"
@@ -280,10 +282,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
     if (options.Info && (!options.Output.OutputFolder.empty() || !options.Output.Frames.empty() ||
                          options.Output.Canvas != defaults.Canvas || options.Output.Sheet ||
                          framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names) ||
-                         options.Output.MergeHeld || options.Output.Timings != framelot::TimingsFormat::None ||
+                         options.Output.Timings != framelot::TimingsFormat::None ||
                          options.Output.Array || framelot::ScalingAsked(options.Output.Scale) ||
                          options.Output.MaxOutputBytes > 0 || options.Output.Format != framelot::FrameFormat::Png)) {
-        return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, --merge-held, "
+        return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, "
                           "--timings, --npy, --scale, --fit, --max-output, --format, --canvas and --sheet go with converting", exitStatus);
     }
     if (options.ArrayToOutput && options.Files.size() != 1) {
@@ -455,7 +457,9 @@ int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool sta
         std::fprintf(stderr, "framelot-cli: %s\n", framelot::EmptyFolderText(folder).c_str());
     }
     if (options->Files.empty()) return ExitUsage;  // folders, and nothing in them to convert
-    if (options->Info) return framelot::PrintInfo(options->Files, options->Json) ? ExitOk : ExitFileFailed;
+    if (options->Info) {
+        return framelot::PrintInfo(options->Files, options->Json, options->Output.MergeHeld) ? ExitOk : ExitFileFailed;
+    }
 
     if (options->ArrayToOutput) return ArrayToStandardOutput(*options);
     const framelot::DropReport report = ConvertAll(*options);

@@ -1,8 +1,11 @@
 #include "convert/FileInfo.h"
 
+#include <algorithm>
+
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/JsonText.h"
+#include "output/PngEncode.h"
 
 namespace framelot {
 namespace {
@@ -30,7 +33,51 @@ ConvertResult ReadFileInfo(const std::string& path, AnimationInfo& info)
     return format->Describe(file.Bytes, info);
 }
 
-std::string FileInfoJson(const std::string& file, const ConvertResult& r, const AnimationInfo& info)
+ConvertResult SurveyFileFrames(const std::string& path, bool mergeHeld, AnimationInfo& info, std::uint64_t& estimatedBytes)
+{
+    estimatedBytes = 0;
+    const SourceFormat* format = FormatOfPath(path);
+    if (format == nullptr) return NotAnimation(NotAnAnimationName);
+    const SourceFile file = ReadSourceFile(path);
+    if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
+    ConvertResult described = format->Describe(file.Bytes, info);
+    if (described.Status != ConvertStatus::Converted) return described;
+    std::vector<std::uint64_t> runStarts;
+    Bitmap previous;
+    const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
+        if (index == 0) {
+            PngEncoder encoder;
+            std::vector<std::uint8_t> png;
+            if (EncodePng(encoder, frame, png)) estimatedBytes = png.size() * info.Frames.size();
+        }
+        if (!mergeHeld) return false;
+        const bool repeats = index > 0 && previous.Width == frame.Width && previous.Height == frame.Height &&
+                             previous.Pixels == frame.Pixels;
+        if (!repeats) runStarts.push_back(index);
+        previous.Width = frame.Width;
+        previous.Height = frame.Height;
+        previous.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
+        return true;
+    };
+    format->Convert(file.Bytes, sink, [](std::uint64_t) {});
+    if (!mergeHeld || runStarts.empty()) return described;
+    std::vector<FrameInfo> merged;
+    for (std::size_t r = 0; r < runStarts.size(); ++r) {
+        const std::uint64_t first = runStarts[r];
+        const std::uint64_t end = std::min<std::uint64_t>(r + 1 < runStarts.size() ? runStarts[r + 1] : info.Frames.size(),
+                                                          info.Frames.size());
+        if (first >= end) break;
+        FrameInfo f = info.Frames[first];
+        for (std::uint64_t i = first + 1; i < end; ++i) f.DelayMs += info.Frames[i].DelayMs;
+        if (end - first > 1) f.RawDelay = std::to_string(first) + "-" + std::to_string(end - 1) + " held";
+        merged.push_back(std::move(f));
+    }
+    info.Frames = std::move(merged);
+    return described;
+}
+
+std::string FileInfoJson(const std::string& file, const ConvertResult& r, const AnimationInfo& info,
+                         std::uint64_t estimatedBytes)
 {
     std::string out = "{\"file\": " + JsonString(file) + ", \"status\": \"" + StatusName(r.Status) + "\"";
     if (r.Status != ConvertStatus::Converted) return out + ", \"reason\": " + JsonString(r.Reason) + "}";
@@ -41,6 +88,7 @@ std::string FileInfoJson(const std::string& file, const ConvertResult& r, const 
            std::to_string(info.DeclaredHeight) + "}";
     out += ", \"loops\": " + (info.Loops ? std::to_string(*info.Loops) : std::string("null"));
     if (!info.Damage.empty()) out += ", \"damage\": " + JsonString(info.Damage);
+    if (estimatedBytes > 0) out += ", \"estimated_bytes\": " + std::to_string(estimatedBytes);
     out += ", \"frames\": [";
     for (std::size_t i = 0; i < info.Frames.size(); ++i) {
         const FrameInfo& f = info.Frames[i];

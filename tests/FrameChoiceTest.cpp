@@ -9,6 +9,7 @@
 #include <webp/decode.h>
 
 #include "convert/Dispatch.h"
+#include "convert/FileInfo.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
 #include "testing/FixtureBuilders.h"
@@ -209,6 +210,16 @@ TEST(FrameChoiceTest, HeldFramesMergeIntoOneFrameForTheSumOfTheirTimesInEveryOut
         const Bytes text = ReadFile(folder + form.File);
         EXPECT_EQ(std::string(text.begin(), text.end()), form.Text);
     }
+    // --info --merge-held: the same four frames, their sums, and an estimate.
+    AnimationInfo info;
+    std::uint64_t estimated = 0;
+    ASSERT_EQ(SurveyFileFrames(dir / "h.gif", true, info, estimated).Status, ConvertStatus::Converted);
+    ASSERT_EQ(info.Frames.size(), 4u);
+    const double sums[] = {300, 300, 1500, 700};
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(info.Frames[i].DelayMs, sums[i]) << i;
+    EXPECT_EQ(info.Frames[2].RawDelay, "3-5 held");
+    EXPECT_EQ(estimated, ReadFile(dir / "full/h/h_0000.png").size() * 7);
+
     // The sheet: four cells, the atlas's durations the sums; names and times
     // from a template follow the merged frames.
     OutputOptions sheet;
