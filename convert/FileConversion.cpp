@@ -278,8 +278,7 @@ struct FrameFiles {
 
     void Add(std::uint64_t index, const Bitmap& frame)
     {
-        const bool repeats = !HeldIndices.empty() && Held.Width == frame.Width && Held.Height == frame.Height &&
-                             Held.Pixels == frame.Pixels;
+        const bool repeats = !HeldIndices.empty() && SamePixels(Held, frame);
         if (!repeats) {
             HandOn();
             Held.Width = frame.Width;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/FrameBook.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/JsonText.h"
@@ -43,7 +44,7 @@ ConvertResult SurveyFileFrames(const std::string& path, bool mergeHeld, Animatio
     ConvertResult described = format->Describe(file.Bytes, info);
     if (described.Status != ConvertStatus::Converted) return described;
     std::vector<std::uint64_t> runStarts;
-    Bitmap previous;
+    HeldRun run;
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
         if (index == 0) {
             PngEncoder encoder;
@@ -51,12 +52,10 @@ ConvertResult SurveyFileFrames(const std::string& path, bool mergeHeld, Animatio
             if (EncodePng(encoder, frame, png)) estimatedBytes = png.size() * info.Frames.size();
         }
         if (!mergeHeld) return false;
-        const bool repeats = index > 0 && previous.Width == frame.Width && previous.Height == frame.Height &&
-                             previous.Pixels == frame.Pixels;
-        if (!repeats) runStarts.push_back(index);
-        previous.Width = frame.Width;
-        previous.Height = frame.Height;
-        previous.Pixels.assign(frame.Pixels.begin(), frame.Pixels.end());
+        if (!run.Continues(frame)) {
+            runStarts.push_back(index);
+            run.Start(index, frame, 0);
+        }
         return true;
     };
     format->Convert(file.Bytes, sink, [](std::uint64_t) {});

@@ -21,7 +21,7 @@ std::string FrameBook::PathOf(std::uint64_t number)
 
 bool HeldRun::Continues(const Bitmap& frame) const
 {
-    return Holding && Frame.Width == frame.Width && Frame.Height == frame.Height && Frame.Pixels == frame.Pixels;
+    return Holding && SamePixels(Frame, frame);
 }
 
 void HeldRun::Start(std::uint64_t index, const Bitmap& frame, double delayMs)

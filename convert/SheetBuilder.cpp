@@ -163,7 +163,7 @@ void SheetBuilder::Add(const std::string& fileName, const Bitmap& frame, double 
     std::size_t stored = Stored.size();
     for (auto [at, end] = ByHash.equal_range(hash); at != end; ++at) {
         const Bitmap& earlier = Stored[at->second];
-        if (earlier.Width == part.Width && earlier.Height == part.Height && earlier.Pixels == part.Pixels) {
+        if (SamePixels(earlier, part)) {
             stored = at->second;
             break;
         }

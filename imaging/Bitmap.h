@@ -30,4 +30,11 @@ using Colour = std::uint32_t;
 // already have been checked against the pixel limit.
 Bitmap MakeBitmap(int width, int height);
 
+// True when both bitmaps have the same size and every byte alike (a held
+// frame, a repeated cell). Costs one comparison of the pixels.
+inline bool SamePixels(const Bitmap& a, const Bitmap& b)
+{
+    return a.Width == b.Width && a.Height == b.Height && a.Pixels == b.Pixels;
+}
+
 }  // namespace framelot
