@@ -39,7 +39,8 @@ constexpr const char* Usage =
     "                    [--every N | --at TIMES | --count N] [--name TEMPLATE]\n"
     "                    [--start N] [--merge-held] [--timings ffconcat|json|csv]\n"
     "                    [--npy [-]] [--scale F | --fit WxH] [--filter FILTER]\n"
-    "                    [--max-output SIZE] [--format png|webp [--quality Q]]\n"
+    "                    [--max-output SIZE] [--format png|webp|jpeg [--quality Q]]\n"
+    "                    [--background COLOUR]\n"
     "                    [--canvas grown|declared] [--sheet [SHEET OPTIONS]]\n"
     "                    [--recursive] [--jobs N] [--quiet] [--] FILE|FOLDER...\n"
     "       framelot-cli --info [--json] [--] FILE...\n"
@@ -81,12 +82,17 @@ constexpr const char* Usage =
     "                nearest, box or lanczos, instead of the choice above\n"
     "  --format webp frames as WebP files (name_0000.webp), lossless: every pixel\n"
     "                as it is; --quality Q (0 to 100) makes them lossy and small\n"
+    "  --format jpeg frames as JPEG files (name_0000.jpg) at quality 90, or Q;\n"
+    "                colour at full resolution from 90 up, halved below; JPEG\n"
+    "                has no alpha, so each pixel is laid over --background\n"
+    "                COLOUR (#RRGGBB, #RGB, white or black; white unless given):\n"
+    "                --format jpeg --quality 80 --background '#202020'\n"
     "                (--format png, the default, writes PNG)\n"
     "  --max-output SIZE\n"
     "                refuse a file whose frames would take more than SIZE (500M,\n"
     "                2G). Without it, frames that clearly cannot fit in the free\n"
     "                space are refused before any is written (the estimate is the\n"
-    "                first frame's PNG times the frames), and a disk that fills\n"
+    "                first frame's file times the frames), and a disk that fills\n"
     "                anyway takes back what was written of that file\n"
     "  --npy         instead of frame files, name.npy: one NumPy array of N x H x\n"
     "                W x 4 bytes (RGBA, always four channels, every frame on the\n"
@@ -284,7 +290,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
                          framelot::SamplingAsked(sampling) || !framelot::IsDefaultNaming(options.Output.Names) ||
                          options.Output.Timings != framelot::TimingsFormat::None ||
                          options.Output.Array || framelot::ScalingAsked(options.Output.Scale) ||
-                         options.Output.MaxOutputBytes > 0 || options.Output.Format != framelot::FrameFormat::Png)) {
+                         options.Output.MaxOutputBytes > 0 || options.Output.Encoding.Format != framelot::FrameFormat::Png)) {
         return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, "
                           "--timings, --npy, --scale, --fit, --max-output, --format, --canvas and --sheet go with converting", exitStatus);
     }

@@ -22,8 +22,7 @@
 #include "output/NewFile.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
-#include "output/SavePng.h"
-#include "output/SaveWebp.h"
+#include "output/FrameEncoding.h"
 
 namespace framelot {
 namespace {
@@ -87,9 +86,9 @@ struct OutputPlaces {
 std::string NumberedFramePath(const std::string& placed, bool makeFolder, const OutputOptions& options,
                               std::uint64_t number, double delayMs, std::uint64_t total)
 {
-    const bool png = options.Format == FrameFormat::Png;
-    if (png && IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, number);
-    return NamedFramePath(placed, makeFolder, options.Names, number, delayMs, total, png ? ".png" : ".webp");
+    const FrameFormat format = options.Encoding.Format;
+    if (format == FrameFormat::Png && IsDefaultNaming(options.Names)) return FrameFilePath(placed, makeFolder, number);
+    return NamedFramePath(placed, makeFolder, options.Names, number, delayMs, total, FrameExtension(format));
 }
 
 // The path frame `index` is written at, with the frame's time and the file's
@@ -370,7 +369,7 @@ struct FrameRoute {
         const std::optional<std::uint64_t> free = FreeBytes(Places.FramesFolder);
         const bool capped = Options.MaxOutputBytes > 0 && bound > Options.MaxOutputBytes;
         if (!capped && (!free || bound <= *free)) return true;
-        Failure = CheckRoom(first, frames, Options.MaxOutputBytes, Places.FramesFolder, Room);
+        Failure = CheckRoom(Options.Encoding, first, frames, Options.MaxOutputBytes, Places.FramesFolder, Room);
         RoomRefused = !Failure.empty();
         return !RoomRefused;
     }
@@ -578,9 +577,7 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                                std::vector<std::uint8_t> encoded;
                                for (std::uint64_t index : indices) {
                                    const std::string path = book.PathOf(index);
-                                   const SaveOutcome saved = chosen.Format == FrameFormat::Webp
-                                                                 ? SaveWebp(frame, path, encoded, chosen.Quality)
-                                                                 : SavePng(frame, path, encoded, encoder);
+                                   const SaveOutcome saved = SaveFrame(chosen.Encoding, frame, path, encoded, encoder);
                                    tally.Count(index, saved, path, progress);
                                }
                            });

@@ -9,7 +9,7 @@ namespace {
 constexpr long MaxSheetCount = 100'000;    // columns or rows: no more than the frames a file may have
 constexpr long MaxSpacing = 1024;          // padding, margin, extrusion
 constexpr long MaxSheetSide = 1'000'000;   // a side of --max-size
-constexpr long MaxQuality = 100;           // --quality: libwebp's scale
+constexpr long MaxQuality = 100;           // --quality: libwebp's and libjpeg's scale
 constexpr double MaxScale = 64;           // --scale: beyond it a frame is blocks no one needs
 constexpr long MaxStep = 100'000;          // --every, --count: no more than the frames a file may have
 constexpr long long MaxStart = 1'000'000'000;  // the first frame's number
@@ -61,6 +61,19 @@ std::optional<std::uint64_t> ReadSize(const std::string& text)
     return static_cast<std::uint64_t>(value * scale);
 }
 
+// "#RRGGBB", "RRGGBB", "#RGB", "white" or "black", as a Colour.
+std::optional<Colour> ReadColour(std::string text)
+{
+    if (text == "white") return Colour{0xFFFFFF};
+    if (text == "black") return Colour{0};
+    if (!text.empty() && text[0] == '#') text.erase(0, 1);
+    if (text.size() == 3) text = {text[0], text[0], text[1], text[1], text[2], text[2]};
+    if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return std::nullopt;
+    const unsigned long rgb = std::strtoul(text.c_str(), nullptr, 16);
+    // Stored with red in the low byte.
+    return static_cast<Colour>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+}
+
 }  // namespace
 
 bool IsSheetOption(const std::string& option)
@@ -75,7 +88,7 @@ bool IsSheetOption(const std::string& option)
 bool OutputOptionTakesValue(const std::string& option)
 {
     for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
-                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output", "--format", "--quality"}) {
+                             "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output", "--format", "--quality", "--background"}) {
         if (option == name) return true;
     }
     return false;
@@ -131,12 +144,17 @@ bool ReadOutputValue(const std::string& option, const std::string& value, Output
     } else if (option == "--fit") {
         ReadSize2D(option, value, "256x256", options.Scale.FitWidth, options.Scale.FitHeight, error);
     } else if (option == "--format") {
-        if (value == "png") options.Format = FrameFormat::Png;
-        else if (value == "webp") options.Format = FrameFormat::Webp;
-        else error = "--format takes png or webp (not \"" + value + "\")";
+        FrameEncoding& e = options.Encoding;
+        if (value == "png") e.Format = FrameFormat::Png;
+        else if (value == "webp") e.Format = FrameFormat::Webp;
+        else if (value == "jpeg" || value == "jpg") e.Format = FrameFormat::Jpeg;
+        else error = "--format takes png, webp or jpeg (not \"" + value + "\")";
     } else if (option == "--quality") {
         if (!ReadNumber(value, 0, MaxQuality, n)) error = Range(option, 0, MaxQuality);
-        else options.Quality = static_cast<int>(n);
+        else options.Encoding.Quality = static_cast<int>(n);
+    } else if (option == "--background") {
+        if (auto colour = ReadColour(value)) options.Encoding.Background = *colour;
+        else error = "--background takes a colour as #RRGGBB, #RGB, white or black (not \"" + value + "\")";
     } else if (option == "--max-output") {
         if (auto bytes = ReadSize(value)) options.MaxOutputBytes = *bytes;
         else error = "--max-output takes a size such as 500M, 2G or 1500000 (bytes; K, M, G and T count in 1000s)";
@@ -173,8 +191,10 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
     if (!firstSheetOption.empty() && !options.Sheet) return firstSheetOption + " goes with --sheet";
     if (options.Scale.Factor > 0 && options.Scale.FitWidth > 0) return "--scale and --fit each set the size: give one";
     if (options.Scale.Filter && !ScalingAsked(options.Scale)) return "--filter goes with --scale or --fit";
-    if (options.Quality >= 0 && options.Format != FrameFormat::Webp) return "--quality goes with --format webp";
-    if (options.Format != FrameFormat::Png && (options.Sheet || options.Array)) {
+    const FrameEncoding& e = options.Encoding;
+    if (e.Quality >= 0 && e.Format == FrameFormat::Png) return "--quality goes with --format webp or jpeg";
+    if (e.Background && e.Format != FrameFormat::Jpeg) return "--background goes with --format jpeg";
+    if (e.Format != FrameFormat::Png && (options.Sheet || options.Array)) {
         return "--format sets the frame files' format: a sheet is PNG, an array is NumPy's";
     }
     if (options.Array && (options.Sheet || options.Timings != TimingsFormat::None)) {

@@ -1,6 +1,8 @@
 // The output options as the command line and the web page take them: the
 // frames (--frames, --every N, --at TIMES, --count N), their names (--name
-// TEMPLATE, --start N), their canvas (--canvas grown|declared) and the
+// TEMPLATE, --start N), their canvas (--canvas grown|declared), size and
+// file format (--scale, --fit, --filter, --format, --quality, --background),
+// the room they may take (--max-output) and the
 // sprite sheet's layout (--columns N, --rows N, --strip, --padding N,
 // --margin N, --extrude N, --pot, --max-size WxH, --trim, --atlas FORMAT).
 // One reader for both front ends, so that they accept and refuse the same

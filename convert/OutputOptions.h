@@ -9,6 +9,7 @@
 #include "convert/FrameSampling.h"
 #include "convert/FrameScale.h"
 #include "output/Atlas.h"
+#include "output/FrameEncoding.h"
 #include "output/NameTemplate.h"
 #include "output/TimingsText.h"
 #include "output/SheetPack.h"
@@ -19,9 +20,6 @@ namespace framelot {
 // (the default), or the size the file declares, anything outside clipped.
 enum class CanvasChoice { Grown, Declared };
 
-// What frame files are: PNG (the default), or WebP.
-enum class FrameFormat { Png, Webp };
-
 struct OutputOptions {
     bool MakeFolder = true;      // frames in a folder named after the source
     std::string OutputFolder;    // frames under this folder; empty: beside the source
@@ -30,8 +28,7 @@ struct OutputOptions {
     NameTemplate Names = DefaultNameTemplate();  // frame file names (--name, --start)
     bool MergeHeld = false;      // consecutive equal frames written once, for the sum of their times
     TimingsFormat Timings = TimingsFormat::None;  // a file of the frames' times beside them
-    FrameFormat Format = FrameFormat::Png;
-    int Quality = -1;            // WebP: 0 to 100 for lossy; below 0: lossless
+    FrameEncoding Encoding;      // frame files' format (--format, --quality, --background)
     ScaleChoice Scale;           // frames written at another size (--scale, --fit, --filter)
     std::uint64_t MaxOutputBytes = 0;  // --max-output: a file's frames may take at most this; 0: no cap
     bool Array = false;          // one NumPy array of the frames and their times instead of frame files (--npy)

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "output/FreeSpace.h"
-#include "output/PngEncode.h"
 
 namespace framelot {
 namespace {
@@ -31,13 +30,13 @@ std::string SizeInWords(std::uint64_t bytes)
     return text;
 }
 
-std::string CheckRoom(const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
+std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
                       RoomEstimate& estimate)
 {
     PngEncoder encoder;
-    std::vector<std::uint8_t> png;
-    if (!EncodePng(encoder, first, png)) return {};  // the writer will say why it cannot encode
-    estimate.FrameBytes = png.size();
+    std::vector<std::uint8_t> file;
+    if (!EncodeFrame(encoding, first, encoder, file)) return {};  // the writer will say why it cannot encode
+    estimate.FrameBytes = file.size();
     estimate.Frames = frames;
     estimate.Total = estimate.FrameBytes * frames;
     const std::string plan = "the frames would take about " + SizeInWords(estimate.Total) + " (" + std::to_string(frames) +

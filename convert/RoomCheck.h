@@ -1,5 +1,5 @@
 // Room for a file's frames, checked before the first one is written: the
-// first frame encoded in memory, times the frames to come, against
+// first frame encoded in memory in their format, times the frames to come, against
 // --max-output and against what the target's file system has free. A frame
 // sequence varies, so the estimate is rough; only a plan that clearly cannot
 // fit (a quarter more than the room) is refused, and a disk that fills anyway
@@ -11,20 +11,21 @@
 #include <string>
 
 #include "imaging/Bitmap.h"
+#include "output/FrameEncoding.h"
 
 namespace framelot {
 
 struct RoomEstimate {
-    std::uint64_t FrameBytes = 0;  // the first frame's PNG
+    std::uint64_t FrameBytes = 0;  // the first frame's file
     std::uint64_t Frames = 0;      // the frames to be written
     std::uint64_t Total = 0;       // FrameBytes x Frames
     std::optional<std::uint64_t> Free;  // the file system's room, when it can be told
 };
 
 // Estimates and checks. Empty when the frames may be written; else why not,
-// with the numbers and what to do. Costs one PNG encoding of `first` and one
-// look at the file system holding `folder`.
-std::string CheckRoom(const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
+// with the numbers and what to do. Costs one encoding of `first` in the
+// frames' format and one look at the file system holding `folder`.
+std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
                       RoomEstimate& estimate);
 
 // A size in words: "512 bytes", "3.4 MB", "1.2 GB" (decimal units, as file

@@ -3,13 +3,14 @@
 # packages named in scripts/deps.lock, and prints the folder they are
 # installed in:
 #   windows  every library of the Windows build (zlib, libpng, giflib,
-#            libwebp, libdeflate, dav1d, libavif, highway, brotli, lcms2,
-#            libjxl), cross-built with the mingw-w64 toolchain;
+#            libwebp, libdeflate, libjpeg-turbo, dav1d, libavif, highway,
+#            brotli, lcms2, libjxl), cross-built with the mingw-w64 toolchain;
 #   linux    the AVIF and JPEG XL decoders (dav1d, libavif, highway, brotli,
 #            lcms2, libjxl) for the Linux build, which takes the rest from the
 #            system, so that both platforms decode with the same versions;
 #   web      every library again, compiled to WebAssembly with Emscripten
-#            (single-threaded; dav1d without assembly, highway with wasm SIMD)
+#            (single-threaded; dav1d and libjpeg-turbo without assembly,
+#            highway with wasm SIMD)
 #            for the page in a browser.
 #
 # The archives come from the Debian mirror this machine's apt already uses,
@@ -28,9 +29,9 @@ root="$(dirname "$here")"
 lock_file="$here/deps.lock"
 target="${1:-}"
 case "$target" in
-  windows) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
+  windows) wanted="zlib libpng1.6 giflib libwebp libdeflate libjpeg-turbo dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   linux) wanted="dav1d libavif highway brotli lcms2 jpeg-xl" ;;
-  web) wanted="zlib libpng1.6 giflib libwebp libdeflate dav1d libavif highway brotli lcms2 jpeg-xl" ;;
+  web) wanted="zlib libpng1.6 giflib libwebp libdeflate libjpeg-turbo dav1d libavif highway brotli lcms2 jpeg-xl" ;;
   *)
     echo "usage: scripts/deps.sh windows|linux|web" >&2
     exit 2
@@ -116,10 +117,11 @@ while read -r package version suite archive sha256 _targets; do
   mkdir -p "$work/src/$package"
   tar -xf "$archives/$archive" -C "$work/src/$package" --strip-components=1
   # Each library's licence, which the packages carry (highway's under its
-  # BSD-3-Clause option).
+  # BSD-3-Clause option; libjpeg-turbo's in LICENSE.md and, for the IJG
+  # code, README.ijg).
   licences="$prefix/share/licenses/$package"
   mkdir -p "$licences"
-  for f in LICENSE-BSD3 LICENSE COPYING PATENTS; do
+  for f in LICENSE-BSD3 LICENSE COPYING PATENTS LICENSE.md README.ijg; do
     [ -f "$work/src/$package/$f" ] || continue
     if [ "$f" = LICENSE ] && [ -f "$work/src/$package/LICENSE-BSD3" ]; then continue; fi
     cp "$work/src/$package/$f" "$licences/"
@@ -252,6 +254,17 @@ EOF
 else
   cmake_lib libdeflate -DLIBDEFLATE_BUILD_SHARED_LIB=OFF -DLIBDEFLATE_BUILD_GZIP=OFF
 fi
+
+# The JPEG frames' encoder. Its build reads an absolute library folder only;
+# under Emscripten its type-size probe fails, so the sizes of wasm32 are given,
+# and its SIMD code is x86 and Arm assembly, which the web cannot run.
+if [ "$target" = web ]; then
+  jpeg_target=(-DWITH_SIMD=OFF -DHAVE_SIZE_T=TRUE -DSIZE_T=4 -DHAVE_UNSIGNED_LONG=TRUE -DUNSIGNED_LONG=4)
+else
+  jpeg_target=(-DWITH_SIMD=ON -DREQUIRE_SIMD=ON)
+fi
+cmake_lib libjpeg-turbo -DCMAKE_INSTALL_LIBDIR="$prefix/lib" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+  -DWITH_TURBOJPEG=OFF "${jpeg_target[@]}"
 fi
 
 # Patches for one target, named after what they fix, in scripts/patches.

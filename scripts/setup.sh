@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake make pkg-config
   ninja-build meson nasm   # build the pinned AVIF and JPEG XL decoders (scripts/deps.sh)
-  zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev libavif-dev libjxl-dev
+  zlib1g-dev libpng-dev libgif-dev libwebp-dev libdeflate-dev libjpeg62-turbo-dev libavif-dev libjxl-dev
   libavif-bin libjxl-tools   # avifenc, avifdec and cjxl make and check the AVIF and JPEG XL fixtures
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it

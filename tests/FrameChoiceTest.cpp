@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
 
 #include <webp/decode.h>
+#include <cstdio>
+#include <jpeglib.h>
 
 #include "convert/Dispatch.h"
 #include "convert/FileInfo.h"
@@ -399,45 +404,127 @@ Bitmap DecodeWebpFile(const std::string& path)
     return b;
 }
 
-TEST(FrameChoiceTest, WebpFramesDecodeToTheFramesExactlyOrWithinTheQualitysError)
+// A JPEG file as RGBA, opaque; empty when libjpeg cannot read it.
+Bitmap DecodeJpegFile(const std::string& path)
+{
+    const Bytes bytes = ReadFile(path);
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    Bitmap b;
+    if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK) {
+        info.out_color_space = JCS_EXT_RGBA;
+        jpeg_start_decompress(&info);
+        b = MakeBitmap(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = b.Pixels.data() + static_cast<std::size_t>(info.output_scanline) * b.Width * 4;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+    }
+    jpeg_destroy_decompress(&info);
+    return b;
+}
+
+// What a frame looks like laid over a background colour: each channel
+// c * a + background * (1 - a), opaque.
+Bitmap Flattened(Bitmap b, std::array<int, 3> background)
+{
+    for (std::size_t i = 0; i < b.Pixels.size(); i += 4) {
+        const int a = b.Pixels[i + 3];
+        for (int c = 0; c < 3; ++c) {
+            b.Pixels[i + c] = static_cast<std::uint8_t>(std::lround((b.Pixels[i + c] * a + background[c] * (255.0 - a)) / 255.0));
+        }
+        b.Pixels[i + 3] = 255;
+    }
+    return b;
+}
+
+TEST(FrameChoiceTest, FrameFilesInEachFormatDecodeToTheFrameWithinTheirFormatsError)
 {
     TempDir dir;
-    // Flat regions and a transparent hole: two frames.
-    std::vector<GifFrameSpec> frames = {SolidGifFrame(0, 0, 96, 64, 1), SolidGifFrame(16, 16, 40, 24, 2, 1)};
-    frames.push_back(SolidGifFrame(32, 8, 24, 24, 0, 1));
-    frames.back().Transparent = 0;
-    frames.push_back(SolidGifFrame(0, 40, 96, 24, 3, 1));
-    WriteFile(dir / "w.gif", BuildGif({.ScreenWidth = 96, .ScreenHeight = 64, .Palette = FourColours(), .Frames = frames}));
+    // Two frames of 16 x 16 blocks (a JPEG colour block at 4:2:0) of colour
+    // at alpha 255, 128 and 0, the second frame's shifted by a block, so that
+    // composing, alpha and the background all show.
+    const std::uint32_t w = 96, h = 64;
+    std::vector<ApngFrameSpec> frames;
+    for (int f = 0; f < 2; ++f) {
+        Bytes rgba(static_cast<std::size_t>(w) * h * 4);
+        for (std::uint32_t y = 0; y < h; ++y) {
+            for (std::uint32_t x = 0; x < w; ++x) {
+                const std::uint32_t block = (x / 16 + f) + 7 * (y / 16);
+                std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * w + x) * 4];
+                p[0] = static_cast<std::uint8_t>(block * 37);
+                p[1] = static_cast<std::uint8_t>(200 - block * 11);
+                p[2] = static_cast<std::uint8_t>(block % 2 ? 230 : 20);
+                p[3] = std::array<std::uint8_t, 3>{255, 128, 0}[block % 3];
+            }
+        }
+        frames.push_back({.Width = w, .Height = h, .Pixels = rgba});
+    }
+    WriteFile(dir / "a.png", BuildApng({.Width = w, .Height = h, .Frames = frames}));
     OutputOptions png;
     png.OutputFolder = dir / "png";
-    ASSERT_EQ(ConvertDroppedFile(dir / "w.gif", png, 0).Status, ConvertStatus::Converted);
-    for (const int quality : {-1, 90}) {
-        SCOPED_TRACE(quality < 0 ? "lossless" : "quality 90");
+    ASSERT_EQ(ConvertDroppedFile(dir / "a.png", png, 0).Status, ConvertStatus::Converted);
+
+    struct Case {
+        const char* Name;
+        FrameFormat Format;
+        int Quality;
+        std::optional<Colour> Background;
+        double MeanError;  // over the visible (or, for JPEG, all) colour channels; 0: exact
+    };
+    const Case cases[] = {
+        {"lossless WebP", FrameFormat::Webp, -1, std::nullopt, 0},
+        {"WebP at 90", FrameFormat::Webp, 90, std::nullopt, 8},
+        {"JPEG at its default, over white", FrameFormat::Jpeg, -1, std::nullopt, 1.5},
+        {"JPEG at 60, over a dark blue", FrameFormat::Jpeg, 60, Colour{0x402010}, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
         OutputOptions o;
-        o.Format = FrameFormat::Webp;
-        o.Quality = quality;
-        o.OutputFolder = dir / ("webp" + std::to_string(quality));
-        ASSERT_EQ(ConvertDroppedFile(dir / "w.gif", o, 0).Status, ConvertStatus::Converted);
-        for (int f = 0; f < 4; ++f) {
-            const Bitmap expected = ReadPng(dir / ("png/w/w_000" + std::to_string(f) + ".png"));
-            const Bitmap webp = DecodeWebpFile(o.OutputFolder + "/w/w_000" + std::to_string(f) + ".webp");
-            ASSERT_EQ(webp.Width, expected.Width);
-            ASSERT_EQ(webp.Height, expected.Height);
-            if (quality < 0) {
-                EXPECT_EQ(webp.Pixels, expected.Pixels) << "frame " << f;
+        o.Encoding = {c.Format, c.Quality, c.Background};
+        o.OutputFolder = dir / c.Name;
+        ASSERT_EQ(ConvertDroppedFile(dir / "a.png", o, 0).Status, ConvertStatus::Converted);
+        const bool jpeg = c.Format == FrameFormat::Jpeg;
+        const Colour back = c.Background.value_or(0xFFFFFF);
+        for (int f = 0; f < 2; ++f) {
+            const std::string stem = "/a/a_000" + std::to_string(f);
+            Bitmap expected = ReadPng(png.OutputFolder + stem + ".png");
+            if (jpeg) expected = Flattened(expected, {int(back & 0xFF), int(back >> 8 & 0xFF), int(back >> 16)});
+            const Bitmap got = jpeg ? DecodeJpegFile(o.OutputFolder + stem + ".jpg")
+                                    : DecodeWebpFile(o.OutputFolder + stem + ".webp");
+            ASSERT_EQ(got.Width, expected.Width);
+            ASSERT_EQ(got.Height, expected.Height);
+            if (c.MeanError == 0) {
+                EXPECT_EQ(got.Pixels, expected.Pixels) << "frame " << f;
                 continue;
             }
-            // Lossy: alpha stays exact; colour is near on average (its
-            // halved chroma softens edges between saturated colours).
+            // Lossy: WebP keeps alpha exact; JPEG is opaque, and where the
+            // frame was transparent shows the background (a block's middle,
+            // away from the edges the transform blurs, is all but exact).
             double error = 0;
-            int visible = 0;
-            for (std::size_t i = 0; i < webp.Pixels.size(); i += 4) {
-                EXPECT_EQ(webp.Pixels[i + 3], expected.Pixels[i + 3]) << "alpha stays exact";
+            int counted = 0;
+            for (std::size_t i = 0; i < got.Pixels.size(); i += 4) {
+                EXPECT_EQ(got.Pixels[i + 3], expected.Pixels[i + 3]) << "alpha";
                 if (expected.Pixels[i + 3] == 0) continue;
-                ++visible;
-                for (int c = 0; c < 3; ++c) error += std::abs(webp.Pixels[i + c] - expected.Pixels[i + c]);
+                ++counted;
+                for (int ch = 0; ch < 3; ++ch) error += std::abs(got.Pixels[i + ch] - expected.Pixels[i + ch]);
             }
-            EXPECT_LE(error / (3.0 * std::max(visible, 1)), 8.0) << "frame " << f;
+            EXPECT_LE(error / (3.0 * std::max(counted, 1)), c.MeanError) << "frame " << f;
+            if (!jpeg) continue;
+            const Bitmap source = ReadPng(png.OutputFolder + stem + ".png");
+            for (std::uint32_t y = 7; y < h; y += 16) {
+                for (std::uint32_t x = 7; x < w; x += 16) {
+                    const std::size_t i = (static_cast<std::size_t>(y) * w + x) * 4;
+                    if (source.Pixels[i + 3] != 0) continue;
+                    for (int ch = 0; ch < 3; ++ch) {
+                        EXPECT_NEAR(got.Pixels[i + ch], (back >> (8 * ch)) & 0xFF, 2) << "background at " << x << "," << y;
+                    }
+                }
+            }
         }
     }
 }

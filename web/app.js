@@ -40,7 +40,9 @@ const page = {
   timings: document.getElementById("timings"),
   npy: document.getElementById("npy"),
   scale: document.getElementById("scale"),
-  webp: document.getElementById("webp"),
+  format: document.getElementById("format"),
+  quality: document.getElementById("quality"),
+  background: document.getElementById("background"),
 };
 
 const state = {
@@ -76,7 +78,9 @@ function readOptions() {
   page.timings.value = saved.timings || "";
   page.npy.checked = !!saved.npy;
   page.scale.value = saved.scale || "";
-  page.webp.checked = !!saved.webp;
+  page.format.value = saved.format || (saved.webp ? "webp" : "png");
+  page.quality.value = saved.quality || "";
+  page.background.value = saved.background || "#ffffff";
 }
 
 function currentOptions() {
@@ -99,7 +103,9 @@ function currentOptions() {
     timings: page.timings.value,
     npy: page.npy.checked,
     scale: page.scale.value.trim(),
-    webp: page.webp.checked,
+    format: page.format.value,
+    quality: page.quality.value.trim(),
+    background: page.background.value,
   };
 }
 
@@ -115,7 +121,12 @@ function commandArguments(o) {
   if (o.scale && o.scale !== "1") words.push("--scale", o.scale);
   if (o.mergeHeld) words.push("--merge-held");
   if (o.npy && !o.sheet) words.push("--npy");
-  if (o.webp && !o.sheet && !o.npy) words.push("--format", "webp");
+  if (o.format && o.format !== "png" && !o.sheet && !o.npy) {
+    words.push("--format", o.format);
+    if (o.quality) words.push("--quality", o.quality);
+    // JPEG has no alpha: the colour shown through transparency.
+    if (o.format === "jpeg" && o.background && o.background !== "#ffffff") words.push("--background", o.background);
+  }
   if (o.timings && !o.sheet && !o.npy) words.push("--timings", o.timings);
   if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
@@ -175,11 +186,18 @@ function showStep() {
   page.bar.value = steps;
 }
 
+// The outputs' types by extension: frames, sheets, and what describes them.
+const OutputTypes = { ".png": "image/png", ".webp": "image/webp", ".jpg": "image/jpeg", ".json": "application/json" };
+function extensionOf(path) {
+  const dot = path.lastIndexOf(".");
+  return dot < 0 ? "" : path.slice(dot).toLowerCase();
+}
+
 function thumbnail(output, info) {
   // Frames only, not sheets; a frame named by the default template shows its
   // number and time, one named otherwise its file name.
-  if (!output.path.endsWith(".png") || /_sheet(-\d+)?\.png$/.test(output.path)) return;
-  const match = /_(\d+)\.png$/.exec(output.path);
+  if (!output.blob.type.startsWith("image/") || /_sheet(-\d+)?\.png$/.test(output.path)) return;
+  const match = /_(\d+)\.(png|webp|jpg)$/.exec(output.path);
   const index = match ? parseInt(match[1], 10) : -1;
   const frame = match && info && info.frames ? info.frames[index] : null;
   const figure = document.createElement("figure");
@@ -226,9 +244,10 @@ function onWorkerMessage(m) {
     infos.set(m.file, m.info);
     break;
   case "output": {
-    const output = { path: m.path, blob: new Blob([m.bytes], { type: m.path.endsWith(".png") ? "image/png" : "application/json" }), crc: m.crc, source: m.file };
+    const type = OutputTypes[extensionOf(m.path)] || "application/octet-stream";
+    const output = { path: m.path, blob: new Blob([m.bytes], { type }), crc: m.crc, source: m.file };
     state.outputs.push(output);
-    if (m.path.endsWith(".png")) thumbnail(output, infos.get(m.file));
+    thumbnail(output, infos.get(m.file));
     break;
   }
   case "fileDone":
@@ -348,7 +367,7 @@ page.cancel.addEventListener("click", () => {
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
   page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,
-  page.mergeHeld, page.timings, page.npy, page.scale, page.webp]) {
+  page.mergeHeld, page.timings, page.npy, page.scale, page.format, page.quality, page.background]) {
   control.addEventListener("change", keepOptions);
 }
 

@@ -265,10 +265,15 @@ async function exercise(url, label, canSaveToFolder) {
     await page.click("#sheet");
     await page.click("#trim");
 
-    // Frames picked by time and named by a template, as the command line does.
+    // Frames picked by time, named by a template and written as JPEG over a
+    // background, as the command line does (the page's libjpeg-turbo,
+    // without SIMD, encodes the system's bytes).
     const pickReference = join(work, "pick-reference");
     cliRun(["-o", pickReference, "--at", "0,0.5", "--name", "{name} {index:02}", "--start", "1", "--merge-held",
-      "--timings", "csv", join(inputs, names[0])]);
+      "--timings", "csv", "--format", "jpeg", "--quality", "80", "--background", "#204080", join(inputs, names[0])]);
+    await page.select("#format", "jpeg");
+    await page.type("#quality", "80");
+    await page.$eval("#background", (e) => { e.value = "#204080"; e.dispatchEvent(new Event("change")); });
     await page.select("#pick", "at");
     await page.type("#pick-value", "0,0.5");
     await page.type("#name", "{name} {index:02}");
@@ -279,12 +284,13 @@ async function exercise(url, label, canSaveToFolder) {
     await waitIdle(page);
     const pickZip = await downloadZip(page, downloads);
     const pickTree = tree(pickReference);
-    check(pickTree.size > 1 && [...pickTree.keys()].some((n) => n.endsWith("_timings.csv")) && pickZip.size === pickTree.size && [...pickTree].every(([n, b]) => pickZip.get(n)?.equals(b)),
+    check(pickTree.size > 1 && [...pickTree.keys()].some((n) => n.endsWith("_timings.csv")) && [...pickTree.keys()].some((n) => n.endsWith(".jpg")) && pickZip.size === pickTree.size && [...pickTree].every(([n, b]) => pickZip.get(n)?.equals(b)),
       `${label}: the page picks and names frames as the command line does: ${[...pickZip.keys()].join(" ")} against ${[...pickTree.keys()].join(" ")}`);
     await page.select("#pick", "");
     await page.select("#timings", "");
+    await page.select("#format", "png");
     await page.click("#merge-held");
-    for (const field of ["#pick-value", "#name", "#start"]) await page.$eval(field, (e) => { e.value = ""; e.dispatchEvent(new Event("change")); });
+    for (const field of ["#pick-value", "#name", "#start", "#quality"]) await page.$eval(field, (e) => { e.value = ""; e.dispatchEvent(new Event("change")); });
   }
 
   // Nothing but the page's own files was ever asked for, and nothing after

@@ -1,13 +1,13 @@
-#include "output/SaveWebp.h"
+#include "output/WebpEncode.h"
 
 #include <webp/encode.h>
-
-#include "output/PathText.h"
 
 namespace framelot {
 namespace {
 
 constexpr int Channels = 4;
+
+}  // namespace
 
 bool EncodeWebp(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& out)
 {
@@ -35,17 +35,6 @@ bool EncodeWebp(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& ou
     WebPPictureFree(&picture);
     WebPMemoryWriterClear(&writer);
     return ok;
-}
-
-}  // namespace
-
-SaveOutcome SaveWebp(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded, int quality)
-{
-    if (encoded.empty()) {
-        if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
-        if (!EncodeWebp(bitmap, quality, encoded)) return {SaveStatus::Failed, "cannot encode WebP"};
-    }
-    return WriteNewFile(path, encoded);
 }
 
 }  // namespace framelot
