@@ -4,6 +4,7 @@
 #include <atomic>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <tuple>
 
@@ -23,6 +24,7 @@
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
 #include "output/FrameEncoding.h"
+#include "output/PngTrial.h"
 
 namespace framelot {
 namespace {
@@ -270,13 +272,18 @@ struct FolderMaker {
 // Step 3: the frame files. A frame equal to the one before it (a pause, a
 // frame that changes nothing) joins it: encoded once, written under each
 // index. The frame is held back until the next one shows whether it repeats.
+// PNG frames go with the plan the file's planner measured.
 struct FrameFiles {
     FrameWriterPool& Writer;
+    bool Png = true;
+    std::uint64_t Frames = 0;  // the file's frames, as announced
     Bitmap Held;
     std::vector<std::uint64_t> HeldIndices;
+    std::optional<PngPlanner> Planner;
 
-    void Add(std::uint64_t index, const Bitmap& frame)
+    void Add(std::uint64_t index, const Bitmap& frame, std::uint64_t frames)
     {
+        Frames = frames;
         const bool repeats = !HeldIndices.empty() && SamePixels(Held, frame);
         if (!repeats) {
             HandOn();
@@ -289,7 +296,12 @@ struct FrameFiles {
     void HandOn()
     {
         if (HeldIndices.empty()) return;
-        Writer.Submit(HeldIndices, Held);
+        PngPlan plan;
+        if (Png) {
+            if (!Planner) Planner.emplace(Frames);
+            plan = Planner->PlanFor(Held);
+        }
+        Writer.Submit(HeldIndices, Held, plan);
         HeldIndices.clear();
     }
 };
@@ -398,7 +410,7 @@ struct FrameRoute {
             if (Progress) Progress(Sheet.Added(), Tally.Total);
         } else {
             Book.Enter(number, path, FileNameOf(path), index, delayMs);
-            Files.Add(number, frame);
+            Files.Add(number, frame, Tally.Total);
         }
     }
 };
@@ -573,15 +585,16 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     FrameBook book;
     const FrameCountSink announce = [&](std::uint64_t frames) { tally.Announce(frames, list); };
     FrameWriterPool writer(chosen.Sheet || chosen.Array ? 0 : encodeThreads,
-                           [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder) {
-                               std::vector<std::uint8_t> encoded;
+                           [&](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder,
+                               const PngPlan& plan, std::vector<std::uint8_t>& encoded) {
                                for (std::uint64_t index : indices) {
                                    const std::string path = book.PathOf(index);
-                                   const SaveOutcome saved = SaveFrame(chosen.Encoding, frame, path, encoded, encoder);
+                                   const SaveOutcome saved =
+                                       SaveFrame(chosen.Encoding, frame, path, encoded, encoder, &plan);
                                    tally.Count(index, saved, path, progress);
                                }
                            });
-    FrameFiles frameFiles{writer, {}, {}};
+    FrameFiles frameFiles{writer, chosen.Encoding.Format == FrameFormat::Png, 0, {}, {}, {}};
     FrameRoute route{chosen, p.Places, p.Canvas, tally, folders, frameFiles, book, sheet, array, progress, LastListed(list)};
     const FrameSink sink = [&](std::uint64_t index, const Bitmap& composed) { return route.Take(index, composed); };
 

@@ -46,6 +46,15 @@ inline constexpr std::uint64_t MaxWriterBytes = 1ull << 30;  // 1 GiB
 inline constexpr std::uint64_t MaxWriterBytes = 256ull << 20;
 #endif
 
+// Bytes the writers of the whole process keep of frames already written, so
+// that a frame seen again is copied instead of encoded: each kept frame's
+// pixels and its file.
+#ifndef FRAMELOT_FUZZING_LIMITS
+inline constexpr std::uint64_t MaxRecallBytes = 128ull << 20;
+#else
+inline constexpr std::uint64_t MaxRecallBytes = 16ull << 20;
+#endif
+
 // Bytes of one file's frames as one array (--npy), held whole until it is
 // written: far above what a notebook loads comfortably, below what would
 // exhaust memory.

@@ -27,9 +27,11 @@ bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder
 }
 
 SaveOutcome SaveFrame(const FrameEncoding& encoding, const Bitmap& bitmap, const std::string& path,
-                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder)
+                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan)
 {
-    if (encoding.Format == FrameFormat::Png) return SavePng(bitmap, path, encoded, encoder);
+    if (encoding.Format == FrameFormat::Png) {
+        return plan ? SavePng(bitmap, path, encoded, encoder, *plan) : SavePng(bitmap, path, encoded, encoder);
+    }
     if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
     if (encoded.empty() && !EncodeFrame(encoding, bitmap, encoder, encoded)) {
         encoded.clear();

@@ -35,8 +35,9 @@ bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder
 // Writes the bitmap to `path` as SavePng does, in the chosen format: never
 // over anything there, whole or not at all; `encoded` empty is filled with
 // the encoding, filled is written as it is (a bitmap saved under several
-// names is encoded once).
+// names is encoded once). A PNG is encoded by `plan`, or by the frame's
+// fixed plan when it is null.
 SaveOutcome SaveFrame(const FrameEncoding& encoding, const Bitmap& bitmap, const std::string& path,
-                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder);
+                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan = nullptr);
 
 }  // namespace framelot

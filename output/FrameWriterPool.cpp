@@ -43,10 +43,24 @@ FrameWriterPool::~FrameWriterPool()
     Finish();
 }
 
-void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame)
+void FrameWriterPool::Write(const Pending& pending, PngEncoder& encoder)
+{
+    std::vector<std::uint8_t> encoded;
+    std::uint64_t ticket = 0;
+    const bool recalled = recall_.Find(pending.Frame, encoded, ticket);
+    write_(pending.Indices, pending.Frame, encoder, pending.Plan, encoded);
+    if (!recalled) recall_.Keep(ticket, pending.Frame, encoded);
+}
+
+void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame, const PngPlan& plan)
 {
     if (workers_.empty()) {
-        write_(indices, frame, inlineEncoder_);
+        Pending inlined;
+        inlined.Indices = indices;
+        std::swap(inlined.Frame, frame);
+        inlined.Plan = plan;
+        Write(inlined, inlineEncoder_);
+        std::swap(inlined.Frame, frame);
         return;
     }
     const std::uint64_t charge = WriterCharge(frame);
@@ -64,6 +78,7 @@ void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& 
     Pending pending;
     pending.Indices = indices;
     pending.Charge = charge;
+    pending.Plan = plan;
     std::swap(pending.Frame, frame);
     if (!b.Spare.empty()) {
         b.SpareBytes -= b.Spare.back().Pixels.size();
@@ -88,7 +103,7 @@ void FrameWriterPool::Work()
         queue_.pop_front();
         b.Changed.notify_all();
         lock.unlock();
-        write_(pending.Indices, pending.Frame, encoder);
+        Write(pending, encoder);
         lock.lock();
         b.HeldBytes -= pending.Charge;
         if (b.HeldBytes + b.SpareBytes + pending.Frame.Pixels.size() <= b.MaxBytes) {

@@ -11,6 +11,9 @@
 // memory stays bounded whatever the frame count, the core count and the
 // number of files converted at once.
 //
+// A frame equal to one written before by this pool is written from that
+// one's bytes, not encoded again (FrameRecall).
+//
 // Threads: Submit and Finish are called from one thread, the composer's.
 // Each worker owns its PngEncoder. A budget may be used by any thread.
 #pragma once
@@ -25,6 +28,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Limits.h"
+#include "output/FrameRecall.h"
 #include "output/PngEncode.h"
 
 namespace framelot {
@@ -49,9 +53,13 @@ WriterBudget& ProcessWriterBudget();
 class FrameWriterPool {
 public:
     // Writes one frame under each of the given indices (a frame repeated
-    // unchanged is encoded once), with the calling worker's own encoder.
-    using WriteFunction =
-        std::function<void(const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder& encoder)>;
+    // unchanged is encoded once), with the calling worker's own encoder and
+    // the plan it was submitted with. `encoded` arrives holding the file's
+    // bytes when an equal frame was written before; else empty, and the
+    // function leaves the bytes it encoded in it (or nothing) to be kept.
+    using WriteFunction = std::function<void(const std::vector<std::uint64_t>& indices, const Bitmap& frame,
+                                             PngEncoder& encoder, const PngPlan& plan,
+                                             std::vector<std::uint8_t>& encoded)>;
 
     // `threads` workers call `write` for each submitted frame; with 0 threads
     // every frame is written at once on the calling thread (and not counted).
@@ -63,7 +71,10 @@ public:
     // Queues the frame, taking its pixels: `frame` is left holding storage of
     // an earlier frame to reuse, its content undefined, or empty. Waits while
     // this pool holds as many frames as it may, or the budget as many bytes.
-    void Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame);
+    void Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame, const PngPlan& plan = {});
+
+    // Frames written from an earlier frame's bytes so far.
+    std::uint64_t Recalled() const { return recall_.Recalled(); }
 
     // Waits until every submitted frame has been written, then stops the workers.
     void Finish();
@@ -72,14 +83,17 @@ private:
     struct Pending {
         std::vector<std::uint64_t> Indices;
         Bitmap Frame;
+        PngPlan Plan;
         std::uint64_t Charge = 0;
     };
     void Work();
+    void Write(const Pending& pending, PngEncoder& encoder);
 
     WriteFunction write_;
     std::size_t capacity_;
     WriterBudget& budget_;
     PngEncoder inlineEncoder_;  // with no workers
+    FrameRecall recall_;
     std::deque<Pending> queue_;    // guarded by budget_.Mutex
     bool stopping_ = false;
     std::vector<std::thread> workers_;

@@ -62,29 +62,9 @@ namespace {
 void FilterImage(const Bitmap& bitmap, PngRowFilters filters, PngEncoder::State& state)
 {
     const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
-    const auto height = static_cast<std::size_t>(bitmap.Height);
-    state.Filtered.resize(height * (stride + 1));
+    state.Filtered.resize(static_cast<std::size_t>(bitmap.Height) * (stride + 1));
     state.ZeroRow.assign(stride, 0);
-    // The bitmap's bytes are already in the file's order: rows are filtered
-    // straight from it.
-    for (std::size_t y = 0; y < height; ++y) {
-        const std::uint8_t* row = bitmap.Pixels.data() + y * stride;
-        const std::uint8_t* prior = y == 0 ? state.ZeroRow.data() : row - stride;
-        std::uint8_t* out = state.Filtered.data() + y * (stride + 1);
-        switch (filters) {
-        case PngRowFilters::None:
-            out[0] = static_cast<std::uint8_t>(PngFilter::None);
-            std::memcpy(out + 1, row, stride);
-            break;
-        case PngRowFilters::Paeth:
-            out[0] = static_cast<std::uint8_t>(PngFilter::Paeth);
-            FilterRow(PngFilter::Paeth, row, prior, stride, out + 1);
-            break;
-        case PngRowFilters::Adaptive:
-            FilterRowAdaptively(row, prior, stride, state.Scratch.data(), out);
-            break;
-        }
-    }
+    FilterPngRows(bitmap, 0, bitmap.Height, filters, state.Scratch.data(), state.ZeroRow.data(), state.Filtered.data());
 }
 
 void AppendU32Be(std::vector<std::uint8_t>& out, std::uint32_t v)
@@ -110,11 +90,15 @@ PngEncoder::~PngEncoder() = default;
 
 bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, std::vector<std::uint8_t>& out)
 {
-    if (bitmap.Width <= 0 || bitmap.Height <= 0) return false;
+    return EncodePng(encoder, bitmap, PlanPngFrame(bitmap), out);
+}
+
+bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, const PngPlan& plan, std::vector<std::uint8_t>& out)
+{
+    if (bitmap.Width <= 0 || bitmap.Height <= 0 || plan.Level < 0 || plan.Level > MaxLevel) return false;
     const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
     if (bitmap.Pixels.size() != stride * static_cast<std::size_t>(bitmap.Height)) return false;
     PngEncoder::State& state = *encoder.state_;
-    const PngPlan plan = PlanPngFrame(bitmap);
     libdeflate_compressor* compressor = state.Compressor(plan.Level);
     if (compressor == nullptr) return false;
     state.Scratch.resize(PngFilterCount * stride);

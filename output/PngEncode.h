@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "output/PngPlan.h"
 
 namespace framelot {
 
@@ -34,7 +35,8 @@ public:
 
 private:
     std::unique_ptr<State> state_;
-    friend bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, std::vector<std::uint8_t>& out);
+    friend bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, const PngPlan& plan,
+                          std::vector<std::uint8_t>& out);
 };
 
 // Appends the bitmap to `out` as a PNG of colour type 6 (RGBA, 8 bits a
@@ -49,5 +51,9 @@ private:
 // frame at the planned level. `out` grows by at most the frame's byte size
 // plus a small fraction.
 bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, std::vector<std::uint8_t>& out);
+
+// The same with the plan given (a file's measured plan, PngTrial.h) instead
+// of the frame's fixed one; a level outside libdeflate's 0 to 12 fails.
+bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, const PngPlan& plan, std::vector<std::uint8_t>& out);
 
 }  // namespace framelot

@@ -91,4 +91,29 @@ PngPlan PlanPngFrame(const Bitmap& bitmap)
     return {PngRowFilters::Adaptive, NoisyLevel};
 }
 
+void FilterPngRows(const Bitmap& bitmap, int top, int bottom, PngRowFilters filters, std::uint8_t* scratch,
+                   const std::uint8_t* zero, std::uint8_t* out)
+{
+    const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
+    const PngFilter single = filters == PngRowFilters::Sub    ? PngFilter::Sub
+                             : filters == PngRowFilters::Up    ? PngFilter::Up
+                             : filters == PngRowFilters::Paeth ? PngFilter::Paeth
+                                                               : PngFilter::None;
+    // The bitmap's bytes are already in the file's order: rows are filtered
+    // straight from it.
+    for (int y = top; y < bottom; ++y, out += stride + 1) {
+        const std::uint8_t* row = bitmap.Pixels.data() + static_cast<std::size_t>(y) * stride;
+        const std::uint8_t* prior = y == 0 ? zero : row - stride;
+        if (filters == PngRowFilters::Adaptive) {
+            FilterRowAdaptively(row, prior, stride, scratch, out);
+        } else if (single == PngFilter::None) {
+            out[0] = static_cast<std::uint8_t>(PngFilter::None);
+            std::memcpy(out + 1, row, stride);
+        } else {
+            out[0] = static_cast<std::uint8_t>(single);
+            FilterRow(single, row, prior, stride, out + 1);
+        }
+    }
+}
+
 }  // namespace framelot

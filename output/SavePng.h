@@ -19,5 +19,8 @@ namespace framelot {
 // `encoder`, which belongs to the calling thread.
 SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded,
                     PngEncoder& encoder);
+// The same, encoding by `plan` instead of the frame's fixed plan.
+SaveOutcome SavePng(const Bitmap& bitmap, const std::string& path, std::vector<std::uint8_t>& encoded,
+                    PngEncoder& encoder, const PngPlan& plan);
 
 }  // namespace framelot

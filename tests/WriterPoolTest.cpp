@@ -1,6 +1,6 @@
 // The frame writer's memory: however many workers and however many files
 // side by side, the frames held stay within the one budget, and every frame
-// is still written, once. Every wait has a deadline, so a deadlock fails the
+// is still written, once; a frame seen before is copied, not encoded. Every wait has a deadline, so a deadlock fails the
 // test instead of hanging it.
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -28,7 +29,8 @@ struct BlockedWriters {
 
     FrameWriterPool::WriteFunction Function()
     {
-        return [this](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder&) {
+        return [this](const std::vector<std::uint64_t>& indices, const Bitmap& frame, PngEncoder&, const PngPlan&,
+                      std::vector<std::uint8_t>&) {
             ++Started;
             std::unique_lock lock(Mutex);
             EXPECT_TRUE(Released.wait_for(lock, Deadline, [&] { return Open; })) << "never released";
@@ -108,7 +110,7 @@ TEST(WriterPoolTest, FilesSideBySideShareOneBudget)
     WriterBudget budget(3 * charge);
     std::atomic<int> written{0};
     std::atomic<std::uint64_t> peakSeen{0};
-    auto write = [&](const std::vector<std::uint64_t>&, const Bitmap&, PngEncoder&) {
+    auto write = [&](const std::vector<std::uint64_t>&, const Bitmap&, PngEncoder&, const PngPlan&, std::vector<std::uint8_t>&) {
         {
             std::lock_guard lock(budget.Mutex);
             peakSeen = std::max<std::uint64_t>(peakSeen, budget.HeldBytes + budget.SpareBytes);
@@ -133,6 +135,53 @@ TEST(WriterPoolTest, FilesSideBySideShareOneBudget)
     EXPECT_LE(peakSeen, 3 * charge);
     EXPECT_EQ(budget.HeldBytes, 0u);
     EXPECT_TRUE(budget.Spare.empty()) << "kept storage outlived the last file";
+}
+
+// A frame that comes back (a loop, a blink) is written from the bytes of its
+// first showing: equal bytes, one encoding for each distinct frame, however
+// the workers interleave; a frame one byte apart is encoded for itself.
+TEST(WriterPoolTest, AFrameSeenBeforeIsCopiedNotEncodedAgain)
+{
+    auto frame = [](std::uint8_t shade, std::uint8_t corner) {
+        Bitmap b = MakeBitmap(64, 48);
+        std::fill(b.Pixels.begin(), b.Pixels.end(), shade);
+        b.Pixels[0] = corner;
+        return b;
+    };
+    const Bitmap distinct[] = {frame(10, 10), frame(200, 200), frame(90, 90), frame(10, 11)};
+    const int order[] = {0, 1, 0, 2, 1, 0, 3, 0, 2, 3, 1};
+    std::mutex mutex;
+    int encodings = 0;
+    std::map<std::uint64_t, std::vector<std::uint8_t>> files;
+    auto write = [&](const std::vector<std::uint64_t>& indices, const Bitmap& f, PngEncoder& encoder,
+                     const PngPlan& plan, std::vector<std::uint8_t>& encoded) {
+        if (encoded.empty()) {
+            EXPECT_TRUE(EncodePng(encoder, f, plan, encoded));
+            std::lock_guard lock(mutex);
+            ++encodings;
+        }
+        std::lock_guard lock(mutex);
+        files[indices[0]] = encoded;
+    };
+    for (unsigned workers : {0u, 4u}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers");
+        encodings = 0;
+        files.clear();
+        FrameWriterPool pool(workers, write);
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            Bitmap b = distinct[order[i]];
+            pool.Submit({i}, b);
+        }
+        pool.Finish();
+        EXPECT_EQ(encodings, 4);
+        EXPECT_EQ(pool.Recalled(), std::size(order) - 4);
+        PngEncoder encoder;
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            std::vector<std::uint8_t> fresh;
+            ASSERT_TRUE(EncodePng(encoder, distinct[order[i]], PngPlan{}, fresh));
+            EXPECT_TRUE(files[i] == fresh) << "frame " << i;
+        }
+    }
 }
 
 // The bound counts what the encoder needs beside the frame (its filtered rows
