@@ -6,12 +6,14 @@
 // a smooth scene; and the kinds people bring that we did not tune on: an
 // eight-colour dithered, optimised GIF with transparency, an encoder's APNG
 // of a semi-transparent scene, a long (600-frame) lossy WebP, and that APNG
-// as an AVIF and that GIF as a lossless JPEG XL.
+// as an AVIF and that GIF as a lossless JPEG XL. With --generated, instead,
+// animations drawn from random families by a seed.
 #include <avif/avif.h>
 #include <jxl/encode.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "testing/FixtureBuilders.h"
+#include "testing/GeneratedAnimations.h"
 #include "testing/TestSupport.h"
 
 using namespace framelot::test;
@@ -272,7 +275,7 @@ Bytes SceneRgba(int t)
 
 // An AV1 image sequence, lossy with alpha, at a fast speed, of frames(t).
 template <typename FrameFunction>
-Bytes MakeAvif(FrameFunction frames)
+Bytes MakeAvif(FrameFunction frames, int width = Side, int height = Side, int count = Frames)
 {
     avifEncoder* encoder = avifEncoderCreate();
     encoder->speed = 8;  // the fastest speeds use a real-time mode that libaom 3.6 asserts on here
@@ -282,13 +285,13 @@ Bytes MakeAvif(FrameFunction frames)
     encoder->minQuantizerAlpha = 10;
     encoder->maxQuantizerAlpha = 20;
     encoder->timescale = 25;
-    for (int t = 0; t < Frames; ++t) {
+    for (int t = 0; t < count; ++t) {
         Bytes rgba = frames(t);
-        avifImage* image = avifImageCreate(Side, Side, 8, AVIF_PIXEL_FORMAT_YUV420);
+        avifImage* image = avifImageCreate(width, height, 8, AVIF_PIXEL_FORMAT_YUV420);
         avifRGBImage rgb;
         avifRGBImageSetDefaults(&rgb, image);
         rgb.pixels = rgba.data();
-        rgb.rowBytes = Side * 4;
+        rgb.rowBytes = static_cast<std::uint32_t>(width) * 4;
         if (avifImageRGBToYUV(image, &rgb) != AVIF_RESULT_OK ||
             avifEncoderAddImage(encoder, image, 1, AVIF_ADD_IMAGE_FLAG_NONE) != AVIF_RESULT_OK) {
             throw std::runtime_error("avif encoding");
@@ -306,12 +309,13 @@ Bytes MakeAvif(FrameFunction frames)
 // A JPEG XL animation with alpha of frames(t): lossy at a low effort, or
 // lossless at the default one.
 template <typename FrameFunction>
-Bytes MakeJxl(FrameFunction frames, bool lossless)
+Bytes MakeJxl(FrameFunction frames, bool lossless, int width = Side, int height = Side, int count = Frames)
 {
     JxlEncoder* encoder = JxlEncoderCreate(nullptr);
     JxlBasicInfo info;
     JxlEncoderInitBasicInfo(&info);
-    info.xsize = info.ysize = Side;
+    info.xsize = static_cast<std::uint32_t>(width);
+    info.ysize = static_cast<std::uint32_t>(height);
     info.bits_per_sample = 8;
     info.alpha_bits = 8;
     info.num_extra_channels = 1;
@@ -334,7 +338,7 @@ Bytes MakeJxl(FrameFunction frames, bool lossless)
         JxlEncoderSetFrameDistance(settings, 1.0f);
     }
     const JxlPixelFormat format{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-    for (int t = 0; t < Frames; ++t) {
+    for (int t = 0; t < count; ++t) {
         JxlFrameHeader header;
         JxlEncoderInitFrameHeader(&header);
         header.duration = 1;
@@ -496,10 +500,42 @@ Bytes MakeLongLossyWebp()
     return BuildAnimatedWebp(webp);
 }
 
+// `count` animations drawn from random families by `seed` (gen-0.gif, ...):
+// GIFs, APNGs and WebPs as the generator writes them, and every fifth file
+// from the fourth on the drawn frames as an AVIF, from the fifth on as a
+// lossless JPEG XL. Prints a line a file: its name and what was drawn.
+void MakeGenerated(const std::string& folder, std::uint64_t seed, int count)
+{
+    const GeneratedLimits limits{.MinWidth = 64, .MaxWidth = 1920, .MaxPixels = 10'000'000, .MaxFrames = 300};
+    for (int k = 0; k < count; ++k) {
+        const GeneratedAnimation a = GenerateAnimation(seed + static_cast<std::uint64_t>(k), limits);
+        const auto frame = [&](int t) { return a.Frames[static_cast<std::size_t>(t)]; };
+        const int frames = static_cast<int>(a.Frames.size());
+        std::string name = "gen-" + std::to_string(k), family = a.Family;
+        if (k % 5 == 3) {
+            name += ".avif";
+            family += ", as AVIF";
+            WriteFile(folder + "/" + name, MakeAvif(frame, a.Width, a.Height, frames));
+        } else if (k % 5 == 4) {
+            name += ".jxl";
+            family += ", as lossless JPEG XL";
+            WriteFile(folder + "/" + name, MakeJxl(frame, true, a.Width, a.Height, frames));
+        } else {
+            name += a.Extension;
+            WriteFile(folder + "/" + name, a.File);
+        }
+        std::printf("%s\t%s\n", name.c_str(), family.c_str());
+    }
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 5 && std::string(argv[2]) == "--generated") {
+        MakeGenerated(argv[1], std::strtoull(argv[3], nullptr, 10), std::atoi(argv[4]));
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [--generated SEED COUNT]\n", argv[0]);
         return 2;
     }
     const std::string folder = argv[1];

@@ -7,7 +7,7 @@ the timed rounds is reported with the peak memory and the output bytes, and
 bench/RESULTS.md gets the table. Our frames are also compared with one peer's
 per format on pixels that are opaque in both, so a fast wrong answer shows.
 """
-import os, platform, shutil, statistics, subprocess, sys, tempfile, time
+import os, platform, random, shutil, statistics, subprocess, sys, tempfile, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CLI = os.path.join(ROOT, "build", "framelot-cli")
@@ -18,6 +18,13 @@ ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
 # BENCH_FILES=scene.avif,scene.jxl times only those files and prints their
 # table without rewriting bench/RESULTS.md, which holds every file.
 ONLY = [f for f in os.environ.get("BENCH_FILES", "").split(",") if f]
+# Beside the fixed files, animations drawn from random families by a seed,
+# fresh each run unless BENCH_SEED=N repeats one; BENCH_GENERATED=N of them.
+SEED = int(os.environ.get("BENCH_SEED") or random.SystemRandom().randrange(1, 2**31))
+GENERATED = int(os.environ.get("BENCH_GENERATED", "8"))
+FORMAT_OF = {".gif": "gif", ".png": "apng", ".webp": "webp", ".avif": "avif", ".jxl": "jxl"}
+CHECKER = {"gif": ("ImageMagick", 0), "apng": ("Pillow", 0), "webp": ("Pillow", 2), "avif": ("ffmpeg", 3),
+           "jxl": (None, 0)}
 
 PILLOW = r"""
 import sys
@@ -123,6 +130,10 @@ def main():
     inputs = os.path.join(work, "inputs")
     os.mkdir(inputs)
     subprocess.run([MAKE, inputs], check=True)
+    print(f"generated files: seed {SEED} (BENCH_SEED={SEED} makes them again)", file=sys.stderr)
+    made = subprocess.run([MAKE, inputs, "--generated", str(SEED), str(GENERATED)], check=True,
+                          capture_output=True, text=True).stdout
+    families = dict(line.split("\t", 1) for line in made.strip().splitlines())
     files = [("gif", "scene.gif", "ImageMagick", 0), ("gif", "flat.gif", "ImageMagick", 0),
              ("gif", "photo.gif", "ImageMagick", 0), ("apng", "scene.png", "Pillow", 0),
              ("apng", "sprite.png", "Pillow", 0), ("webp", "scene.webp", "Pillow", 2),
@@ -132,6 +143,9 @@ def main():
              ("gif", "dither8.gif", "ImageMagick", 0), ("apng", "translucent.png", "Pillow", 0),
              ("webp", "long.webp", "Pillow", 2), ("avif", "translucent.avif", "ffmpeg", 3),
              ("jxl", "dither8.jxl", None, 0)]
+    for name in families:
+        fmt = FORMAT_OF[os.path.splitext(name)[1]]
+        files.append((fmt, name) + CHECKER[fmt])
     if ONLY:
         files = [f for f in files if f[1] in ONLY]
     rows, checks, summary, failed = [], [], [], {}
@@ -175,7 +189,7 @@ def main():
             rows.append((name, tool, med, med / ours, size,
                          size / smallest if smallest and tool in ["framelot"] + frame_writers else None, peak))
         floor = statistics.median(s for s, _, _ in results["floor"])
-        summary.append((name, ours, fastest, fastest / ours if fastest else None,
+        summary.append((name, fmt, ours, fastest, fastest / ours if fastest else None,
                         results["framelot"][0][2] / smallest if smallest else None, floor, ours / floor))
         if checker:
             checks.append((name, checker, compare(results["_frames_framelot"], results["_frames_" + checker], tolerance)))
@@ -203,9 +217,37 @@ def main():
              "| file | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s | ours / floor |",
              "|---|---:|---:|---:|---:|---:|---:|"]
     shown = lambda v, form: format(v, form) if v is not None else "-"
-    for name, ours, fastest, speed, bytes_ratio, floor, over_floor in summary:
+    for name, fmt, ours, fastest, speed, bytes_ratio, floor, over_floor in summary:
+        if name in families:
+            continue
         lines.append(f"| {name} | {ours:.2f} | {shown(fastest, '.2f')} | {shown(speed, '.2f')} | "
                      f"{shown(bytes_ratio, '.2f')} | {floor:.2f} | {over_floor:.2f} |")
+    generated = [row for row in summary if row[0] in families]
+    if generated:
+        lines += ["", f"Generated files, seed {SEED} (`BENCH_SEED={SEED} make bench` makes them again; each run draws",
+                  "new ones): content from random families of colour count, dithering, noise, motion, translucency,",
+                  "held and returning frames, frame size (64 to 1920 wide) and count, that no part of the writer was",
+                  "tuned on.", "",
+                  "| file | drawn | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | ours / floor |",
+                  "|---|---|---:|---:|---:|---:|---:|"]
+        for name, fmt, ours, fastest, speed, bytes_ratio, floor, over_floor in generated:
+            lines.append(f"| {name} | {families[name]} | {ours:.2f} | {shown(fastest, '.2f')} | {shown(speed, '.2f')} | "
+                         f"{shown(bytes_ratio, '.2f')} | {over_floor:.2f} |")
+        lines += ["", "Per format, over the generated and the fixed files: the median and the worst of our speed over the",
+                  "fastest peer's and of our bytes over the smallest peer's, the worst with its file.", "",
+                  "| format | files | median speed × | worst speed × | median bytes × | worst bytes × |",
+                  "|---|---:|---:|---:|---:|---:|"]
+        for fmt in ("gif", "apng", "webp", "avif", "jxl"):
+            mine = [row for row in summary if row[1] == fmt]
+            speeds = [(row[4], row[0]) for row in mine if row[4] is not None]
+            sizes = [(row[5], row[0]) for row in mine if row[5] is not None]
+            worst_speed = min(speeds) if speeds else None
+            worst_size = max(sizes) if sizes else None
+            lines.append(f"| {fmt} | {len(mine)} | "
+                         f"{shown(statistics.median(v for v, _ in speeds) if speeds else None, '.2f')} | "
+                         f"{f'{worst_speed[0]:.2f} ({worst_speed[1]})' if worst_speed else '-'} | "
+                         f"{shown(statistics.median(v for v, _ in sizes) if sizes else None, '.2f')} | "
+                         f"{f'{worst_size[0]:.2f} ({worst_size[1]})' if worst_size else '-'} |")
     lines += ["", "Every tool:", "",
               "| file | tool | median s | × framelot | output bytes | × smallest peer bytes | peak RSS KB |",
               "|---|---|---:|---:|---:|---:|---:|"]

@@ -47,8 +47,7 @@ inline constexpr std::uint64_t MaxWriterBytes = 256ull << 20;
 #endif
 
 // Bytes the writers of the whole process keep of frames already written, so
-// that a frame seen again is copied instead of encoded: each kept frame's
-// pixels and its file.
+// that a frame seen again is copied instead of encoded: the frames' files.
 #ifndef FRAMELOT_FUZZING_LIMITS
 inline constexpr std::uint64_t MaxRecallBytes = 128ull << 20;
 #else

@@ -4,20 +4,70 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "imaging/Limits.h"
+#include "output/PngFilter.h"
 
 namespace framelot {
 namespace {
 
+constexpr int PrintRowStep = 16;
+constexpr std::size_t SignatureBytes = 8, ChunkHeaderBytes = 8, ChunkCrcBytes = 4;
+constexpr std::uint8_t Signature[SignatureBytes] = {137, 'P', 'N', 'G', '\r', '\n', 26, '\n'};
+
 // What every recall of the process holds.
 std::atomic<std::uint64_t> ProcessRecallBytes{0};
 
-std::uint32_t Checksum(const Bitmap& frame)
+// A checksum of the frame's sides and of every sixteenth row.
+std::uint32_t Fingerprint(const Bitmap& frame)
 {
-    const std::uint32_t sides = libdeflate_crc32(0, &frame.Width, sizeof frame.Width);
-    return libdeflate_crc32(libdeflate_crc32(sides, &frame.Height, sizeof frame.Height), frame.Pixels.data(),
-                            frame.Pixels.size());
+    std::uint32_t print = libdeflate_crc32(0, &frame.Width, sizeof frame.Width);
+    print = libdeflate_crc32(print, &frame.Height, sizeof frame.Height);
+    const std::size_t stride = static_cast<std::size_t>(frame.Width) * PngPixelBytes;
+    for (int y = 0; y < frame.Height; y += PrintRowStep) {
+        print = libdeflate_crc32(print, frame.Pixels.data() + static_cast<std::size_t>(y) * stride, stride);
+    }
+    return print;
+}
+
+// The zlib stream of a PNG's IDAT chunks, in order; empty when `png` is not
+// a PNG whose chunks all fit in it.
+std::vector<std::uint8_t> ImageData(const std::vector<std::uint8_t>& png)
+{
+    std::vector<std::uint8_t> data;
+    if (png.size() < SignatureBytes || !std::equal(std::begin(Signature), std::end(Signature), png.begin())) return {};
+    for (std::size_t at = SignatureBytes; at + ChunkHeaderBytes <= png.size();) {
+        const std::uint64_t length = (std::uint64_t{png[at]} << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
+        if (length > png.size() - at - ChunkHeaderBytes || png.size() - at - ChunkHeaderBytes - length < ChunkCrcBytes) {
+            return {};
+        }
+        if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) {
+            const auto from = png.begin() + static_cast<std::ptrdiff_t>(at + ChunkHeaderBytes);
+            data.insert(data.end(), from, from + static_cast<std::ptrdiff_t>(length));
+        }
+        at += ChunkHeaderBytes + length + ChunkCrcBytes;
+    }
+    return data;
+}
+
+// True when `frame`, filtered as `entry` was, gives the rows its file holds.
+bool Holds(const std::vector<std::uint8_t>& png, const PngPlan& plan, const Bitmap& frame)
+{
+    const std::size_t stride = static_cast<std::size_t>(frame.Width) * PngPixelBytes;
+    const std::size_t rows = static_cast<std::size_t>(frame.Height) * (stride + 1);
+    const std::vector<std::uint8_t> data = ImageData(png);
+    if (data.empty()) return false;
+    std::vector<std::uint8_t> stored(rows), mine(rows), scratch(PngFilterCount * stride), zero(stride, 0);
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+    if (decompressor == nullptr) return false;
+    std::size_t got = 0;
+    const libdeflate_result result =
+        libdeflate_zlib_decompress(decompressor, data.data(), data.size(), stored.data(), rows, &got);
+    libdeflate_free_decompressor(decompressor);
+    if (result != LIBDEFLATE_SUCCESS || got != rows) return false;
+    FilterPngRows(frame, 0, frame.Height, plan.Filters, scratch.data(), zero.data(), mine.data());
+    return stored == mine;
 }
 
 // Takes `bytes` from the process's share when they fit.
@@ -32,80 +82,50 @@ bool Reserve(std::uint64_t bytes)
 
 }  // namespace
 
-struct FrameRecall::Entry {
-    std::uint64_t Ticket = 0;
-    std::uint32_t Sum = 0;
-    bool Encoding = true;  // a thread is encoding it; its lookups wait
-    Bitmap Frame;          // empty while encoding
-    std::vector<std::uint8_t> Bytes;
-    std::uint64_t Held = 0;  // what it takes of the process's share
-};
-
 FrameRecall::~FrameRecall()
 {
     ProcessRecallBytes -= heldBytes_;
 }
 
-bool FrameRecall::Find(const Bitmap& frame, std::vector<std::uint8_t>& bytes, std::uint64_t& ticket)
+bool FrameRecall::Find(const Bitmap& frame, std::vector<std::uint8_t>& bytes)
 {
-    const std::uint32_t sum = Checksum(frame);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        std::shared_ptr<Entry> waitFor;
-        for (const std::shared_ptr<Entry>& e : entries_) {
-            if (e->Sum != sum) continue;
-            if (e->Encoding) {
-                waitFor = e;  // perhaps these pixels: their bytes will tell
-                continue;
-            }
-            if (!SamePixels(e->Frame, frame)) continue;
-            bytes = e->Bytes;
-            ++recalled_;
-            return true;
+    const std::uint32_t print = Fingerprint(frame);
+    std::vector<std::shared_ptr<const Entry>> candidates;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& e : entries_) {
+            if (e->Print == print && e->Width == frame.Width && e->Height == frame.Height) candidates.push_back(e);
         }
-        if (!waitFor) break;
-        ready_.wait(lock, [&] { return !waitFor->Encoding; });
     }
-    // Nothing of these pixels is kept or being encoded: this caller encodes
-    // them, and others wait for it.
-    auto entry = std::make_shared<Entry>();
-    entry->Ticket = ticket = nextTicket_++;
-    entry->Sum = sum;
-    entries_.push_back(std::move(entry));
+    // Checked without the lock: entries never change once kept.
+    for (const auto& e : candidates) {
+        if (!Holds(e->Bytes, e->Plan, frame)) continue;
+        bytes = e->Bytes;
+        std::lock_guard lock(mutex_);
+        ++recalled_;
+        return true;
+    }
     return false;
 }
 
-bool FrameRecall::EvictFor(std::uint64_t bytes)
+void FrameRecall::Keep(const Bitmap& frame, const PngPlan& plan, const std::vector<std::uint8_t>& bytes)
 {
-    while (!Reserve(bytes)) {
-        const auto oldest = std::find_if(entries_.begin(), entries_.end(), [](const auto& e) { return !e->Encoding; });
-        if (oldest == entries_.end()) return false;
-        ProcessRecallBytes -= (*oldest)->Held;
-        heldBytes_ -= (*oldest)->Held;
-        entries_.erase(oldest);
-    }
-    heldBytes_ += bytes;
-    return true;
-}
-
-void FrameRecall::Keep(std::uint64_t ticket, const Bitmap& frame, const std::vector<std::uint8_t>& bytes)
-{
+    if (bytes.size() < SignatureBytes || !std::equal(std::begin(Signature), std::end(Signature), bytes.begin())) return;
+    auto entry = std::make_shared<Entry>();
+    entry->Print = Fingerprint(frame);
+    entry->Width = frame.Width;
+    entry->Height = frame.Height;
+    entry->Plan = plan;
+    entry->Bytes = bytes;
     std::lock_guard lock(mutex_);
-    const auto at = std::find_if(entries_.begin(), entries_.end(), [&](const auto& e) { return e->Ticket == ticket; });
-    if (at == entries_.end()) return;
-    const std::shared_ptr<Entry> entry = *at;
-    const std::uint64_t size = frame.Pixels.size() + bytes.size();
-    const bool kept = !bytes.empty() && EvictFor(size);  // evicts only entries already encoded, not this one
-    entry->Encoding = false;
-    if (!kept) {
-        // Not encoded, or no room: lookups waiting on it go on without it.
-        entries_.erase(std::find(entries_.begin(), entries_.end(), entry));
-    } else {
-        entry->Frame = frame;
-        entry->Bytes = bytes;
-        entry->Held = size;
+    while (!Reserve(bytes.size())) {
+        if (entries_.empty()) return;
+        ProcessRecallBytes -= entries_.front()->Bytes.size();
+        heldBytes_ -= entries_.front()->Bytes.size();
+        entries_.pop_front();
     }
-    ready_.notify_all();
+    heldBytes_ += bytes.size();
+    entries_.push_back(std::move(entry));
 }
 
 std::uint64_t FrameRecall::Recalled() const

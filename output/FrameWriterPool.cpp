@@ -46,10 +46,9 @@ FrameWriterPool::~FrameWriterPool()
 void FrameWriterPool::Write(const Pending& pending, PngEncoder& encoder)
 {
     std::vector<std::uint8_t> encoded;
-    std::uint64_t ticket = 0;
-    const bool recalled = recall_.Find(pending.Frame, encoded, ticket);
+    const bool recalled = recall_.Find(pending.Frame, encoded);
     write_(pending.Indices, pending.Frame, encoder, pending.Plan, encoded);
-    if (!recalled) recall_.Keep(ticket, pending.Frame, encoded);
+    if (!recalled) recall_.Keep(pending.Frame, pending.Plan, encoded);
 }
 
 void FrameWriterPool::Submit(const std::vector<std::uint64_t>& indices, Bitmap& frame, const PngPlan& plan)

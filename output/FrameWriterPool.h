@@ -11,7 +11,7 @@
 // memory stays bounded whatever the frame count, the core count and the
 // number of files converted at once.
 //
-// A frame equal to one written before by this pool is written from that
+// A PNG frame equal to one written before by this pool is written from that
 // one's bytes, not encoded again (FrameRecall).
 //
 // Threads: Submit and Finish are called from one thread, the composer's.

@@ -14,12 +14,13 @@ namespace {
 constexpr int BandRows = 16;          // rows a band of the sample: deflate sees whole stretches
 constexpr int WholeSampleRows = 128;  // frames up to this tall are tried whole
 constexpr int MinBands = 4;           // taller ones in at least this many bands of each kind
+constexpr int SampleShare = 8;        // one band in this many
 constexpr int StrategyCount = 5;
 constexpr PngRowFilters Strategies[StrategyCount] = {PngRowFilters::None, PngRowFilters::Sub, PngRowFilters::Up,
                                                      PngRowFilters::Paeth, PngRowFilters::Adaptive};
 // The levels tried besides the fixed plan's, nearest to it first.
 constexpr int Ladder[] = {QuickLevel, 5, DefaultLevel, FewColoursLevel, NoisyLevel, DenseLevel};
-constexpr int MaxLadderTries = 4;
+constexpr int MaxLadderTries = 3;
 constexpr int MaxDeflateLevel = 12;
 // Among plans no bigger and no slower than the fixed one, a tenth less time
 // is worth a hundredth more bytes.
@@ -79,14 +80,10 @@ std::vector<int> SampleRows(const Bitmap& frame, int share, bool between)
 // Filters and compresses samples of one frame: its row buffers, and one
 // compressor a level, made on first use.
 struct Sampler {
-    explicit Sampler(const Bitmap& frame)
+    Sampler(const Bitmap& frame, PngTrialCompressors& compressors)
         : Frame(frame), Stride(static_cast<std::size_t>(frame.Width) * PngPixelBytes),
-          Scratch(PngFilterCount * Stride), Zero(Stride, 0)
+          Scratch(PngFilterCount * Stride), Zero(Stride, 0), Compressors(compressors)
     {
-    }
-    ~Sampler()
-    {
-        for (libdeflate_compressor* c : ByLevel) libdeflate_free_compressor(c);
     }
 
     // `rows` of the frame filtered by `filters` into `out`: for each row its
@@ -104,16 +101,16 @@ struct Sampler {
     // The compressed size of `in` at `level`; 0 when no compressor can be made.
     std::uint64_t Compressed(const std::vector<std::uint8_t>& in, int level)
     {
-        if (ByLevel[level] == nullptr) ByLevel[level] = libdeflate_alloc_compressor(level);
-        if (ByLevel[level] == nullptr) return 0;
-        Out.resize(libdeflate_zlib_compress_bound(ByLevel[level], in.size()));
-        return libdeflate_zlib_compress(ByLevel[level], in.data(), in.size(), Out.data(), Out.size());
+        libdeflate_compressor* compressor = Compressors.At(level);
+        if (compressor == nullptr) return 0;
+        Out.resize(libdeflate_zlib_compress_bound(compressor, in.size()));
+        return libdeflate_zlib_compress(compressor, in.data(), in.size(), Out.data(), Out.size());
     }
 
     const Bitmap& Frame;
     std::size_t Stride;
     std::vector<std::uint8_t> Scratch, Zero, Out;
-    libdeflate_compressor* ByLevel[MaxDeflateLevel + 1] = {};
+    PngTrialCompressors& Compressors;
 };
 
 }  // namespace
@@ -125,7 +122,19 @@ double PngPlanCost(const PngPlan& plan, std::uint64_t in, std::uint64_t out)
            static_cast<double>(out) * OutCost[level];
 }
 
-PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, int sampleShare)
+PngTrialCompressors::~PngTrialCompressors()
+{
+    for (libdeflate_compressor* c : byLevel_) libdeflate_free_compressor(c);
+}
+
+libdeflate_compressor* PngTrialCompressors::At(int level)
+{
+    if (level < 0 || level > MaxDeflateLevel) return nullptr;
+    if (byLevel_[level] == nullptr) byLevel_[level] = libdeflate_alloc_compressor(level);
+    return byLevel_[level];
+}
+
+PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompressors& compressors)
 {
     PngTrial trial;
     trial.Plan = trial.Fallback = fallback;
@@ -133,8 +142,8 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, int sampleSha
     if (frame.Width <= 0 || frame.Height <= 0 || frame.Pixels.size() != stride * static_cast<std::size_t>(frame.Height)) {
         return trial;
     }
-    Sampler sampler(frame);
-    const std::vector<int> rows = SampleRows(frame, sampleShare, false);
+    Sampler sampler(frame, compressors);
+    const std::vector<int> rows = SampleRows(frame, SampleShare, false);
     std::vector<std::uint8_t> sample[StrategyCount];
     for (int s = 0; s < StrategyCount; ++s) sampler.Filter(rows, Strategies[s], sample[s]);
     trial.SampleBytes = sample[0].size();
@@ -192,7 +201,7 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, int sampleSha
     // A plan chosen on a part of the frame must hold on the rows between:
     // else the fixed plan stays.
     if (!(trial.Plan == fallback) && rows.size() < static_cast<std::size_t>(frame.Height)) {
-        const std::vector<int> others = SampleRows(frame, sampleShare, true);
+        const std::vector<int> others = SampleRows(frame, SampleShare, true);
         std::vector<std::uint8_t> mine, theirs;
         sampler.Filter(others, trial.Plan.Filters, mine);
         sampler.Filter(others, fallback.Filters, theirs);
@@ -209,11 +218,12 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, int sampleSha
 
 PngTrial TryPngPlans(const Bitmap& frame)
 {
-    return TryPngPlans(frame, PlanPngFrame(frame), WideSampleShare);
+    PngTrialCompressors compressors;
+    return TryPngPlans(frame, PlanPngFrame(frame), compressors);
 }
 
 PngPlanner::PngPlanner(std::uint64_t frames)
-    : tryable_(frames == 0 || frames >= MinTrialFrames), short_(frames > 0 && frames < ShortFileFrames)
+    : tryable_(frames == 0 || frames >= MinTrialFrames)
 {
 }
 
@@ -226,7 +236,7 @@ PngPlan PngPlanner::PlanFor(const Bitmap& frame)
     const bool alike = tried_ && fixed == trialFallback_;
     const bool due = !tried_ || sinceTrial_ > RetrialFrames || (!alike && sinceTrial_ > MinTrialGap);
     if (due) {
-        const PngTrial trial = TryPngPlans(frame, fixed, short_ ? NarrowSampleShare : WideSampleShare);
+        const PngTrial trial = TryPngPlans(frame, fixed, compressors_);
         tried_ = true;
         trialFallback_ = fixed;
         measured_ = trial.Plan;

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+
+struct libdeflate_compressor;
 #include "output/PngPlan.h"
 
 namespace framelot {
@@ -31,14 +33,23 @@ inline constexpr std::uint64_t MinTrialPixels = 128 * 128;
 // A new trial is due when the frame's fixed plan differs from the trial
 // frame's, but no sooner than this many frames after the last one, and in
 // any case after RetrialFrames.
-inline constexpr std::uint64_t MinTrialGap = 16;
-inline constexpr std::uint64_t RetrialFrames = 64;
-// The sample is one band of rows in WideSampleShare, or in NarrowSampleShare
-// for files of fewer than ShortFileFrames frames, which have fewer frames to
-// spread the trial's cost over.
-inline constexpr int WideSampleShare = 4;
-inline constexpr int NarrowSampleShare = 8;
-inline constexpr std::uint64_t ShortFileFrames = 32;
+inline constexpr std::uint64_t MinTrialGap = 24;
+inline constexpr std::uint64_t RetrialFrames = 96;
+
+// libdeflate's compressors, one a level, made on first use and kept between
+// trials.
+class PngTrialCompressors {
+public:
+    PngTrialCompressors() = default;
+    ~PngTrialCompressors();
+    PngTrialCompressors(const PngTrialCompressors&) = delete;
+    PngTrialCompressors& operator=(const PngTrialCompressors&) = delete;
+    // Null when it cannot be made.
+    libdeflate_compressor* At(int level);
+
+private:
+    std::array<libdeflate_compressor*, 13> byLevel_{};
+};
 
 struct PngTrial {
     PngPlan Plan;                     // the plan kept
@@ -56,14 +67,16 @@ struct PngTrial {
 // fewer are found).
 double PngPlanCost(const PngPlan& plan, std::uint64_t in, std::uint64_t out);
 
-// Tries the candidates on a sample of `frame` (every row when it has at most
-// 128, else bands of 8 rows spread over it, one in `sampleShare`) against
-// `fallback`, and returns the result; a frame whose sides do not match its
-// pixels gets the fallback untried. Costs filtering the sample five times and
-// compressing it up to nine times: with a share of 4, about two encodings of
-// the whole frame.
-PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, int sampleShare);
-// The same against the frame's fixed plan, one band in WideSampleShare.
+// Tries the candidates on a sample of `frame` against `fallback` and returns
+// the result: every row of a frame at most 128 rows tall; else one band of
+// 16 rows in eight, and as many bands of the rows that differ from the row
+// above (what is drawn in a few rows only, a sprite over a still backdrop,
+// is where the bytes are). A choice is confirmed on the bands between. A
+// frame whose sides do not match its pixels gets the fallback untried.
+// Costs filtering the sample five times and compressing it up to ten times,
+// and the confirmation: about one encoding of the whole frame.
+PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompressors& compressors);
+// The same against the frame's fixed plan.
 PngTrial TryPngPlans(const Bitmap& frame);
 
 class PngPlanner {
@@ -79,7 +92,7 @@ public:
 
 private:
     bool tryable_;
-    bool short_;
+    PngTrialCompressors compressors_;
     bool tried_ = false;
     PngPlan trialFallback_;  // the fixed plan of the last trial's frame
     PngPlan measured_;       // and the plan that trial kept

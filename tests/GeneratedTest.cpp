@@ -142,7 +142,7 @@ TEST(GeneratedTest, TheMeasuredPlanBeatsTheFixedOneOnAnEightColourGradientGif)
         ASSERT_TRUE(EncodePng(encoder, frame, fixedPlan, fixed));
         measured += ReadFile(path).size();
         fixedBytes += fixed.size();
-        const PngTrial trial = TryPngPlans(frame, fixedPlan, NarrowSampleShare);
+        const PngTrial trial = TryPngPlans(frame);
         measuredCost += PngPlanCost(trial.Plan, trial.SampleBytes, trial.Bytes);
         fixedCost += PngPlanCost(trial.Fallback, trial.SampleBytes, trial.FallbackBytes);
     }
