@@ -16,13 +16,12 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "output/PngPlan.h"
 
 struct libdeflate_compressor;
-#include "output/PngPlan.h"
 
 namespace framelot {
 
@@ -48,7 +47,8 @@ public:
     libdeflate_compressor* At(int level);
 
 private:
-    std::array<libdeflate_compressor*, 13> byLevel_{};
+    static constexpr int Levels = 13;  // libdeflate's 0 to 12
+    std::array<libdeflate_compressor*, Levels> byLevel_{};
 };
 
 struct PngTrial {
@@ -74,7 +74,7 @@ double PngPlanCost(const PngPlan& plan, std::uint64_t in, std::uint64_t out);
 // is where the bytes are). A choice is confirmed on the bands between. A
 // frame whose sides do not match its pixels gets the fallback untried.
 // Costs filtering the sample five times and compressing it up to ten times,
-// and the confirmation: about one encoding of the whole frame.
+// and the confirmation: about one and a half encodings of the whole frame.
 PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompressors& compressors);
 // The same against the frame's fixed plan.
 PngTrial TryPngPlans(const Bitmap& frame);
@@ -85,7 +85,8 @@ public:
     explicit PngPlanner(std::uint64_t frames);
 
     // The plan for the next frame, trying the candidates on it when a trial
-    // is due (see above).
+    // is due (see above). Costs the frame's fixed plan (PlanPngFrame's
+    // sampling) and, when due, a trial.
     PngPlan PlanFor(const Bitmap& frame);
 
     std::uint64_t Trials() const { return trials_; }
