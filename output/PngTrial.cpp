@@ -183,7 +183,6 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompr
         tried.push_back({plan, bytes});
         ++ladderTries;
     }
-    trial.Candidates = static_cast<int>(tried.size());
 
     // The best score among the plans as small and as quick as the fixed one.
     double bestScore = 1 + TimeWeight - MinGain;  // the fixed plan's own, less what sampling may miss
@@ -208,7 +207,6 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompr
         sampler.Filter(others, fallback.Filters, theirs);
         const std::uint64_t myBytes = sampler.Compressed(mine, trial.Plan.Level);
         const std::uint64_t theirBytes = sampler.Compressed(theirs, fallback.Level);
-        trial.Candidates += 2;
         if (myBytes == 0 || myBytes > theirBytes) {
             trial.Plan = fallback;
             trial.Bytes = trial.FallbackBytes;

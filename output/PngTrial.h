@@ -57,7 +57,6 @@ struct PngTrial {
     std::uint64_t SampleBytes = 0;    // the sample's filtered bytes
     std::uint64_t Bytes = 0;          // the sample compressed by Plan
     std::uint64_t FallbackBytes = 0;  // and by Fallback
-    int Candidates = 0;               // plans compressed
 };
 
 // The modelled time of a plan that compresses `in` filtered bytes into `out`,

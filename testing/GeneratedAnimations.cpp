@@ -101,12 +101,12 @@ Family Choose(std::mt19937_64& rng, const GeneratedLimits& limits)
     Family f{};
     f.Kind = static_cast<Container>(pick(4));
     const bool gif = f.Kind == Container::Gif;
-    // Colours: few (2 to 256, as GIFs and quantized PNGs have) or full.
-    static constexpr int FewLevels[][3] = {{2, 1, 1}, {2, 2, 2}, {4, 2, 2}, {4, 4, 2}, {4, 4, 4}, {6, 6, 6}, {8, 8, 3}};
+    // Colours: few (8 to 216 levels, as GIFs and quantized PNGs have; eight,
+    // as image editors export, is drawn twice as often) or full.
+    static constexpr int FewLevels[][3] = {{2, 2, 2}, {2, 2, 2}, {4, 2, 2}, {4, 4, 2}, {4, 4, 4}, {6, 6, 6}, {8, 8, 3}};
     if (gif || chance(0.3)) {
         const int* levels = FewLevels[pick(static_cast<int>(std::size(FewLevels)))];
         std::copy(levels, levels + 3, f.Levels);
-        if (f.Levels[1] == 1) f.Levels[1] = f.Levels[2] = 2;  // two grey levels become black and white
         f.Dither = chance(0.5);
     }
     f.Noise = std::array<int, 3>{0, 4, 16}[pick(3)];
