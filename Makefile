@@ -134,5 +134,11 @@ $(WINDOWS_BUILD)/wine/ready:
 	done
 	touch $@
 
+# One wineserver for the whole run, started before the tests and waited for
+# after them, so that no test's Wine process has to start (or lose) a server.
+WINESERVER := env WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wine /usr/lib/wine/wineserver
+
 test-windows: windows $(WINDOWS_BUILD)/wine/ready
-	cd $(WINDOWS_BUILD) && xvfb-run -a ctest --output-on-failure --timeout 300 -j $(JOBS)
+	$(WINESERVER) -p
+	cd $(WINDOWS_BUILD) && xvfb-run -a ctest --output-on-failure --timeout 300 -j $(JOBS); \
+	  status=$$?; $(WINESERVER) -k; $(WINESERVER) -w; exit $$status

@@ -27,27 +27,27 @@ desktop-file-validate "$root/share/applications/$id.desktop" || fail "desktop en
 grep -qx "Exec=framelot %F" "$root/share/applications/$id.desktop" || fail "desktop entry: Exec"
 grep -qx "Icon=$id" "$root/share/applications/$id.desktop" || fail "desktop entry: Icon"
 report=$(appstreamcli validate --no-net --explain "$root/share/metainfo/$id.metainfo.xml" 2>&1) || fail "metadata: $report"
-echo "$report" | grep -qE '^(E|W):' && fail "metadata has errors or warnings: $report"
+grep -qE '^(E|W):' <<<"$report" && fail "metadata has errors or warnings: $report"
 grep -q "<release version=\"$version\"" "$root/share/metainfo/$id.metainfo.xml" || fail "metadata: release $version"
 
 for page in framelot framelot-cli; do
   text=$(gzip -dc "$root/share/man/man1/$page.1.gz") || fail "man page $page is not gzip"
   for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" EXAMPLES; do
-    echo "$text" | grep -q "^\.SH \"*$section" || fail "man page $page: no $section"
+    grep -q "^\.SH \"*$section" <<<"$text" || fail "man page $page: no $section"
   done
 done
-gzip -dc "$root/share/man/man1/framelot-cli.1.gz" | grep -q 'jobs' || fail "framelot-cli(1) lacks --jobs"
-gzip -dc "$root/share/man/man1/framelot.1.gz" | grep -q 'XDG_CONFIG_HOME' || fail "framelot(1) lacks the settings file"
+grep -q 'jobs' <<<"$(gzip -dc "$root/share/man/man1/framelot-cli.1.gz")" || fail "framelot-cli(1) lacks --jobs"
+grep -q 'XDG_CONFIG_HOME' <<<"$(gzip -dc "$root/share/man/man1/framelot.1.gz")" || fail "framelot(1) lacks the settings file"
 
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/framelot-cli" --version)" = "framelot-cli $version" ] || fail "framelot-cli --version"
 [ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/framelot" --version)" = "framelot $version" ] ||
   fail "framelot --version"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/framelot" --help | grep -q "Usage: framelot" || fail "framelot --help"
+grep -q "Usage: framelot" <<<"$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/bin/framelot" --help)" || fail "framelot --help"
 
 # Two frames of one pixel: index 0, then index 1 (black, red).
 printf 'GIF89a\001\000\001\000\200\000\000\000\000\000\377\000\000!\371\004\000\000\000\000\000,\000\000\000\000\001\000\001\000\000\002\002D\001\000!\371\004\000\000\000\000\000,\000\000\000\000\001\000\001\000\000\002\002L\001\000;' \
   > "$tmp/two.gif"
-"$root/bin/framelot-cli" "$tmp/two.gif" | grep -q "^1 file complete!$" || fail "framelot-cli did not convert"
+grep -q "^1 file complete!$" <<<"$("$root/bin/framelot-cli" "$tmp/two.gif")" || fail "framelot-cli did not convert"
 [ -f "$tmp/two/two_0000.png" ] && [ -f "$tmp/two/two_0001.png" ] || fail "frames not written"
 
 if [ $failed -ne 0 ]; then exit 1; fi

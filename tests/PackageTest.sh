@@ -22,17 +22,17 @@ fail() { echo "FAIL: $*"; failed=1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libpng16-16 libgif7 libwebp7 libwebpdemux2 libdeflate0; do
-  echo "$depends" | grep -q "\b$p\b" || fail "Depends lacks $p: $depends"
+  grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 if [ -n "$codecs" ]; then
-  echo "$depends" | grep -qE '\blib(avif|jxl)' && fail "Depends names the system's AVIF or JPEG XL library: $depends"
+  grep -qE '\blib(avif|jxl)' <<<"$depends" && fail "Depends names the system's AVIF or JPEG XL library: $depends"
   copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/framelot/copyright)
   for library in dav1d libavif highway brotli lcms2 jpeg-xl; do
-    echo "$copyright" | grep -qx "Files: embedded/$library" || fail "copyright lacks $library"
+    grep -qx "Files: embedded/$library" <<<"$copyright" || fail "copyright lacks $library"
   done
 else
   for p in libavif15 libjxl0.7; do
-    echo "$depends" | grep -q "\b$p\b" || fail "Depends lacks $p: $depends"
+    grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
   done
 fi
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "section"
@@ -42,7 +42,7 @@ contents=$(dpkg-deb -c "$deb")
 for f in usr/bin/framelot usr/bin/framelot-cli usr/share/applications/$id.desktop usr/share/metainfo/$id.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/256x256/apps/$id.png \
   usr/share/man/man1/framelot.1.gz usr/share/man/man1/framelot-cli.1.gz usr/share/doc/framelot/copyright; do
-  echo "$contents" | grep -q " \./$f\$" || fail "package lacks $f"
+  grep -q " \./$f\$" <<<"$contents" || fail "package lacks $f"
 done
 
 if ! lint=$(lintian --fail-on error,warning "$deb" 2>&1); then

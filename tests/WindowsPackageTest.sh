@@ -36,10 +36,31 @@ for exe in "$folder"/*.exe; do
   done
 done
 
+# Waits until every program of the prefix but Wine's own services has
+# ended. The test run keeps one Wine server for all its tests, so the server's
+# end cannot be waited for.
+wait_for_programs() {
+  local deadline=$((SECONDS + 120)) busy pid command
+  while :; do
+    busy=""
+    for pid in $(pgrep -f '\.exe' || true); do
+      grep -qz "^WINEPREFIX=$build/wine\$" "/proc/$pid/environ" 2>/dev/null || continue
+      command=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) || continue
+      case ${command,,} in
+        *services.exe*|*winedevice.exe*|*plugplay.exe*|*svchost.exe*|*rpcss.exe*|*explorer.exe*|*conhost.exe*) ;;
+        *) busy=$command ;;
+      esac
+    done
+    [ -z "$busy" ] && return 0
+    [ "$SECONDS" -lt "$deadline" ] || { fail "a program of the prefix did not end: $busy"; return 0; }
+    sleep 0.5
+  done
+}
+
 "${wine[@]}" "$setup" /S
 # The installer may still be writing its registry entries when it returns
 # (seen on a loaded machine): wait until every program of the prefix has ended.
-env "WINEPREFIX=$build/wine" /usr/lib/wine/wineserver -w
+wait_for_programs
 root=$build/wine/drive_c
 installed="$root/Program Files/Framelot"
 for f in framelot.exe framelot-cli.exe LICENSE.txt THIRD-PARTY-LICENSES.txt README.txt Uninstall.exe; do
@@ -47,14 +68,14 @@ for f in framelot.exe framelot-cli.exe LICENSE.txt THIRD-PARTY-LICENSES.txt READ
 done
 [ -f "$root/ProgramData/Microsoft/Windows/Start Menu/Programs/Framelot/Framelot.lnk" ] || fail "no Start-menu shortcut"
 query() { "${wine[@]}" reg query "$@" 2>/dev/null | tr -d '\r'; }
-query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Framelot' | grep -q 'UninstallString' ||
+grep -q 'UninstallString' <<<"$(query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Framelot')" ||
   fail "no Apps & features entry"
-query 'HKLM\Software\Classes\Applications\framelot.exe\shell\open\command' | grep -q 'framelot.exe" "%1"' ||
+grep -q 'framelot.exe" "%1"' <<<"$(query 'HKLM\Software\Classes\Applications\framelot.exe\shell\open\command')" ||
   fail "no open command"
 # Every extension of the format table (the build wrote them to formats.txt).
 for ext in $(cut -d' ' -f1 "$build/generated/formats.txt"); do
   query "HKLM\\Software\\Classes\\$ext\\OpenWithList\\framelot.exe" >/dev/null || fail "no Open with entry for $ext"
-  if query "HKLM\\Software\\Classes\\$ext" /ve | grep -qi framelot; then fail "$ext made Framelot's by default"; fi
+  if grep -qi framelot <<<"$(query "HKLM\\Software\\Classes\\$ext" /ve)"; then fail "$ext made Framelot's by default"; fi
 done
 
 cp "$gif" "$tmp/anim.gif"
@@ -62,10 +83,9 @@ cp "$gif" "$tmp/anim.gif"
   fail "the installed framelot-cli failed: $(cat "$tmp/cli.log")"
 [ -f "$tmp/anim_0001.png" ] || fail "the installed framelot-cli wrote no frames: $(cat "$tmp/cli.log")"
 
-# The uninstaller runs a copy of itself and returns at once; the Wine server
-# ends when every program of the prefix has.
+# The uninstaller runs a copy of itself and returns at once.
 "${wine[@]}" "$installed/Uninstall.exe" /S
-env "WINEPREFIX=$build/wine" /usr/lib/wine/wineserver -w
+wait_for_programs
 [ ! -f "$installed/framelot.exe" ] || fail "the uninstaller left framelot.exe"
 if query 'HKLM\Software\Classes\Applications\framelot.exe' >/dev/null; then fail "the uninstaller left the Open with entries"; fi
 if query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Framelot' >/dev/null; then fail "the uninstaller left its entry"; fi
