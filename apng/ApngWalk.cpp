@@ -64,6 +64,10 @@ std::string ApngDamage(const ApngIndex& index)
 
 ConvertResult CheckApngAnimation(const ApngIndex& index)
 {
+    if (index.CutHeader) {
+        return Damaged("the file ends inside its header (" + std::to_string(index.StoppedAt) + " of " +
+                       std::to_string(PngHeaderEnd) + " bytes)");
+    }
     if (!index.IsPng) return NotAnimation("not a PNG file");
     if ((index.Count < 2 || index.Frames.empty()) && index.Count >= 2 && !index.ReachedIend) {
         return Damaged(ApngDamage(index));
@@ -84,7 +88,13 @@ ConvertResult CheckApngAnimation(const ApngIndex& index)
 ApngIndex IndexApng(PngBytes png, std::size_t maxFrames)
 {
     ApngIndex index;
-    if (png.size() < PngHeaderEnd || png[1] != 'P' || png[2] != 'N' || png[3] != 'G') return index;
+    static constexpr std::uint8_t Signature[PngSignatureBytes] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (png.size() < PngHeaderEnd) {
+        index.CutHeader = png.size() >= PngSignatureBytes && std::equal(Signature, Signature + PngSignatureBytes, png.begin());
+        index.StoppedAt = png.size();
+        return index;
+    }
+    if (png[1] != 'P' || png[2] != 'N' || png[3] != 'G') return index;
     index.IsPng = true;
     {
         ByteReader header{png, IhdrDataOffset};

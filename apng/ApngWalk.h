@@ -36,6 +36,7 @@ struct ApngFrameRecord {
 
 struct ApngIndex {
     bool IsPng = false;
+    bool CutHeader = false;  // the PNG signature, then the file ends before IHDR does
     std::int32_t Count = 0;                         // num_frames of the last acTL before IEND
     std::uint32_t Plays = 0;                        // num_plays of that acTL: 0 means forever
     std::uint32_t ImageWidth = 0, ImageHeight = 0;  // from IHDR

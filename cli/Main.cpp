@@ -2,6 +2,7 @@
 // dispatch as a file dropped on the window.
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "convert/FrameSampling.h"
 #include "convert/OutputOptions.h"
 #include "convert/OutputArguments.h"
+#include "convert/OutputPlan.h"
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
 #include "output/NameTemplate.h"
@@ -182,10 +184,11 @@ struct Options {
     std::vector<std::string> Files;
 };
 
-// Reports a usage error: its reason on a line, then the usage.
+// Reports a usage error: its reason, and where the options are told (the
+// whole usage would scroll the reason away).
 std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
 {
-    std::fprintf(stderr, "framelot-cli: %s\n\n%s", reason.c_str(), UsageText().c_str());
+    std::fprintf(stderr, "framelot-cli: %s\nframelot-cli: see framelot-cli --help\n", reason.c_str());
     exitStatus = ExitUsage;
     return std::nullopt;
 }
@@ -293,9 +296,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
                          options.Output.MaxOutputBytes > 0 || options.Output.Encoding.Format != framelot::FrameFormat::Png)) {
         return UsageError("--info writes nothing: -o, --frames, --every, --at, --count, --name, --start, "
                           "--timings, --npy, --scale, --fit, --max-output, --format, --canvas and --sheet go with converting", exitStatus);
-    }
-    if (options.ArrayToOutput && options.Files.size() != 1) {
-        return UsageError("--npy - writes one file's array to standard output: give one file", exitStatus);
     }
     if (options.Files.empty()) {
         std::fputs(UsageText().c_str(), stderr);
@@ -420,32 +420,35 @@ int ArrayToStandardOutput(Options options)
     options.Quiet = true;  // the line is printed below, naming where the array went
     const framelot::DropReport report = ConvertAll(options);
     const framelot::BatchFile& file = report.Files.front();
-    if (!quiet) {
-        ConvertResult shown = file.Result;
-        if (shown.Status == ConvertStatus::Converted) shown.Destination = "standard output";
-        std::fprintf(stderr, "%s\n", framelot::DescribeResult(file.Path, shown).c_str());
-    }
-    std::fprintf(stderr, "%s\n", report.ResultText.c_str());
-    int status = file.Result.Failure == framelot::FailureKind::Usage ? ExitUsage : report.AnyFailed ? ExitFileFailed : ExitOk;
-    if (file.Result.Status == ConvertStatus::Converted) {
+    ConvertResult shown = file.Result;
+    int converted = report.Converted;
+    if (shown.Status == ConvertStatus::Converted) {
         constexpr std::size_t CopyBytes = 1 << 20;
         std::ifstream array(framelot::PathFromUtf8(file.Result.Destination), std::ios::binary);
         framelot::UseBinaryStandardOutput();
         std::vector<char> buffer(CopyBytes);
-        while (array) {
+        bool copied = true;
+        while (copied && array) {
             array.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             const auto got = static_cast<std::size_t>(array.gcount());
-            if (got > 0 && std::fwrite(buffer.data(), 1, got, stdout) != got) {
-                status = ExitFileFailed;
-                break;
-            }
+            copied = got == 0 || std::fwrite(buffer.data(), 1, got, stdout) == got;
         }
-        if (!array.eof() || std::fflush(stdout) != 0) status = ExitFileFailed;
-    } else if (file.Result.Status != ConvertStatus::Converted && status == ExitOk) {
-        status = ExitFileFailed;  // nothing to hand on: a still, a skipped or unreadable file
+        copied = copied && array.eof() && std::fflush(stdout) == 0;
+        shown.Destination = "standard output";
+        if (!copied) {
+            const int writeError = errno;
+            shown = {ConvertStatus::Failed,
+                     std::string("cannot write the array to standard output: ") + std::strerror(writeError), 0, 0, {},
+                     framelot::FailureKind::FileSystem};
+            converted = 0;
+        }
     }
+    if (!quiet) std::fprintf(stderr, "%s\n", framelot::DescribeResult(file.Path, shown).c_str());
+    std::fprintf(stderr, "%s\n", framelot::ResultText(converted).c_str());
     fs::remove_all(folder, error);
-    return status;
+    if (shown.Failure == framelot::FailureKind::Usage) return ExitUsage;
+    // Nothing handed on (a still, a skipped or unreadable file) fails too.
+    return shown.Status != ConvertStatus::Converted || report.AnyFailed ? ExitFileFailed : ExitOk;
 }
 
 }  // namespace
@@ -458,11 +461,24 @@ int framelot::RunCommandLine(const std::vector<std::string>& arguments, bool sta
     options->ShowProgress = standardErrorIsTerminal;
 
     std::vector<std::string> emptyFolders;
-    options->Files = framelot::ExpandFolders(options->Files, options->Recursive, &emptyFolders);
+    options->Files = framelot::ExpandFolders(options->Files, options->Recursive, &emptyFolders,
+                                             options->Output.OutputFolder);
     for (const std::string& folder : emptyFolders) {
         std::fprintf(stderr, "framelot-cli: %s\n", framelot::EmptyFolderText(folder).c_str());
     }
     if (options->Files.empty()) return ExitUsage;  // folders, and nothing in them to convert
+    // What the files stand for decides these, so they are looked at once
+    // folders are expanded.
+    if (options->ArrayToOutput && options->Files.size() != 1) {
+        UsageError("--npy - writes one file's array to standard output, and the files given stand for " +
+                       std::to_string(options->Files.size()) + ": give one file",
+                   exitStatus);
+        return exitStatus;
+    }
+    if (std::string same = framelot::SameNamesRefusal(options->Files, options->Output); !same.empty() && !options->Info) {
+        UsageError(same, exitStatus);
+        return exitStatus;
+    }
     if (options->Info) {
         return framelot::PrintInfo(options->Files, options->Json, options->Output.MergeHeld) ? ExitOk : ExitFileFailed;
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "convert/RoomCheck.h"
 #include "imaging/Limits.h"
 #include "output/FrameNaming.h"
 #include "output/JsonText.h"
@@ -65,7 +66,7 @@ void ArrayBuilder::Add(std::uint64_t index, const Bitmap& frame, double delayMs)
     Frames.push_back({{}, index, delayMs});
 }
 
-ConvertResult ArrayBuilder::Write(const AnimationInfo& info)
+ConvertResult ArrayBuilder::Write(const AnimationInfo& info, ByteCap* cap)
 {
     const std::string header = NpyHeader({Frames.size(), Height, Width, Channels});
     std::memcpy(Data.data(), header.data(), NpyHeaderBytes);
@@ -81,6 +82,10 @@ ConvertResult ArrayBuilder::Write(const AnimationInfo& info)
     times += "\n], \"loops\": " + (info.Loops ? std::to_string(*info.Loops) : std::string("null")) +
              ", \"duration_ms\": " + JsonNumber(total) + "}\n";
 
+    if (cap != nullptr && !cap->Spend(Data.size() + times.size())) {
+        return OverLimit("the array would take " + SizeInWords(Data.size() + times.size()) + ", more than --max-output " +
+                         SizeInWords(cap->Limit));
+    }
     const SaveOutcome array = WriteNewFile(Paths.Array, Data);
     SaveOutcome written = array;
     if (array.Status == SaveStatus::Written) {

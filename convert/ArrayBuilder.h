@@ -12,6 +12,7 @@
 #include "imaging/AnimationInfo.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ConvertResult.h"
+#include "output/ByteCap.h"
 #include "output/TimingsText.h"
 
 namespace framelot {
@@ -43,9 +44,10 @@ struct ArrayBuilder {
 
     // Writes the array (with its header for the frames added) and the times,
     // each a new file; when either is there already or cannot be written,
-    // neither stays. Converted with the array's path in Destination, Skipped,
-    // or Failed with the reason.
-    ConvertResult Write(const AnimationInfo& info);
+    // neither stays; when `cap` cannot spend their bytes, neither is written.
+    // Converted with the array's path in Destination, Skipped, or Failed with
+    // the reason.
+    ConvertResult Write(const AnimationInfo& info, ByteCap* cap = nullptr);
 };
 
 }  // namespace framelot

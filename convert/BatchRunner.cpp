@@ -8,6 +8,8 @@
 #include "convert/Dispatch.h"
 #include "convert/FolderFiles.h"
 #include "convert/MemoryReuse.h"
+#include "convert/OutputPlan.h"
+#include "output/FrameNaming.h"
 #include "output/FrameWriterPool.h"
 #include "output/PathText.h"
 
@@ -106,7 +108,8 @@ void BatchRunner::Work()
 DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vector<std::string> emptyFolders,
                                 bool& aborted)
 {
-    const auto groups = GroupBySharedOutput(files, settings_.Output.OutputFolder);
+    const auto groups = GroupByPlan(files, settings_.Output);
+    const std::string sameNames = SameNamesRefusal(files, settings_.Output);
     const unsigned jobs = std::clamp<unsigned>(static_cast<unsigned>(groups.size()), 1u, settings_.Jobs);
     const unsigned encodeThreads = std::max(1u, DefaultEncodeThreads() / jobs);
 
@@ -132,6 +135,12 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
     };
     auto work = [&] {
         for (std::size_t g; (g = nextGroup++) < groups.size();) {
+            struct WrittenOutput {
+                std::string Key;
+                std::size_t File;
+                std::string Destination;
+            };
+            std::vector<WrittenOutput> written;  // the group's converted files
             for (std::size_t i : groups[g]) {
                 if (abort_) return;  // looked at between files only
                 OutputOptions options = settings_.Output;
@@ -145,7 +154,19 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
                     std::lock_guard events(eventMutex_);
                     if (share > steps[i]) setSteps(i, share, frames, total);
                 };
-                ConvertResult result = settings_.Convert(files[i], options, encodeThreads, progress);
+                // A file whose output an earlier file of its group has just
+                // written is skipped naming that file; options that give every
+                // file the same names convert none of them.
+                const std::string shared = SharedOutputKey(files[i], options.OutputFolder);
+                const auto earlier = std::find_if(written.begin(), written.end(),
+                                                  [&](const WrittenOutput& w) { return w.Key == shared; });
+                ConvertResult result =
+                    !sameNames.empty()       ? ConvertResult{ConvertStatus::Failed, sameNames, 0, 0, {}, FailureKind::Usage}
+                    : earlier != written.end() ? ConvertResult{ConvertStatus::Skipped,
+                                                             "same output as " + FileNameOf(files[earlier->File]),
+                                                             0, 0, earlier->Destination}
+                                               : settings_.Convert(files[i], options, encodeThreads, progress);
+                if (result.Status == ConvertStatus::Converted) written.push_back({shared, i, result.Destination});
 
                 std::lock_guard events(eventMutex_);
                 report.Files[i] = {i, files[i], std::move(result)};
@@ -181,13 +202,12 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
     return report;
 }
 
-std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files,
-                                                          std::string_view outputFolder)
+std::vector<std::vector<std::size_t>> GroupByPlan(const std::vector<std::string>& files, const OutputOptions& options)
 {
     std::vector<std::vector<std::size_t>> groups;
     std::map<std::string, std::size_t> groupOf;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const auto [it, added] = groupOf.try_emplace(OutputGroupKey(files[i], outputFolder), groups.size());
+        const auto [it, added] = groupOf.try_emplace(PlanGroupKey(files[i], options), groups.size());
         if (added) groups.emplace_back();
         groups[it->second].push_back(i);
     }

@@ -6,8 +6,11 @@
 //
 // What happens in every case:
 // - A drop of files: each file is converted once, in the drop's order; files
-//   that share an output (SharedOutputKey) one after the other, the others up
-//   to Jobs side by side. DropStarted, the files' events, DropDone, and Idle
+//   whose plans may share a path (GroupByPlan) one after the other, a later
+//   one whose output an earlier one wrote skipped with a reason naming it,
+//   the others up to Jobs side by side. Options that give every file of one
+//   folder the same names (SameNamesRefusal) convert no file: each fails
+//   with that reason as a usage error. DropStarted, the files' events, DropDone, and Idle
 //   once no drop is waiting.
 // - An empty drop, or one whose folders stand for no file (empty, or only
 //   other files): the same events with no file in between; the report has
@@ -144,13 +147,11 @@ private:
     std::thread worker_;     // lives as long as the runner, waiting for drops
 };
 
-// Files with the same key write frames under the same names (anim.gif and
-// anim.webp both write anim_0000.png): inside a drop they are converted one
-// after the other in the drop's order, so the later one is skipped exactly as
-// it would be one file at a time. Groups are listed in the order of their
-// first file.
-std::vector<std::vector<std::size_t>> GroupBySharedOutput(const std::vector<std::string>& files,
-                                                          std::string_view outputFolder = {});
+// The files of a drop in groups whose plans may share a path (PlanGroupKey):
+// a group's files are converted one after the other in the drop's order, and
+// a later one whose output an earlier one wrote is skipped, naming it.
+// Groups are listed in the order of their first file.
+std::vector<std::vector<std::size_t>> GroupByPlan(const std::vector<std::string>& files, const OutputOptions& options);
 
 // Each file's outcome in the command line's words, named by its file name (the
 // destination too), a line each: the first MaxOutcomeLines files, then

@@ -17,7 +17,9 @@ std::string DescribeResult(const std::string& name, const ConvertResult& r)
         if (!r.Damage.empty()) line += "; the file is damaged: " + r.Damage;
         return line;
     }
-    case ConvertStatus::Skipped: return name + ": skipped, output already exists: " + r.Destination;
+    case ConvertStatus::Skipped:
+        return name + ": skipped, " + (r.Reason.empty() ? std::string("output already exists") : r.Reason) + ": " +
+               r.Destination;
     case ConvertStatus::NotAnimation: return name + ": not converted, " + r.Reason;
     case ConvertStatus::Unreadable: return name + ": cannot read the file: " + r.Reason;
     case ConvertStatus::Failed: {

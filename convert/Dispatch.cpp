@@ -28,11 +28,6 @@ ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& o
                            format->Describe, encodeThreads, progress);
 }
 
-std::string OutputGroupKey(std::string_view path, std::string_view outputFolder)
-{
-    return SharedOutputKey(path, outputFolder);
-}
-
 std::string ResultText(int convertedCount)
 {
     return std::to_string(convertedCount) + " file complete!";

@@ -25,13 +25,6 @@ ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
 ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,
                                  const ProgressFunction& progress = {});
 
-// Files with the same key write frames under the same names (anim.gif and
-// ./anim.webp both write anim/anim_0000.png, and so do a/anim.gif and
-// b/anim.gif into one output folder, and on Windows Anim.gif and anim.webp):
-// converted side by side, the skip rule would depend on which one got there
-// first. The SharedOutput rule of output/FrameNaming.h.
-std::string OutputGroupKey(std::string_view path, std::string_view outputFolder = {});
-
 // The window's result text for a count of converted files: "3 file complete!".
 std::string ResultText(int convertedCount);
 

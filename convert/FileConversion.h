@@ -19,21 +19,27 @@ namespace framelot {
 using ProgressFunction = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // Converts `source` with `convert` and writes what `options` asks for: the
-// frame files (or one sprite sheet and its atlas), placed and chosen as the
-// options say, never over an existing file.
+// frame files (or one sprite sheet and its atlas, or one array), placed and
+// chosen as the options say, never over an existing file.
 //
-// Frames are encoded and written by `encodeThreads` workers while the next ones
-// are composed (0: on the calling thread). The folders are made when the
-// first chosen frame is ready; when one cannot be, the converter is stopped
-// there and the file fails with the folder's reason, having written nothing.
-// The converter stops after the last chosen frame. `describe` (the format's
-// describer) is read first, and only, when the declared canvas or a sheet is
-// asked for; a file it does not take fails with its reason.
+// What the file writes is settled first, in its OutputPlan, before a frame
+// is decoded: the skip test, the limits of the size and format asked for and
+// the names are the plan's. `describe` (the format's describer) is read
+// when the plan needs the file's frames, times or canvas; a file it does not
+// take fails with its reason. Frames then go through the FrameChain to the
+// plan's sink; frame files are encoded and written by `encodeThreads`
+// workers while the next ones are composed (0: on the calling thread). The
+// folders are made when the first frame is ready. The converter stops after
+// the last chosen frame, or when the sink can take no more.
 //
-// With chosen frames, a file that has none of them fails with FailureKind::Usage;
-// one that lacks some says which in the result's Note. A sheet whose pixels
-// would pass MaxCanvasPixels is refused before any frame is decoded. A sheet
-// is held whole until every frame is in it, then encoded on the calling thread.
+// A file that fails, for any reason, keeps nothing this run made of it: its
+// files and the folders it made (innermost first, only while empty) are
+// taken back, so that a retry converts it; what was there before stays.
+// With chosen frames, a file that has none of them fails with
+// FailureKind::Usage (FailureKind::Damaged, saying where, when it is
+// damaged before them); one that lacks some says which in the result's
+// Note. A sheet or an array is held whole until every frame is in it, then
+// written on the calling thread.
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
                               DescribeBytesFunction describe, unsigned encodeThreads,
                               const ProgressFunction& progress = {});

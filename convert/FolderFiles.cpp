@@ -13,16 +13,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Folders gone into, by the path they resolve to.
+// Folders gone into (or never to be), by the path they resolve to.
 using Visited = std::set<fs::path>;
+
+fs::path Resolved(const std::string& folder)
+{
+    std::error_code error;
+    const fs::path native = PathFromUtf8(folder);
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(native, error), error);
+    return error ? native : resolved.lexically_normal();
+}
 
 // False when the folder cannot be listed.
 bool AddFolder(const std::string& folder, bool recursive, std::vector<std::string>& out, Visited& visited)
 {
     std::error_code error;
     const fs::path native = PathFromUtf8(folder);
-    const fs::path resolved = fs::weakly_canonical(native, error);
-    if (!visited.insert(error ? native : resolved).second) return true;  // been here: nothing new inside
+    if (!visited.insert(Resolved(folder)).second) return true;  // been here (or kept out): nothing new inside
     fs::directory_iterator it(native, error);
     if (error) return false;
     struct Entry {
@@ -53,13 +60,16 @@ bool AddFolder(const std::string& folder, bool recursive, std::vector<std::strin
 }  // namespace
 
 std::vector<std::string> ExpandFolders(const std::vector<std::string>& paths, bool recursive,
-                                       std::vector<std::string>* emptyFolders)
+                                       std::vector<std::string>* emptyFolders, const std::string& keepOut)
 {
     std::vector<std::string> out;
     for (const std::string& path : paths) {
         std::error_code error;
         const std::size_t before = out.size();
         Visited visited;
+        if (!keepOut.empty() && (!fs::is_directory(PathFromUtf8(path), error) || Resolved(path) != Resolved(keepOut))) {
+            visited.insert(Resolved(keepOut));
+        }
         if (path.empty() || !fs::is_directory(PathFromUtf8(path), error) || !AddFolder(path, recursive, out, visited)) {
             out.push_back(path);
         } else if (out.size() == before && emptyFolders != nullptr) {

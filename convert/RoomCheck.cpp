@@ -41,7 +41,9 @@ std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::u
     estimate.Total = estimate.FrameBytes * frames;
     const std::string plan = "the frames would take about " + SizeInWords(estimate.Total) + " (" + std::to_string(frames) +
                              " of about " + SizeInWords(estimate.FrameBytes) + ")";
-    if (maxOutput > 0 && estimate.Total > maxOutput) {
+    // The cap itself is kept as the frames are written; the estimate only
+    // refuses at once what clearly cannot fit.
+    if (maxOutput > 0 && estimate.Total > maxOutput + maxOutput / Margin) {
         return plan + ", over --max-output " + SizeInWords(maxOutput) + Suggestion;
     }
     estimate.Free = FreeBytes(folder);

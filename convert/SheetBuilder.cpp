@@ -8,6 +8,8 @@
 #include "output/FrameNaming.h"
 #include "output/NewFile.h"
 #include "output/PathText.h"
+#include "convert/RoomCheck.h"
+#include "output/FrameEncoding.h"
 #include "output/SavePng.h"
 #include "output/SheetPaint.h"
 
@@ -228,7 +230,7 @@ ConvertResult SheetBuilder::Pack(const AnimationInfo& info)
     return Converted();
 }
 
-ConvertResult SheetBuilder::Write()
+ConvertResult SheetBuilder::Write(ByteCap* cap)
 {
     const SheetOptions& o = Options.Packing;
     const SheetPacking& packing = o.Trim ? Packed : Grid;
@@ -239,6 +241,10 @@ ConvertResult SheetBuilder::Write()
     std::vector<std::uint8_t> encoded;
     const auto refused = [&](const SaveOutcome& outcome, const std::string& what) -> ConvertResult {
         RemoveAll(written);
+        if (outcome.OverCap) {
+            return {ConvertStatus::Failed, "the " + what + " would take more than --max-output " + SizeInWords(cap->Limit), 0,
+                    0, {}, FailureKind::OverLimit};
+        }
         if (outcome.Status == SaveStatus::AlreadyExists) {
             return {ConvertStatus::Skipped, "output already exists", 0, 0, SheetPagePath(Paths, 0, pages)};
         }
@@ -262,13 +268,15 @@ ConvertResult SheetBuilder::Write()
         }
         const std::string path = SheetPagePath(Paths, p, pages);
         encoded.clear();
-        const SaveOutcome outcome = SavePng(page, path, encoded, encoder);
+        const SaveOutcome outcome = SaveFrame(FrameEncoding{}, page, path, encoded, encoder, nullptr, cap);
         if (outcome.Status != SaveStatus::Written) return refused(outcome, "sheet");
         written.push_back(path);
     }
     const std::string text = AtlasText(Entries, Options.Atlas);
     const SaveOutcome atlas =
-        WriteNewFile(Paths.AtlasPath, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        cap != nullptr && !cap->Spend(text.size())
+            ? SaveOutcome{SaveStatus::Failed, {}, false, true}
+            : WriteNewFile(Paths.AtlasPath, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     if (atlas.Status != SaveStatus::Written) return refused(atlas, "atlas");
 
     ConvertResult result = Converted();

@@ -15,6 +15,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/ConvertResult.h"
 #include "output/Atlas.h"
+#include "output/ByteCap.h"
 #include "output/SheetPack.h"
 
 namespace framelot {
@@ -79,10 +80,11 @@ struct SheetBuilder {
 
     // After Pack: writes the sheets and the atlas, each a new file. When any
     // is there already, or any cannot be written, the sheets this call wrote
-    // are removed again. Converted with the first sheet's path in Destination
-    // and a note of what was saved (cells shared, sheets spilled), Skipped
-    // when an output was there, Failed with the reason.
-    ConvertResult Write();
+    // are removed again; so are they when `cap` cannot spend their bytes.
+    // Converted with the first sheet's path in Destination and a note of what
+    // was saved (cells shared, sheets spilled), Skipped when an output was
+    // there, Failed with the reason.
+    ConvertResult Write(ByteCap* cap = nullptr);
 };
 
 }  // namespace framelot

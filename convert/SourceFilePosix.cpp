@@ -26,7 +26,9 @@ struct OpenFile {
 SourceFile ReadSourceFile(const std::string& path)
 {
     SourceFile result;
-    OpenFile file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Without waiting: a named pipe (or a device) would block the open until
+    // a writer came. Its type is looked at next, before anything is read.
+    OpenFile file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
     if (file.Fd < 0) {
         result.Error = std::string("cannot open: ") + std::strerror(errno);
         return result;

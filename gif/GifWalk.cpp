@@ -201,6 +201,11 @@ std::string GifDamage(GifBytes gif, std::size_t at, std::size_t frames)
 
 ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation)
 {
+    if (gif.size() < HeaderSize && gif.size() >= 6 && gif[0] == 'G' && gif[1] == 'I' && gif[2] == 'F' && gif[3] == '8' &&
+        (gif[4] == '7' || gif[4] == '9') && gif[5] == 'a') {
+        return Damaged("the file ends inside its header (" + std::to_string(gif.size()) + " of " +
+                       std::to_string(HeaderSize) + " bytes)");
+    }
     if (!HasGifSignature(gif)) return NotAnimation("not a GIF file");
     animation.BlocksOffset = GifBlocksOffset(gif);
     std::size_t stoppedAt = gif.size();

@@ -1,5 +1,7 @@
 #include "output/FrameEncoding.h"
 
+#include <algorithm>
+
 #include "output/SavePng.h"
 #include "output/WebpEncode.h"
 
@@ -26,19 +28,38 @@ bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder
     return EncodePng(encoder, bitmap, out);
 }
 
-SaveOutcome SaveFrame(const FrameEncoding& encoding, const Bitmap& bitmap, const std::string& path,
-                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan)
+bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder& encoder, const PngPlan* plan,
+                 std::vector<std::uint8_t>& out, std::string& reason)
 {
-    if (encoding.Format == FrameFormat::Png) {
-        return plan ? SavePng(bitmap, path, encoded, encoder, *plan) : SavePng(bitmap, path, encoded, encoder);
+    const bool encoded = encoding.Format == FrameFormat::Png
+                             ? EncodePng(encoder, bitmap, plan ? *plan : PlanPngFrame(bitmap), out)
+                             : EncodeFrame(encoding, bitmap, encoder, out);
+    if (encoded) return true;
+    out.clear();
+    const int longest = std::max(bitmap.Width, bitmap.Height);
+    if (encoding.Format == FrameFormat::Jpeg && longest > MaxJpegSide) {
+        reason = "a JPEG frame is at most " + std::to_string(MaxJpegSide) + " pixels a side";
+    } else if (encoding.Format == FrameFormat::Webp && longest > MaxWebpSide) {
+        reason = "a WebP frame is at most " + std::to_string(MaxWebpSide) + " pixels a side";
+    } else {
+        reason = encoding.Format == FrameFormat::Jpeg ? "cannot encode JPEG"
+                 : encoding.Format == FrameFormat::Webp ? "cannot encode WebP"
+                                                        : "cannot encode PNG";
     }
+    return false;
+}
+
+SaveOutcome SaveFrame(const FrameEncoding& encoding, const Bitmap& bitmap, const std::string& path,
+                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan, ByteCap* cap)
+{
+    // Anything already at the path stays as it is; nothing is encoded for it.
     if (PathTaken(path)) return {SaveStatus::AlreadyExists, {}};
-    if (encoded.empty() && !EncodeFrame(encoding, bitmap, encoder, encoded)) {
-        encoded.clear();
-        if (encoding.Format == FrameFormat::Jpeg && (bitmap.Width > MaxJpegSide || bitmap.Height > MaxJpegSide)) {
-            return {SaveStatus::Failed, "a JPEG frame is at most " + std::to_string(MaxJpegSide) + " pixels a side"};
-        }
-        return {SaveStatus::Failed, encoding.Format == FrameFormat::Jpeg ? "cannot encode JPEG" : "cannot encode WebP"};
+    std::string reason;
+    if (encoded.empty() && !EncodeFrame(encoding, bitmap, encoder, plan, encoded, reason)) {
+        return {SaveStatus::Failed, reason};
+    }
+    if (cap != nullptr && !cap->Spend(encoded.size())) {
+        return {SaveStatus::Failed, "the frames would take more than --max-output", false, true};
     }
     return WriteNewFile(path, encoded);
 }

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "output/ByteCap.h"
 #include "output/JpegEncode.h"
 #include "output/NewFile.h"
 #include "output/PngEncode.h"
+#include "output/PngPlan.h"
+#include "output/WebpEncode.h"
 
 namespace framelot {
 
@@ -32,12 +35,21 @@ const char* FrameExtension(FrameFormat format);
 bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder& encoder,
                  std::vector<std::uint8_t>& out);
 
+// The same, a PNG by `plan` (the frame's fixed plan when null); false with
+// why in `reason` when it cannot be encoded (a side past the format's limit:
+// MaxJpegSide, MaxWebpSide).
+bool EncodeFrame(const FrameEncoding& encoding, const Bitmap& bitmap, PngEncoder& encoder, const PngPlan* plan,
+                 std::vector<std::uint8_t>& out, std::string& reason);
+
 // Writes the bitmap to `path` as SavePng does, in the chosen format: never
 // over anything there, whole or not at all; `encoded` empty is filled with
 // the encoding, filled is written as it is (a bitmap saved under several
 // names is encoded once). A PNG is encoded by `plan`, or by the frame's
-// fixed plan when it is null.
+// fixed plan when it is null. With a `cap`, the file's bytes are spent from
+// it before they are written; a cap they would pass fails the frame
+// (OverCap) and nothing is written.
 SaveOutcome SaveFrame(const FrameEncoding& encoding, const Bitmap& bitmap, const std::string& path,
-                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan = nullptr);
+                      std::vector<std::uint8_t>& encoded, PngEncoder& encoder, const PngPlan* plan = nullptr,
+                      ByteCap* cap = nullptr);
 
 }  // namespace framelot

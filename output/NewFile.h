@@ -13,6 +13,7 @@ struct SaveOutcome {
     SaveStatus Status = SaveStatus::Failed;
     std::string Reason;  // why it failed, in words a user understands
     bool NoRoom = false; // it failed because the file system (or the user's quota) is full
+    bool OverCap = false; // it was not written because --max-output would be passed
 };
 
 // Writes `bytes` to a new file at `path` (UTF-8). The data goes to a temporary

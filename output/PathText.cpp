@@ -19,4 +19,12 @@ std::string FileNameOf(std::string_view path)
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+std::string FolderOfPath(std::string_view path)
+{
+    const std::size_t slash = LastSeparator(path);
+    if (slash == std::string_view::npos) return ".";
+    if (path[slash] == ':') return std::string(path.substr(0, slash + 1));  // "Z:" alone is the drive's current folder
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+}
+
 }  // namespace framelot

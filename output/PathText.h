@@ -39,6 +39,10 @@ std::filesystem::path ExactPathFromUtf8(std::string_view utf8);
 // The last part of the path: the text after its last separator.
 std::string FileNameOf(std::string_view path);
 
+// The folder that holds `path`: the text before its last separator ("/"
+// for a file at the root, "Z:" for "Z:anim.gif"), "." for a name alone.
+std::string FolderOfPath(std::string_view path);
+
 // Position of the last separator, npos when there is none. On Windows the
 // colon of a drive ("Z:anim.gif") counts as one when no other follows it.
 std::size_t LastSeparator(std::string_view path);

@@ -10,6 +10,9 @@
 
 namespace framelot {
 
+// The longest side a WebP image may have.
+inline constexpr int MaxWebpSide = 16383;
+
 // Encodes `bitmap` into `out`, lossless when `quality` is below 0. False when
 // libwebp refuses it (a side over 16383 pixels, no memory); `out` is then
 // unchanged. Any thread; costs one libwebp encoding (lossless at its default

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/BatchRunner.h"
+#include "convert/Describe.h"
 #include "output/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
@@ -168,7 +169,8 @@ TEST(BatchRunnerTest, SwitchReadAtEachFileAndSideBySideResultsStillInOrder)
     EXPECT_EQ(seen, (std::vector<bool>{true, false, true}));
 
     // Four jobs; the first file is the slowest, yet results come in the given
-    // order, and anim.gif / anim.webp (same frame names) run one after the other.
+    // order, and anim.gif / anim.webp (same frame names) are one group: once
+    // anim.gif has written them, anim.webp is skipped naming it, unconverted.
     Recorder side;
     std::atomic<int> running{0}, mostAtOnce{0};
     std::vector<std::string> animOrder;
@@ -195,9 +197,12 @@ TEST(BatchRunnerTest, SwitchReadAtEachFileAndSideBySideResultsStillInOrder)
     EXPECT_EQ(done, (std::vector<std::string>{"done 0 slow.gif", "done 1 anim.gif", "done 2 x.gif", "done 3 anim.webp",
                                               "done 4 y.gif"}));
     EXPECT_GT(mostAtOnce, 1);
-    EXPECT_EQ(animOrder, (std::vector<std::string>{"anim.gif", "anim.webp"}));
+    EXPECT_EQ(animOrder, (std::vector<std::string>{"anim.gif"}));
     ASSERT_EQ(side.Reports.size(), 1u);
-    EXPECT_EQ(side.Reports[0].Converted, 5);
+    EXPECT_EQ(side.Reports[0].Converted, 4);
+    const ConvertResult& later = side.Reports[0].Files[3].Result;
+    EXPECT_EQ(later.Status, ConvertStatus::Skipped);
+    EXPECT_EQ(DescribeResult("anim.webp", later), "anim.webp: skipped, same output as anim.gif: " + side.Reports[0].Files[1].Result.Destination);
 }
 
 // A drop of nothing, and folders of no animations, are drops like any other

@@ -280,7 +280,8 @@ TEST(FrameChoiceTest, ArraysHoldEveryFrameWithFourChannelsAsNumPyLoadsThem)
 
     const struct { const char* What; bool Merge; const char* Frames; std::vector<int> Shown; const char* Times; } cases[] = {
         {"every frame", false, "", {0, 1, 2, 3}, "\"delay_ms\": 50},\n  {\"index\": 1, \"delay_ms\": 100}"},
-        {"chosen frames", false, "1,3", {1, 3}, "[\n  {\"index\": 1, \"delay_ms\": 100},\n  {\"index\": 3, \"delay_ms\": 200}\n]"},
+        // Frame 1 stands for frames 1 and 2 (100 + 150 ms), until frame 3.
+        {"chosen frames", false, "1,3", {1, 3}, "[\n  {\"index\": 1, \"delay_ms\": 250},\n  {\"index\": 3, \"delay_ms\": 200}\n]"},
         {"held frames merged", true, "", {0, 1, 2}, "{\"index\": 2, \"delay_ms\": 350}\n], \"loops\": 0, \"duration_ms\": 500}"},
     };
     int k = 0;

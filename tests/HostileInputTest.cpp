@@ -58,6 +58,10 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
 
     const Hostile cases[] = {
         {"gif: empty", ConvertGifData, {}, ConvertStatus::NotAnimation, "not a GIF file"},
+        {"gif: cut inside the screen descriptor", ConvertGifData, Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1},
+         ConvertStatus::Failed, "the file ends inside its header (9 of 13 bytes)", FailureKind::Damaged},
+        {"gif: a signature of another kind", ConvertGifData, Bytes{'G', 'I', 'F', '9', '9', 'a', 1, 0, 1},
+         ConvertStatus::NotAnimation, "not a GIF file"},
         {"gif: header only", ConvertGifData, GifHeader({}), ConvertStatus::Failed,
          "the file ends before its first frame without the GIF trailer: any later frames are missing", FailureKind::Damaged},
         {"gif: header and trailer", ConvertGifData, GifHeader({0x3B}), ConvertStatus::NotAnimation, "GIF without images"},
@@ -75,7 +79,12 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
         {"gif: zero-sized images", ConvertGifData,
          GifHeader({0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x3B}),
          ConvertStatus::Converted, ""},
-        {"apng: shorter than its header", ConvertApngData, Bytes(apng.begin(), apng.begin() + 32), ConvertStatus::NotAnimation, "not a PNG file"},
+        {"apng: shorter than its header", ConvertApngData, Bytes(apng.begin(), apng.begin() + 32), ConvertStatus::Failed,
+         "the file ends inside its header (32 of 33 bytes)", FailureKind::Damaged},
+        {"apng: the signature alone", ConvertApngData, Bytes(apng.begin(), apng.begin() + 8), ConvertStatus::Failed,
+         "the file ends inside its header (8 of 33 bytes)", FailureKind::Damaged},
+        {"apng: less than the signature", ConvertApngData, Bytes(apng.begin(), apng.begin() + 7), ConvertStatus::NotAnimation,
+         "not a PNG file"},
         {"apng: chunk length 0xFFFFFFFF", ConvertApngData, PngWithChunk(0xFFFFFFFF, "acTL"), ConvertStatus::NotAnimation, "not an animated PNG"},
         {"apng: chunk past the end", ConvertApngData, PngWithChunk(1000, "fcTL"), ConvertStatus::NotAnimation, "not an animated PNG"},
         {"apng: fdAT shorter than 4 bytes", ConvertApngData, PngWithChunk(2, "fdAT"), ConvertStatus::NotAnimation, "not an animated PNG"},
@@ -84,10 +93,12 @@ TEST(HostileInputTest, EachEndsCleanlyWithAReason)
         {"apng: cut in the middle (frame 1 lost)", ConvertApngData, Bytes(apng.begin(), apng.end() - 30), ConvertStatus::Converted, "",
          FailureKind::None, "before its IEND chunk"},
         {"webp: RIFF header only", ConvertWebpData, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P'},
-         ConvertStatus::NotAnimation, "not a WebP file, or an incomplete one"},
+         ConvertStatus::Failed, "the file ends inside its headers (after 12 bytes)", FailureKind::Damaged},
         {"webp: RIFF size beyond the file", ConvertWebpData,
          Bytes{'R', 'I', 'F', 'F', 0xFF, 0xFF, 0xFF, 0x7F, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0},
-         ConvertStatus::NotAnimation, "not a WebP file, or an incomplete one"},
+         ConvertStatus::Failed, "the file ends inside its headers (after 20 bytes)", FailureKind::Damaged},
+        {"webp: a RIFF of another kind", ConvertWebpData, Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'},
+         ConvertStatus::NotAnimation, "not a WebP file"},
     };
     for (const Hostile& c : cases) {
         std::uint64_t frames = 0;

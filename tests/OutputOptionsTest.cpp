@@ -236,7 +236,11 @@ TEST(OutputOptionsTest, SheetCellsAreTheFramesAndTheAtlasGivesInfosDurations)
             ASSERT_LT(k, c.Chosen.size()) << atlas;
             const int index = c.Chosen[k];
             EXPECT_EQ(std::stoi((*m)[1]), index);
-            EXPECT_EQ(std::stod((*m)[6]), info.Frames[static_cast<std::size_t>(index)].DelayMs);
+            // A chosen frame stands for the time until the next chosen one.
+            const std::size_t until = k + 1 < c.Chosen.size() ? static_cast<std::size_t>(c.Chosen[k + 1]) : info.Frames.size();
+            double duration = 0;
+            for (std::size_t i = static_cast<std::size_t>(index); i < until; ++i) duration += info.Frames[i].DelayMs;
+            EXPECT_EQ(std::stod((*m)[6]), duration);
             const Bitmap alone = ReadPng(dir / ("full_000" + std::to_string(index) + ".png"));
             const int left = std::stoi((*m)[2]), top = std::stoi((*m)[3]);
             ASSERT_EQ(std::stoi((*m)[4]), alone.Width);

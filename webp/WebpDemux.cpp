@@ -1,5 +1,7 @@
 #include "webp/WebpDemux.h"
 
+#include <cstring>
+
 #include <webp/demux.h>
 
 #include <algorithm>
@@ -61,7 +63,14 @@ ConvertResult ReadWebpAnimation(std::span<const std::uint8_t> bytes, WebpAnimati
         WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
         demux.reset(WebPDemuxPartial(&data, &state));
         if (!demux || state == WEBP_DEMUX_PARSE_ERROR || state == WEBP_DEMUX_PARSING_HEADER) {
-            return NotAnimation("not a WebP file, or an incomplete one");
+            // RIFF, a size and WEBP: a WebP file, whose headers are cut or broken.
+            const bool signature = bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+                                   std::memcmp(bytes.data() + 8, "WEBP", 4) == 0;
+            if (signature && state == WEBP_DEMUX_PARSING_HEADER) {
+                return Damaged("the file ends inside its headers (after " + std::to_string(bytes.size()) + " bytes)");
+            }
+            if (signature) return Damaged("the WebP file's headers cannot be read");
+            return NotAnimation("not a WebP file");
         }
         cut = true;
     }
@@ -82,7 +91,9 @@ ConvertResult ReadWebpAnimation(std::span<const std::uint8_t> bytes, WebpAnimati
         animation.Damage = "the file ends early (its header gives " +
                            std::to_string(std::uint64_t{bytes.size() >= 8 ? ReadRiffSize(bytes) : 0}) +
                            " bytes, it has " + std::to_string(bytes.size()) + "), after " +
-                           std::to_string(animation.Frames.size()) + " whole frames: any later frames are missing";
+                           std::to_string(animation.Frames.size()) +
+                           (animation.Frames.size() == 1 ? " whole frame" : " whole frames") +
+                           ": any later frames are missing";
         if (animated && animation.Frames.size() < 2) return Damaged(animation.Damage);
     }
     if (animation.Frames.empty()) return NotAnimation("a WebP file without frames");
