@@ -21,9 +21,9 @@ void AddNote(std::string& note, const std::string& more)
     note += note.empty() ? more : "; " + more;
 }
 
-ConvertResult Skipped(const OutputPlan& plan)
+ConvertResult Skipped(const std::string& taken)
 {
-    return {ConvertStatus::Skipped, "output already exists", 0, 0, plan.Destination};
+    return {ConvertStatus::Skipped, "output already exists", 0, 0, taken};
 }
 
 // Step 1: the plan, settled before a frame is decoded. Converted with `plan`
@@ -37,7 +37,7 @@ ConvertResult Plan(const std::string& source, const OutputOptions& options, Desc
     // picked or their times, which only the description gives.
     const bool lateSkip = plan.Kind == OutputKind::Frames && !plan.MakeFolder &&
                           (SamplingAsked(options.Sampling) || NameNeedsDescription(options.Names));
-    if (!lateSkip && PlanTaken(plan)) return Skipped(plan);
+    if (std::string taken = lateSkip ? std::string() : TakenOutput(plan); !taken.empty()) return Skipped(taken);
     file = ReadSourceFile(source);
     if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
     AnimationInfo info;
@@ -49,7 +49,7 @@ ConvertResult Plan(const std::string& source, const OutputOptions& options, Desc
     if (ConvertResult settled = SettlePlan(plan, info, described); settled.Status != ConvertStatus::Converted) {
         return settled;
     }
-    if (lateSkip && PlanTaken(plan)) return Skipped(plan);
+    if (std::string taken = lateSkip ? TakenOutput(plan) : std::string(); !taken.empty()) return Skipped(taken);
     return Converted();
 }
 
@@ -62,6 +62,7 @@ ConvertResult Outcome(ConvertResult decoded, ConvertResult written, const Output
         return decoded;
     }
     if (noneChosen) {
+        // The damage took the frames asked for: the file is damaged, not misused.
         if (!decoded.Damage.empty()) return Damaged("the file is damaged: " + decoded.Damage);
         return {ConvertStatus::Failed,
                 "no chosen frame is in the file: it has " + FrameCountText(announced) + ", " +
@@ -152,6 +153,8 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     }
     // Without the folder, the line names the first frame as it was written.
     if (files && !plan.MakeFolder && !files->FirstPath.empty()) plan.Destination = files->FirstPath;
+    // Frames asked for and none came: none was in the file, or damage took them.
+    noneChosen = noneChosen || (!list.empty() && chain.Delivered == 0 && decoded.Status == ConvertStatus::Converted);
     ConvertResult result = Outcome(decoded, written, plan, announced, noneChosen);
     if (result.Status == ConvertStatus::Converted && chain.Taken > chain.Delivered) {
         const std::uint64_t merged = chain.Taken - chain.Delivered;

@@ -102,6 +102,7 @@ bool FrameFileSink::RoomFor(const Bitmap& first)
     RoomEstimate room;
     Refusal = CheckRoom(Plan.Chosen.Encoding, first, frames, Plan.ByteCap, Plan.FramesFolder, room);
     RoomRefused = !Refusal.empty();
+    RefusedOverCap = room.OverCap;
     return !RoomRefused;
 }
 
@@ -114,7 +115,7 @@ ConvertResult FrameFileSink::Finish()
     result.FramesExisting = Tally.Existing;
     if (!Refusal.empty()) {
         result.Status = ConvertStatus::Failed;
-        result.Failure = FailureKind::FileSystem;
+        result.Failure = RefusedOverCap ? FailureKind::OverLimit : FailureKind::FileSystem;
         result.Reason = Refusal;
         return result;
     }

@@ -72,6 +72,7 @@ struct FrameFileSink {
     FrameWriterPool Writer;
     std::string Refusal;         // why Add stopped before the writer did (folders, room)
     bool RoomRefused = false;
+    bool RefusedOverCap = false; // the room check refused for --max-output
     std::string TimingsNote, TimingsWritten;
     std::string FirstPath;       // the first frame's file, as written (one of the plan's FirstNames)
 

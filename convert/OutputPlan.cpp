@@ -80,6 +80,17 @@ std::string LongName(const std::string& path)
     return {};
 }
 
+// NameBytes: Converted, or why a name of `path` is too long.
+ConvertResult NameTooLong(const std::string& path)
+{
+    const std::string name = LongName(path);
+    if (name.empty()) return Converted();
+    return {ConvertStatus::Failed,
+            "the name " + name.substr(0, 24) + "... is " + std::to_string(name.size()) + " bytes long, more than the " +
+                std::to_string(MaxNameBytes) + " a file or folder name may have",
+            0, 0, {}, FailureKind::Usage};
+}
+
 }  // namespace
 
 std::uint64_t PlannedNumber(const OutputPlan& plan, std::uint64_t delivered, std::uint64_t index)
@@ -96,16 +107,22 @@ std::string PlannedFramePath(const OutputPlan& plan, std::uint64_t number, doubl
                           FrameExtension(format));
 }
 
-bool PlanTaken(const OutputPlan& plan)
+std::string TakenOutput(const OutputPlan& plan)
 {
     switch (plan.Kind) {
-    case OutputKind::Sheet: return SheetTaken(plan.Sheet);
-    case OutputKind::Array: return ArrayTaken(plan.Array);
+    case OutputKind::Sheet: return SheetTaken(plan.Sheet) ? plan.Destination : std::string();
+    case OutputKind::Array: return ArrayTaken(plan.Array) ? plan.Destination : std::string();
     case OutputKind::Frames: break;
     }
-    if (plan.MakeFolder) return OutputExists(plan.Placed, true);
-    if (plan.FirstNames.empty()) return PathTaken(plan.Destination);
-    return std::any_of(plan.FirstNames.begin(), plan.FirstNames.end(), PathTaken);
+    if (plan.MakeFolder) return OutputExists(plan.Placed, true) ? plan.Destination : std::string();
+    if (plan.FirstNames.empty()) return PathTaken(plan.Destination) ? plan.Destination : std::string();
+    const auto taken = std::find_if(plan.FirstNames.begin(), plan.FirstNames.end(), PathTaken);
+    return taken == plan.FirstNames.end() ? std::string() : *taken;
+}
+
+bool PlanTaken(const OutputPlan& plan)
+{
+    return !TakenOutput(plan).empty();
 }
 
 bool PlanNeedsDescription(const OutputOptions& options)
@@ -148,7 +165,11 @@ ConvertResult SettlePlan(OutputPlan& p, const AnimationInfo& info, bool describe
 {
     OutputOptions& chosen = p.Chosen;
     p.Described = described;
-    if (!described) return Converted();
+    if (!described) {
+        // NameBytes, on the first frame's name (the count is not known).
+        if (p.Kind != OutputKind::Frames) return Converted();
+        return NameTooLong(PlannedFramePath(p, PlannedNumber(p, 0, FirstListed(chosen.Frames)), 0));
+    }
     p.Info = info;
     const bool wantDeclared = chosen.Canvas == CanvasChoice::Declared;
     const bool sized = info.DeclaredWidth > 0 && info.DeclaredHeight > 0;
@@ -220,11 +241,8 @@ ConvertResult SettlePlan(OutputPlan& p, const AnimationInfo& info, bool describe
         if (!picked.empty()) {
             const double longest = *std::max_element(p.Durations.begin(), p.Durations.end());
             const std::uint64_t last = PlannedNumber(p, picked.size() - 1, picked.back());
-            if (std::string name = LongName(PlannedFramePath(p, last, longest)); !name.empty()) {
-                return {ConvertStatus::Failed,
-                        "the frame name " + name.substr(0, 40) + "... is " + std::to_string(name.size()) +
-                            " bytes long, more than the " + std::to_string(MaxNameBytes) + " a file name may have",
-                        0, 0, {}, FailureKind::Usage};
+            if (ConvertResult named = NameTooLong(PlannedFramePath(p, last, longest)); named.Status != ConvertStatus::Converted) {
+                return named;
             }
         }
     }

@@ -89,6 +89,11 @@ std::string PlannedFramePath(const OutputPlan& plan, std::uint64_t number, doubl
 // system per path.
 bool PlanTaken(const OutputPlan& plan);
 
+// What the skip test found there: the path that stands for the output (the
+// folder, the first frame's file as it is named there, the sheet or the
+// array); empty when nothing is.
+std::string TakenOutput(const OutputPlan& plan);
+
 // Whether the plan needs the file's description before it can be settled.
 bool PlanNeedsDescription(const OutputOptions& options);
 

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uint64_t Kilo = 1000;
 constexpr std::uint64_t Margin = 4;  // refused when over the room by more than a quarter of it
+constexpr std::uint64_t SmallestFrameFile = 26;  // a frame file is never smaller (a WebP of one pixel)
 
 const char* const Suggestion = "; choose fewer frames with --frames or --every, or smaller ones with --scale";
 
@@ -41,10 +42,16 @@ std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::u
     estimate.Total = estimate.FrameBytes * frames;
     const std::string plan = "the frames would take about " + SizeInWords(estimate.Total) + " (" + std::to_string(frames) +
                              " of about " + SizeInWords(estimate.FrameBytes) + ")";
-    // The cap itself is kept as the frames are written; the estimate only
-    // refuses at once what clearly cannot fit.
-    if (maxOutput > 0 && estimate.Total > maxOutput + maxOutput / Margin) {
-        return plan + ", over --max-output " + SizeInWords(maxOutput) + Suggestion;
+    // The cap itself is kept as the frames are written, byte for byte. At
+    // once only what cannot fit is refused: the first frame, and the
+    // smallest file each frame after it can be (a frame that shows less
+    // takes less than the first, so more would refuse files that fit).
+    const std::uint64_t least = estimate.FrameBytes + (frames > 0 ? frames - 1 : 0) * SmallestFrameFile;
+    if (maxOutput > 0 && least > maxOutput) {
+        estimate.OverCap = true;
+        return "the frames would take at least " + SizeInWords(least) + " (the first frame " +
+               SizeInWords(estimate.FrameBytes) + " and " + std::to_string(frames > 0 ? frames - 1 : 0) +
+               " more), over --max-output " + SizeInWords(maxOutput) + Suggestion;
     }
     estimate.Free = FreeBytes(folder);
     if (estimate.Free && estimate.Total > *estimate.Free + *estimate.Free / Margin) {

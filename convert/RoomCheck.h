@@ -1,9 +1,11 @@
 // Room for a file's frames, checked before the first one is written: the
-// first frame encoded in memory in their format, times the frames to come, against
-// --max-output and against what the target's file system has free. A frame
-// sequence varies, so the estimate is rough; only a plan that clearly cannot
-// fit (a quarter more than the room) is refused, and a disk that fills anyway
-// is handled where the frames are written.
+// first frame encoded in memory in their format, times the frames to come,
+// against what the target's file system has free. A frame sequence varies,
+// so the estimate is rough; only a plan that clearly cannot fit (a quarter
+// more than the room) is refused, and a disk that fills anyway is handled
+// where the frames are written. Against --max-output, which is kept byte for
+// byte as frames are written, only what cannot fit is refused at once: the
+// first frame and the smallest file each later one can be.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,7 @@ struct RoomEstimate {
     std::uint64_t Frames = 0;      // the frames to be written
     std::uint64_t Total = 0;       // FrameBytes x Frames
     std::optional<std::uint64_t> Free;  // the file system's room, when it can be told
+    bool OverCap = false;          // refused for --max-output (else for the free space)
 };
 
 // Estimates and checks. Empty when the frames may be written; else why not,

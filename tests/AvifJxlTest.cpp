@@ -398,6 +398,25 @@ TEST(JxlTest, StillsWriteNothingAndDamagedFilesKeepTheFramesBeforeTheDamage)
         }
     }
     EXPECT_TRUE(damagedAt.count(1) && damagedAt.count(2)) << "no cut fell inside frame 1 or frame 2";
+
+    // Damaged after its first frame, with frames asked for that the damage
+    // took: the file is damaged (and says where), not a usage error.
+    for (std::size_t n = whole.size(); n-- > 0;) {
+        const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+        std::uint64_t handed = 0;
+        ConvertJxlData(cut, [&](std::uint64_t, const Bitmap&) { return ++handed, true; }, {});
+        if (handed != 1) continue;
+        WriteFile(dir / "cut.jxl", cut);
+        OutputOptions o;
+        std::string error;
+        o.Frames = ParseFrameList("1,3-", error).value();
+        const ConvertResult r = ConvertDroppedFile(dir / "cut.jxl", o, 0);
+        EXPECT_EQ(r.Status, ConvertStatus::Failed) << r.Reason;
+        EXPECT_EQ(r.Failure, FailureKind::Damaged) << r.Reason;
+        EXPECT_EQ(r.Reason.find("past its end"), std::string::npos) << r.Reason;
+        EXPECT_FALSE(fs::exists(dir / "cut")) << "a file with nothing written keeps no folder";
+        break;
+    }
 }
 
 }  // namespace
