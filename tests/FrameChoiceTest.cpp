@@ -15,6 +15,7 @@
 
 #include "convert/Dispatch.h"
 #include "convert/FileInfo.h"
+#include "convert/FrameList.h"
 #include "output/NameTemplate.h"
 #include "output/PathText.h"
 #include "testing/FixtureBuilders.h"
@@ -528,6 +529,32 @@ TEST(FrameChoiceTest, FrameFilesInEachFormatDecodeToTheFrameWithinTheirFormatsEr
             }
         }
     }
+}
+
+TEST(FrameChoiceTest, ARangeOfOneFrameIsThatFrame)
+{
+    std::string error;
+    const auto list = ParseFrameList("3-3", error);
+    ASSERT_TRUE(list.has_value()) << error;
+    EXPECT_TRUE(FrameListed(*list, 3));
+    EXPECT_FALSE(FrameListed(*list, 2));
+    EXPECT_FALSE(FrameListed(*list, 4));
+    EXPECT_EQ(ListedCount(*list, 10), 1u);
+    EXPECT_FALSE(ParseFrameList("4-3", error).has_value());
+}
+
+// --start numbers the default names too.
+TEST(FrameChoiceTest, StartNumbersTheDefaultNames)
+{
+    TempDir dir;
+    WriteFile(dir / "two.gif", TwoFrameGif());
+    OutputOptions o;
+    o.MakeFolder = false;
+    o.Names.Start = 5;
+    const ConvertResult r = ConvertDroppedFile(dir / "two.gif", o, 0);
+    ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+    EXPECT_EQ(r.Destination, dir / "two_0005.png");
+    EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"two.gif", "two_0005.png", "two_0006.png"}));
 }
 
 }  // namespace

@@ -152,5 +152,20 @@ TEST(GifWalkTest, RebuildKeepsOnlyHeadControlsImageAndTrailer)
     EXPECT_LE(out.size(), gif.size());
 }
 
+
+// A GIF without its trailer names the last frame it has in its damage line.
+TEST(GifWalkTest, AMissingTrailerNamesTheLastFrame)
+{
+    GifSpec spec{.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours()};
+    for (std::uint8_t i = 1; i <= 3; ++i) spec.Frames.push_back(SolidGifFrame(0, 0, 2, 2, i, 1));
+    Bytes gif = BuildGif(spec);
+    ASSERT_EQ(gif.back(), 0x3B);
+    gif.pop_back();
+    GifAnimation animation;
+    ASSERT_EQ(IndexGifAnimation(gif, animation).Status, ConvertStatus::Converted);
+    EXPECT_EQ(animation.Frames.size(), 3u);
+    EXPECT_EQ(animation.Damage, "the file ends after frame 2 without the GIF trailer: any later frames are missing");
+}
+
 }  // namespace
 }  // namespace framelot

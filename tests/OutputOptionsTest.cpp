@@ -300,5 +300,31 @@ TEST(OutputOptionsTest, FoldersGiveTheirAnimationsInNameOrder)
               (std::vector<std::string>{"a.WEBP", "b.gif", "c.avif/x.gif", "sub/deeper/y.jxl", "sub/z.png"}));
 }
 
+// The declared canvas applies when either side differs from the grown one:
+// here only the height does. A declared size of 0 says why it is not used.
+TEST(OutputOptionsTest, DeclaredCanvasWhenOneSideDiffersAndANoteWhenItCannot)
+{
+    TempDir dir;
+    GifSpec gif{.ScreenWidth = 4, .ScreenHeight = 5, .Palette = FourColours()};
+    gif.Frames = {SolidGifFrame(0, 0, 4, 2, 1), SolidGifFrame(0, 0, 4, 2, 2)};
+    WriteFile(dir / "tall.gif", BuildGif(gif));
+    gif.ScreenWidth = 0;
+    gif.ScreenHeight = 0;
+    WriteFile(dir / "zero.gif", BuildGif(gif));
+    OutputOptions declared;
+    declared.Canvas = CanvasChoice::Declared;
+    const ConvertResult tall = ConvertDroppedFile(dir / "tall.gif", declared, 0);
+    ASSERT_EQ(tall.Status, ConvertStatus::Converted) << tall.Reason;
+    const Bitmap frame = ReadPng(dir / "tall/tall_0001.png");
+    EXPECT_EQ(frame.Width, 4);
+    EXPECT_EQ(frame.Height, 5);
+    EXPECT_TRUE(tall.Note.empty()) << tall.Note;
+
+    const ConvertResult zero = ConvertDroppedFile(dir / "zero.gif", declared, 0);
+    ASSERT_EQ(zero.Status, ConvertStatus::Converted) << zero.Reason;
+    EXPECT_EQ(ReadPng(dir / "zero/zero_0000.png").Height, 2);
+    EXPECT_EQ(zero.Note, "the file declares a canvas of 0 x 0, so frames are on the grown canvas");
+}
+
 }  // namespace
 }  // namespace framelot

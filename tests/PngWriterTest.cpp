@@ -259,5 +259,25 @@ TEST(PngWriterTest, NewFileLeavesNoTemporaryAfterSuccessOrClash)
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"a"});
 }
 
+// A smooth frame of exactly 256 colours is still a frame of few colours.
+TEST(PngWriterTest, TwoHundredFiftySixColoursAreStillFew)
+{
+    for (const int colours : {256, 257}) {
+        Bitmap frame = MakeBitmap(colours, 16);
+        for (int y = 0; y < frame.Height; ++y) {
+            for (int x = 0; x < frame.Width; ++x) {
+                std::uint8_t* p = &frame.Pixels[(static_cast<std::size_t>(y) * frame.Width + x) * 4];
+                p[0] = static_cast<std::uint8_t>(x);
+                p[1] = static_cast<std::uint8_t>(40 + x / 256);
+                p[2] = 80;
+                p[3] = 255;
+            }
+        }
+        const PngPlan plan = PlanPngFrame(frame);
+        EXPECT_EQ(plan.Filters, PngRowFilters::Paeth) << colours;
+        EXPECT_EQ(plan.Level, colours == 256 ? FewColoursLevel : DefaultLevel) << colours;
+    }
+}
+
 }  // namespace
 }  // namespace framelot

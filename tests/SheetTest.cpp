@@ -14,6 +14,8 @@
 
 #include "convert/Dispatch.h"
 #include "output/Atlas.h"
+#include "output/JsonText.h"
+#include "output/SheetPack.h"
 #include "output/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
@@ -371,6 +373,62 @@ TEST(SheetTest, EngineFormsReadAsTheirHandCheckedExamples)
     named.Frames[0].FileName = "2 walk\"s_0000.png";
     const std::string css = AtlasText(named, AtlasFormat::Css);
     EXPECT_NE(css.find(".\\32 \\20 walk\\22 s.\\32 \\20 walk\\22 s_0000 {"), std::string::npos) << css;
+}
+
+TEST(SheetTest, AutomaticColumnsAreTheSmallestSquaresSide)
+{
+    for (const auto& [cells, columns] : {std::pair{1, 1}, {2, 2}, {4, 2}, {5, 3}, {9, 3}, {10, 4}, {16, 4}, {17, 5}}) {
+        const SheetPacking grid = PackGrid(static_cast<std::uint64_t>(cells), 3, 2, {});
+        ASSERT_EQ(grid.Pages.size(), 1u);
+        EXPECT_EQ(grid.Pages[0].Width, 3u * static_cast<std::uint64_t>(columns)) << cells << " cells";
+        EXPECT_GE(grid.Pages[0].Width / 3 * (grid.Pages[0].Height / 2), static_cast<std::uint64_t>(cells));
+    }
+}
+
+// Windows paths reach --info --json and the atlas: every backslash escaped.
+TEST(SheetTest, AtlasJsonEscapesBackslashesQuotesAndControls)
+{
+    EXPECT_EQ(JsonString("C:\\Pics\\a.gif"), "\"C:\\\\Pics\\\\a.gif\"");
+    EXPECT_EQ(JsonString("say \"hi\"\n"), "\"say \\\"hi\\\"\\u000a\"");
+    EXPECT_EQ(JsonString(std::string(1, '\x01')), "\"\\u0001\"");
+}
+
+// Packing and trimming at their edges: a power-of-two maximum is used whole;
+// a frame cut on one axis only is trimmed; a cell trimmed only at its bottom
+// keeps the margin that puts it back in its frame.
+TEST(SheetTest, PackingAndTrimmingAtTheirEdges)
+{
+    SheetOptions pot;
+    pot.PowerOfTwo = true;
+    pot.MaxWidth = pot.MaxHeight = 64;
+    const SheetPacking nine = PackGrid(9, 20, 20, pot);
+    ASSERT_EQ(nine.Pages.size(), 1u) << "a 64 x 64 maximum holds nine 20 x 20 cells";
+    EXPECT_EQ(nine.Pages[0].Width, 64u);
+    EXPECT_EQ(nine.Pages[0].Height, 64u);
+
+    TempDir dir;
+    GifSpec gif{.ScreenWidth = 4, .ScreenHeight = 4, .Palette = FourColours()};
+    // All of it, cleared after; then the top half alone.
+    gif.Frames = {SolidGifFrame(0, 0, 4, 4, 1, 2), SolidGifFrame(0, 0, 4, 2, 2, 1)};
+    WriteFile(dir / "half.gif", BuildGif(gif));
+    OutputOptions o;
+    o.Sheet = true;
+    o.Packing.Trim = true;
+    o.Atlas = AtlasFormat::Hash;
+    const ConvertResult r = ConvertDroppedFile(dir / "half.gif", o, 0);
+    ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
+    const Bytes bytes = ReadFile(dir / "half/half_sheet.json");
+    const std::string atlas(bytes.begin(), bytes.end());
+    const std::regex trimmed(R"re("half_0001\.png": \{"frame": \{"x": \d+, "y": \d+, "w": 4, "h": 2\}, "rotated": false, "trimmed": true)re");
+    EXPECT_TRUE(std::regex_search(atlas, trimmed)) << atlas;
+
+    Atlas bottom = SmallAtlas();
+    bottom.Frames.resize(1);
+    bottom.Frames[0].Place = Rect{0, 0, 4, 2};
+    bottom.Frames[0].Source = Rect{0, 0, 4, 2};
+    bottom.Frames[0].Trimmed = true;
+    const std::string godot = AtlasText(bottom, AtlasFormat::Godot);
+    EXPECT_NE(godot.find("region = Rect2(0, 0, 4, 2)\nmargin = Rect2(0, 0, 0, 1)\n"), std::string::npos) << godot;
 }
 
 }  // namespace
