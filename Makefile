@@ -139,6 +139,8 @@ $(WINDOWS_BUILD)/wine/ready:
 WINESERVER := env WINEPREFIX=$(CURDIR)/$(WINDOWS_BUILD)/wine /usr/lib/wine/wineserver
 
 test-windows: windows $(WINDOWS_BUILD)/wine/ready
+	-$(WINESERVER) -k 2>/dev/null
+	$(WINESERVER) -w
 	$(WINESERVER) -p
 	cd $(WINDOWS_BUILD) && xvfb-run -a ctest --output-on-failure --timeout 300 -j $(JOBS); \
 	  status=$$?; $(WINESERVER) -k; $(WINESERVER) -w; exit $$status

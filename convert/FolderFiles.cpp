@@ -40,9 +40,12 @@ bool AddFolder(const std::string& folder, bool recursive, std::vector<std::strin
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error) return false;
         std::error_code statError;
-        const bool isFolder = fs::is_directory(it->symlink_status(statError));
-        const bool isFile = !isFolder && fs::is_regular_file(it->status(statError));
         const std::string name = Utf8FromPath(it->path().filename());
+        // By its exact name: on Windows "nul.webp" or "clip .gif" are files
+        // here, not the device or another name.
+        const fs::path exact = ExactPathFromUtf8((IsPathSeparator(folder.back()) ? folder : folder + "/") + name);
+        const bool isFolder = fs::is_directory(fs::symlink_status(exact, statError));
+        const bool isFile = !isFolder && fs::is_regular_file(fs::status(exact, statError));
         if ((isFolder && recursive) || (isFile && FormatOfPath(name) != nullptr)) entries.push_back({name, isFolder});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.Name < b.Name; });

@@ -252,7 +252,7 @@ ConvertResult SettlePlan(OutputPlan& p, const AnimationInfo& info, bool describe
 std::string PlanGroupKey(const std::string& source, const OutputOptions& options)
 {
     std::string key = SharedOutputKey(source, options.OutputFolder);
-    if (NamesAreShared(options)) key.resize(key.rfind('/') + 1);
+    if (NamesAreShared(options)) key.resize(key.find_last_of("/\\") + 1);  // the folder alone
     return key;
 }
 

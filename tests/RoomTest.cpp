@@ -22,6 +22,7 @@ using namespace test;
 constexpr int Side = 256;
 constexpr int NoisyFrames = 20;
 
+#ifndef _WIN32
 // A transparent first frame (a PNG of a few hundred bytes), then frames of
 // four-colour noise (about 16 kB each as PNG).
 Bytes FoolingGif()
@@ -36,6 +37,7 @@ Bytes FoolingGif()
     }
     return BuildGif({.ScreenWidth = Side, .ScreenHeight = Side, .Palette = FourColours(), .Frames = frames});
 }
+#endif
 
 // Noise from the first frame on: the estimate sees it.
 Bytes NoisyGif()

@@ -117,7 +117,7 @@ TEST(WindowsFaultTest, NamesWithTrailingDotsAndSpacesDeviceNamesAndDriveRelative
                                       Quoted(dir / "CON.gif") + " " + Quoted(dir / "nul.old.gif") + " " + drive + "anim.gif");
     EXPECT_EQ(run.Status, 0) << run.Output;
     const std::string expected = dir / "clip .gif" + ": 2 frames written to " + dir / "clip" + "\n" +
-                                 dir / "clip..gif" + ": skipped, output already exists: " + dir / "clip" + "\n" +
+                                 dir / "clip..gif" + ": skipped, same output as clip .gif: " + dir / "clip" + "\n" +
                                  dir / "CON.gif" + ": 2 frames written to " + dir / "CON_" + "\n" +
                                  dir / "nul.old.gif" + ": 2 frames written to " + dir / "nul_.old" + "\n" +
                                  drive + "anim.gif: 2 frames written to " + drive + "anim\n" + "4 file complete!\n";
