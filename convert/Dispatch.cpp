@@ -10,14 +10,6 @@ SourceKind KindOfPath(std::string_view path)
     return format == nullptr ? SourceKind::None : format->Kind;
 }
 
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder, unsigned encodeThreads,
-                                 const ProgressFunction& progress)
-{
-    OutputOptions options;
-    options.MakeFolder = makeFolder;
-    return ConvertDroppedFile(path, options, encodeThreads, progress);
-}
-
 ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,
                                  const ProgressFunction& progress)
 {

@@ -16,14 +16,11 @@ namespace framelot {
 // other), as the table of formats says.
 SourceKind KindOfPath(std::string_view path);
 
-// Converts one file as a drop does. `makeFolder` is the placement switch, read
-// once for the whole file. Frames are encoded on `encodeThreads` workers.
-ConvertResult ConvertDroppedFile(const std::string& path, bool makeFolder,
+// Converts one file as a drop does, with the command line's output options
+// (the defaults are a drop on the window: every frame, in a folder named
+// after the file). Frames are encoded on `encodeThreads` workers.
+ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options = {},
                                  unsigned encodeThreads = DefaultEncodeThreads(), const ProgressFunction& progress = {});
-
-// The same with the command line's output options (OutputOptions).
-ConvertResult ConvertDroppedFile(const std::string& path, const OutputOptions& options, unsigned encodeThreads,
-                                 const ProgressFunction& progress = {});
 
 // The window's result text for a count of converted files: "3 file complete!".
 std::string ResultText(int convertedCount);

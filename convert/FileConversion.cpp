@@ -173,12 +173,4 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     return result;
 }
 
-ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
-                              unsigned encodeThreads, const ProgressFunction& progress)
-{
-    OutputOptions options;
-    options.MakeFolder = makeFolder;
-    return ConvertFileWith(source, options, convert, nullptr, encodeThreads, progress);
-}
-
 }  // namespace framelot

@@ -44,8 +44,4 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                               DescribeBytesFunction describe, unsigned encodeThreads,
                               const ProgressFunction& progress = {});
 
-// Every frame of `source`, placed by the switch alone.
-ConvertResult ConvertFileWith(const std::string& source, bool makeFolder, ConvertBytesFunction convert,
-                              unsigned encodeThreads, const ProgressFunction& progress = {});
-
 }  // namespace framelot

@@ -180,7 +180,7 @@ TEST(AvifTest, StillsWriteNothingAndDamagedFilesEndWithAReason)
     const auto frames = WriteFrames(dir, 8, 8, true);
     ASSERT_EQ(RunProgram("avifenc -s 8 " + frames[0] + " " + dir / "still.avif").Status, 0);
     ASSERT_EQ(RunProgram("avifenc -s 8" + Joined(frames) + " " + dir / "anim.avif").Status, 0);
-    const ConvertResult still = ConvertDroppedFile(dir / "still.avif", true);
+    const ConvertResult still = ConvertDroppedFile(dir / "still.avif");
     EXPECT_EQ(still.Status, ConvertStatus::NotAnimation);
     EXPECT_EQ(still.Reason, "a still AVIF image, not an animation");
     EXPECT_FALSE(fs::exists(dir / "still"));
@@ -207,7 +207,7 @@ TEST(AvifTest, LibavifsAnimationsWithAudioDepthAndLoopCounts)
                          " --strip-components=3 --wildcards '*/tests/data/colors-animated-8bpc*.avif'").Status, 0);
     const auto frames = [&](const char* name) {
         SCOPED_TRACE(name);
-        const ConvertResult dropped = ConvertDroppedFile(dir / name, true);
+        const ConvertResult dropped = ConvertDroppedFile(dir / name);
         EXPECT_EQ(dropped.Status, ConvertStatus::Converted) << dropped.Reason;
         return Convert(ConvertAvifData, dir / name);
     };
@@ -357,7 +357,7 @@ TEST(JxlTest, StillsWriteNothingAndDamagedFilesKeepTheFramesBeforeTheDamage)
     TempDir dir;
     WriteFile(dir / "s.png", BuildPlainPng(3, 3, SolidRgba(3, 3, 10, 20, 30, 255)));
     ASSERT_EQ(RunProgram("cjxl -d 0 " + dir / "s.png" + " " + dir / "still.jxl").Status, 0);
-    const ConvertResult still = ConvertDroppedFile(dir / "still.jxl", true);
+    const ConvertResult still = ConvertDroppedFile(dir / "still.jxl");
     EXPECT_EQ(still.Status, ConvertStatus::NotAnimation);
     EXPECT_EQ(still.Reason, "a still JPEG XL image, not an animation");
     EXPECT_FALSE(fs::exists(dir / "still"));

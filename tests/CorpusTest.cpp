@@ -65,7 +65,7 @@ Outputs ConvertCopy(const fs::path& input)
     const std::string copy = dir / input.filename().string();
     fs::copy_file(input, copy);
     Outputs out;
-    out.Result = ConvertDroppedFile(copy, false);
+    out.Result = ConvertDroppedFile(copy, {.MakeFolder = false});
     const std::string stem = fs::path(copy).stem().string();
     for (std::uint64_t k = 0;; ++k) {
         const std::string path = dir / (stem + "_" + (k < 10 ? "000" : k < 100 ? "00" : k < 1000 ? "0" : "") +

@@ -44,8 +44,8 @@ TEST(DispatchTest, SameNamesFromTwoFormatsDoNotOverwriteEachOther)
     WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
     WriteFile(dir / "anim.webp", BuildAnimatedWebp({.CanvasWidth = 2, .CanvasHeight = 2, .Frames = {{0, 0, 2, 2, SolidRgba(2, 2, 1, 1, 1, 255)},
                                                               {0, 0, 2, 2, SolidRgba(2, 2, 2, 2, 2, 255)}}}));
-    EXPECT_EQ(ConvertDroppedFile(dir / "anim.gif", true).Status, ConvertStatus::Converted);
-    EXPECT_EQ(ConvertDroppedFile(dir / "anim.webp", true).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(dir / "anim.gif").Status, ConvertStatus::Converted);
+    EXPECT_EQ(ConvertDroppedFile(dir / "anim.webp").Status, ConvertStatus::Skipped);
     EXPECT_EQ(ReadPng(dir / "anim/anim_0000.png").Width, 1);
 }
 
@@ -64,7 +64,7 @@ TEST(FileConversionTest, TheLowestFailedFrameIsReportedWithTheCount)
     TempDir dir;
     WriteFile(dir / "a.gif", {1});
     for (unsigned threads : {0u, 2u}) {
-        const ConvertResult r = ConvertFileWith(dir / "a.gif", threads == 2, TwoUnwritableFrames, threads);
+        const ConvertResult r = ConvertFileWith(dir / "a.gif", {.MakeFolder = threads == 2}, TwoUnwritableFrames, nullptr, threads);
         EXPECT_EQ(r.Status, ConvertStatus::Failed);
         EXPECT_EQ(r.Failure, FailureKind::FileSystem);
         EXPECT_EQ(r.Reason, "2 frames could not be written (frame 2: cannot encode PNG)");
@@ -93,7 +93,7 @@ TEST(FileConversionTest, RepeatedFramesAreWrittenUnderEachNumberAndADifferentOne
     for (unsigned threads : {0u, 2u}) {
         TempDir dir;
         WriteFile(dir / "r.gif", {1});
-        const ConvertResult r = ConvertFileWith(dir / "r.gif", false, RepeatedFrames, threads);
+        const ConvertResult r = ConvertFileWith(dir / "r.gif", {.MakeFolder = false}, RepeatedFrames, nullptr, threads);
         ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
         EXPECT_EQ(r.FramesWritten, 6u);
         for (int i = 0; i < 6; ++i) {
@@ -114,7 +114,7 @@ TEST(FileConversionTest, ProgressCountsEveryFrameInOrder)
     for (int i = 0; i < 300; ++i) fixture.Frames.push_back(SolidGifFrame(i % 8, 0, 1, 1, std::uint8_t(1 + i % 3)));
     WriteFile(dir / "many.gif", BuildGif(fixture));
     std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-    const ConvertResult r = ConvertDroppedFile(dir / "many.gif", true, 2, [&](std::uint64_t done, std::uint64_t total) {
+    const ConvertResult r = ConvertDroppedFile(dir / "many.gif", {}, 2, [&](std::uint64_t done, std::uint64_t total) {
         calls.emplace_back(done, total);
     });
     ASSERT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;

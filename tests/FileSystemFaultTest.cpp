@@ -65,7 +65,7 @@ TEST(FileSystemFaultTest, FolderThatCannotBeWrittenFailsWithAReason)
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     for (bool makeFolder : {false, true}) {
-        const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "ro/anim.gif", makeFolder)); }, true);
+        const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "ro/anim.gif", {.MakeFolder = makeFolder})); }, true);
         EXPECT_EQ(result.rfind("4:", 0), 0u) << result;
         EXPECT_NE(result.find("Permission denied"), std::string::npos) << result;
     }
@@ -84,9 +84,9 @@ TEST(FileSystemFaultTest, SourceThatCannotBeReadOrHasVanished)
     fs::permissions(dir.Path, fs::perms::all);
     WriteFile(dir / "secret.gif", NoisyGif(8, 2));
     fs::permissions(dir / "secret.gif", fs::perms::owner_write);
-    const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "secret.gif", true)); }, true);
+    const std::string result = InChild([&] { return Describe(ConvertDroppedFile(dir / "secret.gif")); }, true);
     EXPECT_EQ(result, "3:cannot open: Permission denied");
-    const ConvertResult gone = ConvertDroppedFile(dir / "gone.gif", true);
+    const ConvertResult gone = ConvertDroppedFile(dir / "gone.gif");
     EXPECT_EQ(gone.Status, ConvertStatus::Unreadable);
     EXPECT_EQ(gone.Reason, "cannot open: No such file or directory");
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"secret.gif"});
@@ -99,7 +99,7 @@ TEST(FileSystemFaultTest, FrameFilesFollowTheUmask)
     WriteFile(dir / "a.gif", NoisyGif(8, 2));
     const std::string modes = InChild([&] {
         ::umask(002);
-        ConvertDroppedFile(dir / "a.gif", false);
+        ConvertDroppedFile(dir / "a.gif", {.MakeFolder = false});
         std::string seen;
         for (const char* name : {"a_0000.png", "a_0001.png"}) {
             seen += std::to_string(static_cast<unsigned>(fs::status(dir / name).permissions()) & 0777) + " ";
@@ -120,7 +120,7 @@ TEST(FileSystemFaultTest, DiskFillingUpMidFileLeavesNoPartialFrame)
             ::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{6000, 6000};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            return Describe(ConvertDroppedFile(dir / "anim.gif", true));
+            return Describe(ConvertDroppedFile(dir / "anim.gif"));
         },
         false);
     EXPECT_EQ(result.rfind("4:4 frames could not be written (frame 0: cannot write file: File too large)", 0), 0u)
@@ -134,7 +134,7 @@ TEST(FileSystemFaultTest, OddNamesWorkAndOverlongOnesFailWithAReason)
     const Bytes gif = NoisyGif(4, 2);
     for (const std::string name : {"with space.gif", "アニメ é.gif", "-dash.gif", "a.b.c.GIF"}) {
         WriteFile(dir / name, gif);
-        const ConvertResult r = ConvertDroppedFile(dir / name, true);
+        const ConvertResult r = ConvertDroppedFile(dir / name);
         EXPECT_EQ(r.Status, ConvertStatus::Converted) << name << ": " << r.Reason;
         EXPECT_EQ(r.FramesWritten, 2u) << name;
     }
@@ -143,7 +143,7 @@ TEST(FileSystemFaultTest, OddNamesWorkAndOverlongOnesFailWithAReason)
     // 252 bytes: the source name fits, its frame names (+ "_0000.png") do not.
     const std::string longName = std::string(248, 'x') + ".gif";
     WriteFile(dir / longName, gif);
-    const ConvertResult r = ConvertDroppedFile(dir / longName, false);
+    const ConvertResult r = ConvertDroppedFile(dir / longName, {.MakeFolder = false});
     EXPECT_EQ(r.Status, ConvertStatus::Failed);
     EXPECT_NE(r.Reason.find("is 257 bytes long, more than the 255 a file or folder name may have"), std::string::npos)
         << r.Reason;
@@ -181,7 +181,7 @@ TEST(FileSystemFaultTest, KilledConversionLeavesOnlyWholeFramesAndASecondRunFoll
         EXPECT_LT(before, std::size_t{Frames} + 1) << "killed after it had finished";
 
         // With frame 0 there the second run skips and adds nothing.
-        const ConvertResult again = ConvertDroppedFile(dir / "anim.gif", false);
+        const ConvertResult again = ConvertDroppedFile(dir / "anim.gif", {.MakeFolder = false});
         EXPECT_EQ(again.Status, ConvertStatus::Skipped) << again.Reason;
         EXPECT_EQ(ListFiles(dir.Path).size(), before);
         ExpectOnlyWholeFrames(dir.Path, {"anim.gif"});

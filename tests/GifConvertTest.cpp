@@ -204,26 +204,26 @@ TEST(GifConvertTest, FilesAreNumberedBesideOrInAFolderAndSkippedWhenThere)
     const std::string source = dir / "My.Anim.GIF";
     WriteFile(source, BuildGif({.ScreenWidth = 2, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 1, 1), SolidGifFrame(0, 0, 1, 1, 2), SolidGifFrame(1, 0, 1, 1, 3)}}));
 
-    ConvertResult r = ConvertDroppedFile(source, true);
+    ConvertResult r = ConvertDroppedFile(source);
     EXPECT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
     EXPECT_EQ(r.FramesWritten, 3u);
     EXPECT_EQ(ListFiles(dir / "My.Anim"),
               (std::vector<std::string>{"My.Anim_0000.png", "My.Anim_0001.png", "My.Anim_0002.png"}));
     EXPECT_EQ(PixelAt(ReadPng(dir / "My.Anim/My.Anim_0002.png"), 1, 0), Blue);
-    EXPECT_EQ(ConvertDroppedFile(source, true).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(source).Status, ConvertStatus::Skipped);
 
     // Switch off: only frame 0's name is tested; other existing frames are kept.
     // Progress counts the kept frame too, so the file reaches its total.
     WriteFile(dir / "My.Anim_0001.png", {'k', 'e', 'e', 'p'});
     std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;
-    r = ConvertDroppedFile(source, false, DefaultEncodeThreads(),
+    r = ConvertDroppedFile(source, {.MakeFolder = false}, DefaultEncodeThreads(),
                            [&](std::uint64_t done, std::uint64_t total) { progress.emplace_back(done, total); });
     EXPECT_EQ(progress, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{1, 3}, {2, 3}, {3, 3}}));
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 2u);
     EXPECT_EQ(r.FramesExisting, 1u);
     EXPECT_EQ(ReadFile(dir / "My.Anim_0001.png"), (Bytes{'k', 'e', 'e', 'p'}));
-    EXPECT_EQ(ConvertDroppedFile(source, false).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(source, {.MakeFolder = false}).Status, ConvertStatus::Skipped);
 }
 
 TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
@@ -231,18 +231,18 @@ TEST(GifConvertTest, NothingIsMadeForNonAnimationsAndFailuresAreReported)
     TempDir dir;
     WriteFile(dir / "one.gif", BuildGif({.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 2, 2, 1)}}));
     WriteFile(dir / "text.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'});
-    EXPECT_EQ(ConvertDroppedFile(dir / "one.gif", true).Status, ConvertStatus::NotAnimation);
-    const ConvertResult text = ConvertDroppedFile(dir / "text.gif", true);
+    EXPECT_EQ(ConvertDroppedFile(dir / "one.gif").Status, ConvertStatus::NotAnimation);
+    const ConvertResult text = ConvertDroppedFile(dir / "text.gif");
     EXPECT_EQ(text.Status, ConvertStatus::NotAnimation);
     EXPECT_EQ(text.Reason, "not a GIF file");
-    EXPECT_EQ(ConvertDroppedFile(dir / "missing.gif", true).Status, ConvertStatus::Unreadable);
+    EXPECT_EQ(ConvertDroppedFile(dir / "missing.gif").Status, ConvertStatus::Unreadable);
     EXPECT_EQ(ListFiles(dir.Path), (std::vector<std::string>{"one.gif", "text.gif"}));
 
     // A file where the output folder should be: the file fails and says why,
     // and no frame after the first is decoded.
     WriteFile(dir / "anim.gif", BuildGif({.ScreenWidth = 1, .ScreenHeight = 1, .Palette = FourColours(), .Frames = {SolidGifFrame(0, 0, 1, 1, 1), SolidGifFrame(0, 0, 1, 1, 2)}}));
     WriteFile(dir / "anim", {1});
-    const ConvertResult blocked = ConvertFileWith(dir / "anim.gif", true, OfferFiveFrames, DefaultEncodeThreads());
+    const ConvertResult blocked = ConvertFileWith(dir / "anim.gif", {}, OfferFiveFrames, nullptr, DefaultEncodeThreads());
     EXPECT_EQ(blocked.Status, ConvertStatus::Failed);
     EXPECT_EQ(blocked.Failure, FailureKind::FileSystem);
     EXPECT_EQ(blocked.Reason, "cannot create folder: a file of that name is in the way");
@@ -265,7 +265,7 @@ TEST(GifConvertTest, CanvasOverThePixelLimitIsRefusedBeforeAnythingIsWritten)
         }
     }
     WriteFile(dir / "big.gif", gif);
-    const ConvertResult r = ConvertDroppedFile(dir / "big.gif", true);
+    const ConvertResult r = ConvertDroppedFile(dir / "big.gif");
     EXPECT_EQ(r.Status, ConvertStatus::Failed);
     EXPECT_NE(r.Reason.find("limit"), std::string::npos);
     EXPECT_EQ(ListFiles(dir.Path), std::vector<std::string>{"big.gif"});

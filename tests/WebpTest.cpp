@@ -130,7 +130,7 @@ TEST(WebpTest, FilesAreWrittenAndNumberedFromZero)
     WebpSpec fixture{.CanvasWidth = 2, .CanvasHeight = 2};
     for (int i = 0; i < 5; ++i) fixture.Frames.push_back(Frame(0, 0, 2, 2, SolidRgba(2, 2, std::uint8_t(i * 50), 0, 0, 255)));
     WriteFile(dir / "a.webp", BuildAnimatedWebp(fixture));
-    const ConvertResult r = ConvertDroppedFile(dir / "a.webp", true);
+    const ConvertResult r = ConvertDroppedFile(dir / "a.webp");
     EXPECT_EQ(r.Status, ConvertStatus::Converted);
     EXPECT_EQ(r.FramesWritten, 5u);
     EXPECT_EQ(ListFiles(dir / "a").back(), "a_0004.png");

@@ -82,7 +82,7 @@ TEST(WindowTest, DropConvertsInOrderAndCountsOnlyConvertedFiles)
     std::vector<std::string> order;
     MainWindow window(Q(dir / "framelot.ini"), {.Convert = [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
         order.push_back(fs::path(path).filename().string());
-        return ConvertDroppedFile(path, makeFolder);
+        return ConvertDroppedFile(path, {.MakeFolder = makeFolder});
     }});
     QSignalSpy finished(&window, &MainWindow::DropFinished);
     const std::vector<std::string> files = {dir / "ANIM.GIF", dir / "anim.gif.txt", dir / "done.gif", dir / "anim",
@@ -185,7 +185,7 @@ TEST(WindowTest, FolderDropOpenFilesAndShowFrames)
     MainWindow window(Q(dir / "framelot.ini"),
                       {.Convert = [&](const std::string& path, bool makeFolder, const ProgressFunction&) {
                            order.push_back(fs::relative(path, dir.Path).generic_string());
-                           return ConvertDroppedFile(path, makeFolder);
+                           return ConvertDroppedFile(path, {.MakeFolder = makeFolder});
                        },
                        .ChooseFiles = [&](QWidget*) { auto c = choices.front(); choices.erase(choices.begin()); return c; },
                        .ShowFolder = [&](const std::string& folder) { shown.push_back(folder); return true; }});

@@ -51,13 +51,13 @@ TEST(WindowsFaultTest, UnicodeNamesAndPathsBeyondTwoHundredSixtyCharactersConver
     const std::string source = folder + "/日本語 アニメ é.gif";
     WriteFile(source, TwoFrameGif());
     for (bool makeFolder : {true, false}) {
-        const ConvertResult r = ConvertDroppedFile(source, makeFolder);
+        const ConvertResult r = ConvertDroppedFile(source, {.MakeFolder = makeFolder});
         EXPECT_EQ(r.Status, ConvertStatus::Converted) << r.Reason;
         EXPECT_EQ(r.FramesWritten, 2u);
     }
     EXPECT_EQ(ReadPng(folder + "/日本語 アニメ é/日本語 アニメ é_0001.png").Width, 2);
     EXPECT_EQ(ReadPng(folder + "/日本語 アニメ é_0001.png").Width, 2);
-    EXPECT_EQ(ConvertDroppedFile(source, false).Status, ConvertStatus::Skipped);
+    EXPECT_EQ(ConvertDroppedFile(source, {.MakeFolder = false}).Status, ConvertStatus::Skipped);
     RemoveTree(L"\\\\?\\" + fs::absolute(PathFromUtf8(first)).make_preferred().wstring());
 }
 

@@ -149,7 +149,7 @@ void Apply(HWND window, WindowState& state, const DropActions& actions)
     if (actions.Close) ::SendMessageW(window, WM_CLOSE, 0, 0);
 }
 
-void Close(HWND window, WindowState& state)
+INT_PTR Close(HWND window, WindowState& state)
 {
     DropActions actions = OnCloseAsked(state.Drops);
     if (actions.AskForceExit) {
@@ -158,12 +158,13 @@ void Close(HWND window, WindowState& state)
         actions = OnAnswered(state.Drops, state.Options.AskForceExit(window));
         if (actions.Abort) state.Runner->RequestAbort();
     }
-    if (!actions.Close) return;
+    if (!actions.Close) return TRUE;
     if (!WriteMakeFolder(state.Options.SettingsPath, state.MakeFolder)) {
         const std::wstring text = L"Framelot could not save its setting to " + state.Options.SettingsPath + L".";
         ::MessageBoxW(window, text.c_str(), L"Framelot", MB_OK | MB_ICONWARNING);
     }
     ::DestroyWindow(window);
+    return TRUE;
 }
 
 // The popup at a point of the screen.
@@ -219,90 +220,114 @@ INT_PTR OnRunnerMessage(HWND window, WindowState& state, UINT message, WPARAM wP
     }
 }
 
+INT_PTR OnInitDialog(HWND window, LPARAM lParam)
+{
+    auto* state = reinterpret_cast<WindowState*>(lParam);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+    ::DragAcceptFiles(window, TRUE);
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    state->Menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
+    state->Popup = ::GetSubMenu(state->Menu, 0);
+    state->MakeFolder = ReadMakeFolder(state->Options.SettingsPath);
+    ShowMakeFolder(*state);
+    if (!state->Options.ShellAvailable) ::EnableMenuItem(state->Popup, IDM_OPEN_FILES, MF_BYCOMMAND | MF_GRAYED);
+    AddControls(window, *state);
+    StartRunner(window, *state);
+    return FALSE;  // the focus is not set
+}
+
+void ToggleMakeFolder(WindowState& state)
+{
+    state.MakeFolder = !state.MakeFolder;
+    ShowMakeFolder(state);
+}
+
+// Esc, the menu's items.
+INT_PTR OnCommand(HWND window, WindowState& state, WORD command)
+{
+    switch (command) {
+    case IDM_ESCAPE: ::SendMessageW(window, WM_CLOSE, 0, 0); return TRUE;
+    case IDM_MAKE_FOLDER: ToggleMakeFolder(state); return TRUE;
+    case IDM_OPEN_FILES: ConvertFiles(window, state.Options.ChooseFiles(window)); return TRUE;
+    case IDM_SHOW_FRAMES: ShowFrames(window, state); return TRUE;
+    default: return FALSE;
+    }
+}
+
+// A right click opens the menu where it was made.
+INT_PTR OnRightButtonUp(HWND window, const WindowState& state, LPARAM lParam)
+{
+    // Signed: a monitor left of or above the main one has negative points.
+    POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(window, &at);
+    ShowPopup(window, state, at);
+    return TRUE;
+}
+
+// The menu key and Shift+F10 send (-1, -1): the popup opens at the window's
+// middle. A right click already opened it on WM_RBUTTONUP.
+INT_PTR OnContextMenu(HWND window, const WindowState& state, LPARAM lParam)
+{
+    if (lParam != static_cast<LPARAM>(-1) && GET_X_LPARAM(lParam) != -1) return FALSE;
+    RECT client{};
+    ::GetClientRect(window, &client);
+    POINT at = {(client.right - client.left) / 2, (client.bottom - client.top) / 2};
+    ::ClientToScreen(window, &at);
+    ShowPopup(window, state, at);
+    return TRUE;
+}
+
+INT_PTR OnDropFiles(HWND window, WPARAM wParam)
+{
+    const HDROP drop = reinterpret_cast<HDROP>(wParam);
+    std::vector<std::string> files = DroppedFiles(drop);
+    ::DragFinish(drop);
+    ConvertFiles(window, std::move(files));
+    return TRUE;
+}
+
+// Working, and still answering: the busy arrow while a drop is converted.
+INT_PTR OnSetCursor(HWND window, const WindowState& state)
+{
+    if (!state.Drops.Processing) return FALSE;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+    ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+}
+
+INT_PTR OnDestroy(WindowState& state)
+{
+    state.Runner.reset();  // idle by now, or aborted with its last file done
+    ::DestroyMenu(state.Menu);
+    if (state.BigIcon != nullptr) ::DestroyIcon(state.BigIcon);
+    if (state.SmallIcon != nullptr) ::DestroyIcon(state.SmallIcon);
+    ::PostQuitMessage(0);
+    return TRUE;
+}
+
+INT_PTR OnNcDestroy(HWND window, WindowState* state)
+{
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    delete state;
+    return TRUE;
+}
+
+// One line a message: what each one does is in the function it names.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        auto* state = reinterpret_cast<WindowState*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        ::DragAcceptFiles(window, TRUE);
-        const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
-        state->Menu = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
-        state->Popup = ::GetSubMenu(state->Menu, 0);
-        state->MakeFolder = ReadMakeFolder(state->Options.SettingsPath);
-        ShowMakeFolder(*state);
-        if (!state->Options.ShellAvailable) ::EnableMenuItem(state->Popup, IDM_OPEN_FILES, MF_BYCOMMAND | MF_GRAYED);
-        AddControls(window, *state);
-        StartRunner(window, *state);
-        return FALSE;  // the focus is not set
-    }
+    if (message == WM_INITDIALOG) return OnInitDialog(window, lParam);
     WindowState* state = StateOf(window);
     if (state == nullptr) return FALSE;
     switch (message) {
-    case WM_CLOSE:
-        Close(window, *state);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDM_ESCAPE) {
-            ::SendMessageW(window, WM_CLOSE, 0, 0);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDM_MAKE_FOLDER) {
-            state->MakeFolder = !state->MakeFolder;
-            ShowMakeFolder(*state);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDM_OPEN_FILES) {
-            ConvertFiles(window, state->Options.ChooseFiles(window));
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDM_SHOW_FRAMES) {
-            ShowFrames(window, *state);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_RBUTTONUP: {
-        // Signed: a monitor left of or above the main one has negative points.
-        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ::ClientToScreen(window, &at);
-        ShowPopup(window, *state, at);
-        return TRUE;
-    }
-    case WM_CONTEXTMENU: {
-        // The menu key and Shift+F10 send (-1, -1): the popup opens at the
-        // window's middle. A right click already opened it on WM_RBUTTONUP.
-        if (lParam != static_cast<LPARAM>(-1) && GET_X_LPARAM(lParam) != -1) return FALSE;
-        RECT client{};
-        ::GetClientRect(window, &client);
-        POINT at = {(client.right - client.left) / 2, (client.bottom - client.top) / 2};
-        ::ClientToScreen(window, &at);
-        ShowPopup(window, *state, at);
-        return TRUE;
-    }
-    case WM_DROPFILES: {
-        const HDROP drop = reinterpret_cast<HDROP>(wParam);
-        std::vector<std::string> files = DroppedFiles(drop);
-        ::DragFinish(drop);
-        ConvertFiles(window, std::move(files));
-        return TRUE;
-    }
-    case WM_SETCURSOR:
-        if (!state->Drops.Processing) return FALSE;
-        ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));  // working, and still answering
-        ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-        return TRUE;
-    case WM_DESTROY:
-        state->Runner.reset();  // idle by now, or aborted with its last file done
-        ::DestroyMenu(state->Menu);
-        if (state->BigIcon != nullptr) ::DestroyIcon(state->BigIcon);
-        if (state->SmallIcon != nullptr) ::DestroyIcon(state->SmallIcon);
-        ::PostQuitMessage(0);
-        return TRUE;
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        delete state;
-        return TRUE;
-    default:
-        return OnRunnerMessage(window, *state, message, wParam);
+    case WM_CLOSE: return Close(window, *state);
+    case WM_COMMAND: return OnCommand(window, *state, LOWORD(wParam));
+    case WM_RBUTTONUP: return OnRightButtonUp(window, *state, lParam);
+    case WM_CONTEXTMENU: return OnContextMenu(window, *state, lParam);
+    case WM_DROPFILES: return OnDropFiles(window, wParam);
+    case WM_SETCURSOR: return OnSetCursor(window, *state);
+    case WM_DESTROY: return OnDestroy(*state);
+    case WM_NCDESTROY: return OnNcDestroy(window, state);
+    default: return OnRunnerMessage(window, *state, message, wParam);
     }
 }
 
