@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/Console.h"
-#include "output/WindowsText.h"
+#include "output/files/WindowsText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "convert/Describe.h"
 #include "convert/FileInfo.h"
 #include "convert/RoomCheck.h"
-#include "output/JsonText.h"
+#include "output/files/JsonText.h"
 
 namespace framelot {
 namespace {

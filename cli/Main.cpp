@@ -28,8 +28,8 @@
 #include "convert/OutputPlan.h"
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
-#include "output/NameTemplate.h"
-#include "output/PathText.h"
+#include "output/files/NameTemplate.h"
+#include "output/files/PathText.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "convert/FolderFiles.h"
 #include "convert/MemoryReuse.h"
 #include "convert/OutputPlan.h"
-#include "output/FrameNaming.h"
-#include "output/FrameWriterPool.h"
-#include "output/PathText.h"
+#include "output/files/FrameNaming.h"
+#include "output/encoders/FrameWriterPool.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 

@@ -1,6 +1,6 @@
 #include "convert/Dispatch.h"
 
-#include "output/FrameNaming.h"
+#include "output/files/FrameNaming.h"
 
 namespace framelot {
 

@@ -8,7 +8,7 @@
 #include "convert/FileConversion.h"
 #include "convert/SourceFormats.h"
 #include "imaging/ConvertResult.h"
-#include "output/FrameWriterPool.h"
+#include "output/encoders/FrameWriterPool.h"
 
 namespace framelot {
 

@@ -2,15 +2,15 @@
 
 #include <optional>
 
-#include "convert/ArrayBuilder.h"
+#include "output/encoders/ArrayBuilder.h"
 #include "convert/Describe.h"
 #include "convert/FrameChain.h"
 #include "convert/FrameFileSink.h"
 #include "convert/OutputFolders.h"
 #include "convert/OutputPlan.h"
-#include "convert/SheetBuilder.h"
+#include "output/sheets/SheetBuilder.h"
 #include "convert/SourceFile.h"
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 namespace {
@@ -95,7 +95,7 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
     }
     // Step 2: the sink the plan names, fed by the frame chain.
     const FrameList& list = plan.Chosen.Frames;
-    SheetBuilder sheet{plan.Chosen, plan.Sheet};
+    SheetBuilder sheet{{plan.Chosen.Packing, plan.Chosen.MergeHeld, plan.Chosen.Atlas}, plan.Sheet};
     ArrayBuilder array{plan.Array, 0, 0, {}, {}};
     ConvertResult sized = plan.Kind == OutputKind::Sheet   ? sheet.Plan(plan.Cells, plan.FrameWidth, plan.FrameHeight)
                           : plan.Kind == OutputKind::Array ? array.Plan(plan.Cells, plan.FrameWidth, plan.FrameHeight)

@@ -5,8 +5,8 @@
 #include "convert/FrameBook.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
-#include "output/JsonText.h"
-#include "output/PngEncode.h"
+#include "output/files/JsonText.h"
+#include "output/encoders/PngEncode.h"
 
 namespace framelot {
 namespace {

@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "convert/SourceFormats.h"
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "output/TimingsText.h"
+#include "output/files/TimingsText.h"
 
 namespace framelot {
 

@@ -4,9 +4,9 @@
 
 #include "convert/Describe.h"
 #include "imaging/Raster.h"
-#include "output/FreeSpace.h"
-#include "output/NewFile.h"
-#include "output/PathText.h"
+#include "output/files/FreeSpace.h"
+#include "output/files/NewFile.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 

@@ -22,9 +22,9 @@
 #include "convert/OutputFolders.h"
 #include "convert/OutputPlan.h"
 #include "convert/RoomCheck.h"
-#include "output/ByteCap.h"
-#include "output/FrameWriterPool.h"
-#include "output/PngTrial.h"
+#include "output/files/ByteCap.h"
+#include "output/encoders/FrameWriterPool.h"
+#include "output/encoders/PngTrial.h"
 
 namespace framelot {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "output/JsonText.h"
+#include "output/files/JsonText.h"
 
 namespace framelot {
 namespace {

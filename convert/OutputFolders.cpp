@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 namespace {

@@ -8,11 +8,11 @@
 #include "convert/FrameList.h"
 #include "convert/FrameSampling.h"
 #include "convert/FrameScale.h"
-#include "output/Atlas.h"
-#include "output/FrameEncoding.h"
-#include "output/NameTemplate.h"
-#include "output/TimingsText.h"
-#include "output/SheetPack.h"
+#include "output/sheets/Atlas.h"
+#include "output/encoders/FrameEncoding.h"
+#include "output/files/NameTemplate.h"
+#include "output/files/TimingsText.h"
+#include "output/sheets/SheetPack.h"
 
 namespace framelot {
 

@@ -4,10 +4,10 @@
 #include <map>
 
 #include "imaging/Limits.h"
-#include "output/FrameNaming.h"
-#include "output/NameTemplate.h"
-#include "output/NewFile.h"
-#include "output/PathText.h"
+#include "output/files/FrameNaming.h"
+#include "output/files/NameTemplate.h"
+#include "output/files/NewFile.h"
+#include "output/files/PathText.h"
 
 namespace framelot {
 namespace {

@@ -32,9 +32,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/ArrayBuilder.h"
+#include "output/encoders/ArrayBuilder.h"
 #include "convert/OutputOptions.h"
-#include "convert/SheetBuilder.h"
+#include "output/sheets/SheetBuilder.h"
 #include "convert/SourceFormats.h"
 #include "imaging/AnimationInfo.h"
 #include "imaging/ConvertResult.h"

@@ -3,33 +3,17 @@
 #include <cstdio>
 #include <vector>
 
-#include "output/FreeSpace.h"
+#include "output/files/FreeSpace.h"
 
 namespace framelot {
 namespace {
 
-constexpr std::uint64_t Kilo = 1000;
 constexpr std::uint64_t Margin = 4;  // refused when over the room by more than a quarter of it
 constexpr std::uint64_t SmallestFrameFile = 26;  // a frame file is never smaller (a WebP of one pixel)
 
 const char* const Suggestion = "; choose fewer frames with --frames or --every, or smaller ones with --scale";
 
 }  // namespace
-
-std::string SizeInWords(std::uint64_t bytes)
-{
-    if (bytes < Kilo) return std::to_string(bytes) + " bytes";
-    const char* units[] = {"kB", "MB", "GB", "TB", "PB"};
-    double value = static_cast<double>(bytes) / Kilo;
-    std::size_t unit = 0;
-    while (value >= Kilo && unit + 1 < std::size(units)) {
-        value /= Kilo;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, value < 10 ? "%.1f %s" : "%.0f %s", value, units[unit]);
-    return text;
-}
 
 std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
                       RoomEstimate& estimate)

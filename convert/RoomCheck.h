@@ -13,7 +13,8 @@
 #include <string>
 
 #include "imaging/Bitmap.h"
-#include "output/FrameEncoding.h"
+#include "output/files/SizeInWords.h"
+#include "output/encoders/FrameEncoding.h"
 
 namespace framelot {
 
@@ -30,9 +31,5 @@ struct RoomEstimate {
 // frames' format and one look at the file system holding `folder`.
 std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::uint64_t frames, std::uint64_t maxOutput, const std::string& folder,
                       RoomEstimate& estimate);
-
-// A size in words: "512 bytes", "3.4 MB", "1.2 GB" (decimal units, as file
-// managers and df -H show them).
-std::string SizeInWords(std::uint64_t bytes);
 
 }  // namespace framelot

@@ -4,8 +4,8 @@
 
 #include "convert/SourceFile.h"
 #include "imaging/Limits.h"
-#include "output/PathText.h"
-#include "output/WindowsText.h"
+#include "output/files/PathText.h"
+#include "output/files/WindowsText.h"
 
 namespace framelot {
 namespace {

@@ -8,7 +8,7 @@
 #include "gif/GifInfo.h"
 #include "jxl/JxlConvert.h"
 #include "jxl/JxlInfo.h"
-#include "output/FrameNaming.h"
+#include "output/files/FrameNaming.h"
 #include "webp/WebpConvert.h"
 #include "webp/WebpInfo.h"
 

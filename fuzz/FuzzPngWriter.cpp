@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "output/PngEncode.h"
+#include "output/encoders/PngEncode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

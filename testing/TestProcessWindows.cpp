@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <random>
 
-#include "output/PathText.h"
-#include "output/WindowsText.h"
+#include "output/files/PathText.h"
+#include "output/files/WindowsText.h"
 #include "testing/TestSupport.h"
 
 namespace framelot::test {

@@ -1,6 +1,6 @@
 #include "testing/TestSupport.h"
 
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 
 #include <png.h>
 

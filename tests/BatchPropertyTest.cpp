@@ -42,8 +42,8 @@
 #include <vector>
 
 #include "convert/SourceFormats.h"
-#include "output/FrameNaming.h"
-#include "output/PathText.h"
+#include "output/files/FrameNaming.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

@@ -11,7 +11,7 @@
 
 #include "convert/BatchRunner.h"
 #include "convert/Describe.h"
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

@@ -15,7 +15,7 @@
 #include <random>
 
 #include "convert/Dispatch.h"
-#include "output/SavePng.h"
+#include "output/encoders/SavePng.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

@@ -16,8 +16,8 @@
 #include "convert/Dispatch.h"
 #include "convert/FileInfo.h"
 #include "convert/FrameList.h"
-#include "output/NameTemplate.h"
-#include "output/PathText.h"
+#include "output/files/NameTemplate.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

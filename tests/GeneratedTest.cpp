@@ -12,8 +12,8 @@
 
 #include "convert/Dispatch.h"
 #include "imaging/Alpha.h"
-#include "output/PngEncode.h"
-#include "output/PngTrial.h"
+#include "output/encoders/PngEncode.h"
+#include "output/encoders/PngTrial.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/GeneratedAnimations.h"
 #include "testing/TestSupport.h"

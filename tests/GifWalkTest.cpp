@@ -156,9 +156,9 @@ TEST(GifWalkTest, RebuildKeepsOnlyHeadControlsImageAndTrailer)
 // A GIF without its trailer names the last frame it has in its damage line.
 TEST(GifWalkTest, AMissingTrailerNamesTheLastFrame)
 {
-    GifSpec spec{.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours()};
-    for (std::uint8_t i = 1; i <= 3; ++i) spec.Frames.push_back(SolidGifFrame(0, 0, 2, 2, i, 1));
-    Bytes gif = BuildGif(spec);
+    GifSpec three{.ScreenWidth = 2, .ScreenHeight = 2, .Palette = FourColours()};
+    for (std::uint8_t i = 1; i <= 3; ++i) three.Frames.push_back(SolidGifFrame(0, 0, 2, 2, i, 1));
+    Bytes gif = BuildGif(three);
     ASSERT_EQ(gif.back(), 0x3B);
     gif.pop_back();
     GifAnimation animation;

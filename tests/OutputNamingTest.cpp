@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/SourceFile.h"
-#include "output/FrameNaming.h"
+#include "output/files/FrameNaming.h"
 #include "testing/TestSupport.h"
 
 namespace framelot {

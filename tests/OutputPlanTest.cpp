@@ -17,7 +17,7 @@
 #include "convert/BatchRunner.h"
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

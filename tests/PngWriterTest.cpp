@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <random>
 
-#include "output/NewFile.h"
-#include "output/PngEncode.h"
-#include "output/PngFilter.h"
-#include "output/PngPlan.h"
-#include "output/SavePng.h"
+#include "output/files/NewFile.h"
+#include "output/encoders/PngEncode.h"
+#include "output/encoders/PngFilter.h"
+#include "output/encoders/PngPlan.h"
+#include "output/encoders/SavePng.h"
 #include "testing/TestSupport.h"
 
 namespace framelot {

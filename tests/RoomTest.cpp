@@ -10,7 +10,7 @@
 #include <random>
 
 #include "convert/Dispatch.h"
-#include "output/PathText.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

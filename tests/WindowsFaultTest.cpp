@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "convert/Dispatch.h"
-#include "output/NewFile.h"
-#include "output/PathText.h"
+#include "output/files/NewFile.h"
+#include "output/files/PathText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

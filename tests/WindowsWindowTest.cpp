@@ -14,8 +14,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "output/PathText.h"
-#include "output/WindowsText.h"
+#include "output/files/PathText.h"
+#include "output/files/WindowsText.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 #include "windows/MainDialog.h"

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-#include "output/FrameWriterPool.h"
+#include "output/encoders/FrameWriterPool.h"
 
 namespace framelot {
 namespace {

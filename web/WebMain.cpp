@@ -19,8 +19,8 @@
 #include "convert/OutputArguments.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
-#include "output/JsonText.h"
-#include "output/PathText.h"
+#include "output/files/JsonText.h"
+#include "output/files/PathText.h"
 
 // The worker's progress handler, told after each frame written.
 EM_JS(void, TellProgress, (double done, double total), {

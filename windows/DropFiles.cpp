@@ -1,6 +1,6 @@
 #include "windows/DropFiles.h"
 
-#include "output/WindowsText.h"
+#include "output/files/WindowsText.h"
 
 namespace framelot {
 namespace {

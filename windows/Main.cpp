@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "output/WindowsText.h"
+#include "output/files/WindowsText.h"
 #include "windows/MainDialog.h"
 #include "windows/Settings.h"
 

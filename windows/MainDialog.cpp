@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "convert/DropState.h"
-#include "output/WindowsText.h"
+#include "output/files/WindowsText.h"
 #include "windows/DropFiles.h"
 #include "windows/Resources.h"
 #include "windows/Settings.h"

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "convert/SourceFormats.h"
-#include "output/WindowsText.h"
+#include "output/files/WindowsText.h"
 
 namespace framelot {
 namespace {

@@ -1,0 +1,249 @@
+#include "output/encoders/PngTrial.h"
+
+#include <libdeflate.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "output/encoders/PngFilter.h"
+
+namespace framelot {
+namespace {
+
+constexpr int BandRows = 16;          // rows a band of the sample: deflate sees whole stretches
+constexpr int WholeSampleRows = 128;  // frames up to this tall are tried whole
+constexpr int MinBands = 4;           // taller ones in at least this many bands of each kind
+constexpr int SampleShare = 8;        // one band in this many
+constexpr int StrategyCount = 5;
+constexpr PngRowFilters Strategies[StrategyCount] = {PngRowFilters::None, PngRowFilters::Sub, PngRowFilters::Up,
+                                                     PngRowFilters::Paeth, PngRowFilters::Adaptive};
+// The levels tried besides the fixed plan's, nearest to it first.
+constexpr int Ladder[] = {QuickLevel, 5, DefaultLevel, FewColoursLevel, NoisyLevel, DenseLevel};
+constexpr int MaxLadderTries = 3;
+constexpr int MaxDeflateLevel = 12;
+// Among plans no bigger and no slower than the fixed one, a tenth less time
+// is worth a hundredth more bytes.
+constexpr double TimeWeight = 0.1;
+// A plan replaces the fixed one only when its score is this much better: the
+// sample's bytes are not the frame's.
+constexpr double MinGain = 0.01;
+
+// The cost model, in nanoseconds, measured with libdeflate 1.14 on one core
+// of the benchmark machine over frames of every kind (flat, smooth,
+// dithered, photographic, decoded AV1): a filtered byte costs its filter's
+// share and its level's, a compressed byte its level's. The fit is within a
+// factor of two of the measured times, and keeps their order.
+constexpr double FilterCost[StrategyCount] = {0.0, 0.23, 0.14, 0.37, 1.85};  // none, Sub, Up, Paeth, adaptive
+constexpr double InCost[MaxDeflateLevel + 1] = {0.9, 1.2, 1.6, 1.9, 1.95, 2.0, 2.1, 2.2, 3.7, 3.7, 7.0, 11.0, 15.0};
+constexpr double OutCost[MaxDeflateLevel + 1] = {9, 16, 26, 35, 56, 80, 134, 293, 938, 1594, 3700, 5500, 7400};
+
+int StrategyIndex(PngRowFilters filters)
+{
+    return static_cast<int>(std::find(std::begin(Strategies), std::end(Strategies), filters) - std::begin(Strategies));
+}
+
+// The rows of a sample: every row of a small frame; else bands of rows, one
+// in `share` (`between`: the bands halfway between those), and as many bands
+// again of the rows that differ from the row above. The first bands see the
+// frame as it is, rows repeated included; the others find what is drawn in
+// a few rows only (a sprite over a still backdrop), where the bytes are.
+std::vector<int> SampleRows(const Bitmap& frame, int share, bool between)
+{
+    std::vector<int> rows;
+    if (frame.Height <= WholeSampleRows) {
+        for (int y = 0; y < frame.Height; ++y) rows.push_back(y);
+        return rows;
+    }
+    const std::size_t stride = static_cast<std::size_t>(frame.Width) * PngPixelBytes;
+    // At least MinBands bands, however small the share.
+    share = std::clamp(frame.Height / (MinBands * BandRows), 2, std::max(share, 2));
+    const std::size_t step = static_cast<std::size_t>(share) * BandRows;
+    const std::size_t first = between ? 0 : step / 2;
+    std::vector<bool> taken(static_cast<std::size_t>(frame.Height), false);
+    for (std::size_t i = first; i < taken.size(); i += step) {
+        for (std::size_t j = i; j < std::min(taken.size(), i + BandRows); ++j) taken[j] = true;
+    }
+    std::size_t changed = 0;
+    for (int y = 0; y < frame.Height; ++y) {
+        const std::uint8_t* row = frame.Pixels.data() + static_cast<std::size_t>(y) * stride;
+        if (y > 0 && std::memcmp(row, row - stride, stride) == 0) continue;
+        if ((changed + step - first) % step < BandRows) taken[static_cast<std::size_t>(y)] = true;
+        ++changed;
+    }
+    for (int y = 0; y < frame.Height; ++y) {
+        if (taken[static_cast<std::size_t>(y)]) rows.push_back(y);
+    }
+    return rows;
+}
+
+// Filters and compresses samples of one frame: its row buffers, and one
+// compressor a level, made on first use.
+struct Sampler {
+    Sampler(const Bitmap& frame, PngTrialCompressors& compressors)
+        : Frame(frame), Stride(static_cast<std::size_t>(frame.Width) * PngPixelBytes),
+          Scratch(PngFilterCount * Stride), Zero(Stride, 0), Compressors(compressors)
+    {
+    }
+
+    // `rows` of the frame filtered by `filters` into `out`: for each row its
+    // filter byte and its bytes, as the whole image's encoding has them.
+    void Filter(const std::vector<int>& rows, PngRowFilters filters, std::vector<std::uint8_t>& out)
+    {
+        out.resize(rows.size() * (Stride + 1));
+        std::uint8_t* at = out.data();
+        for (int y : rows) {
+            FilterPngRows(Frame, y, y + 1, filters, Scratch.data(), Zero.data(), at);
+            at += Stride + 1;
+        }
+    }
+
+    // The compressed size of `in` at `level`; 0 when no compressor can be made.
+    std::uint64_t Compressed(const std::vector<std::uint8_t>& in, int level)
+    {
+        libdeflate_compressor* compressor = Compressors.At(level);
+        if (compressor == nullptr) return 0;
+        Out.resize(libdeflate_zlib_compress_bound(compressor, in.size()));
+        return libdeflate_zlib_compress(compressor, in.data(), in.size(), Out.data(), Out.size());
+    }
+
+    const Bitmap& Frame;
+    std::size_t Stride;
+    std::vector<std::uint8_t> Scratch, Zero, Out;
+    PngTrialCompressors& Compressors;
+};
+
+}  // namespace
+
+double PngPlanCost(const PngPlan& plan, std::uint64_t in, std::uint64_t out)
+{
+    const int level = std::clamp(plan.Level, 0, MaxDeflateLevel);
+    return static_cast<double>(in) * (FilterCost[StrategyIndex(plan.Filters)] + InCost[level]) +
+           static_cast<double>(out) * OutCost[level];
+}
+
+PngTrialCompressors::~PngTrialCompressors()
+{
+    for (libdeflate_compressor* c : byLevel_) libdeflate_free_compressor(c);
+}
+
+libdeflate_compressor* PngTrialCompressors::At(int level)
+{
+    if (level < 0 || level > MaxDeflateLevel) return nullptr;
+    if (byLevel_[level] == nullptr) byLevel_[level] = libdeflate_alloc_compressor(level);
+    return byLevel_[level];
+}
+
+PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompressors& compressors)
+{
+    PngTrial trial;
+    trial.Plan = trial.Fallback = fallback;
+    const std::size_t stride = static_cast<std::size_t>(frame.Width) * PngPixelBytes;
+    if (frame.Width <= 0 || frame.Height <= 0 || frame.Pixels.size() != stride * static_cast<std::size_t>(frame.Height)) {
+        return trial;
+    }
+    Sampler sampler(frame, compressors);
+    const std::vector<int> rows = SampleRows(frame, SampleShare, false);
+    std::vector<std::uint8_t> sample[StrategyCount];
+    for (int s = 0; s < StrategyCount; ++s) sampler.Filter(rows, Strategies[s], sample[s]);
+    trial.SampleBytes = sample[0].size();
+
+    // Each strategy at the fixed plan's level; then the best of them at the
+    // other levels the cost model lets it use.
+    struct Tried {
+        PngPlan Plan;
+        std::uint64_t Bytes;
+    };
+    std::vector<Tried> tried;
+    int best = StrategyIndex(fallback.Filters);
+    std::uint64_t bestBytes = 0;
+    for (int s = 0; s < StrategyCount; ++s) {
+        const std::uint64_t bytes = sampler.Compressed(sample[s], fallback.Level);
+        if (bytes == 0) return trial;
+        tried.push_back({{Strategies[s], fallback.Level}, bytes});
+        if (Strategies[s] == fallback.Filters) trial.FallbackBytes = bytes;
+        if (bestBytes == 0 || bytes < bestBytes) best = s, bestBytes = bytes;
+    }
+    const std::uint64_t in = trial.SampleBytes;
+    const double fallbackCost = PngPlanCost(fallback, in, trial.FallbackBytes);
+    int ladder[std::size(Ladder)];
+    std::copy(std::begin(Ladder), std::end(Ladder), ladder);
+    std::stable_sort(std::begin(ladder), std::end(ladder),
+                     [&](int a, int b) { return std::abs(a - fallback.Level) < std::abs(b - fallback.Level); });
+    int ladderTries = 0;
+    for (int level : ladder) {
+        // A level whose cost for its filtered bytes alone is over the fixed
+        // plan's whole cost cannot be cheaper.
+        const PngPlan plan{Strategies[best], level};
+        if (level == fallback.Level || ladderTries == MaxLadderTries) continue;
+        if (PngPlanCost(plan, in, 0) > fallbackCost) continue;
+        const std::uint64_t bytes = sampler.Compressed(sample[best], level);
+        if (bytes == 0) return trial;
+        tried.push_back({plan, bytes});
+        ++ladderTries;
+    }
+
+    // The best score among the plans as small and as quick as the fixed one.
+    double bestScore = 1 + TimeWeight - MinGain;  // the fixed plan's own, less what sampling may miss
+    trial.Bytes = trial.FallbackBytes;
+    for (const Tried& t : tried) {
+        const double cost = PngPlanCost(t.Plan, in, t.Bytes);
+        if (t.Bytes > trial.FallbackBytes || cost > fallbackCost) continue;
+        const double score = static_cast<double>(t.Bytes) / static_cast<double>(trial.FallbackBytes) +
+                             TimeWeight * cost / fallbackCost;
+        if (score < bestScore) {
+            bestScore = score;
+            trial.Plan = t.Plan;
+            trial.Bytes = t.Bytes;
+        }
+    }
+    // A plan chosen on a part of the frame must hold on the rows between:
+    // else the fixed plan stays.
+    if (!(trial.Plan == fallback) && rows.size() < static_cast<std::size_t>(frame.Height)) {
+        const std::vector<int> others = SampleRows(frame, SampleShare, true);
+        std::vector<std::uint8_t> mine, theirs;
+        sampler.Filter(others, trial.Plan.Filters, mine);
+        sampler.Filter(others, fallback.Filters, theirs);
+        const std::uint64_t myBytes = sampler.Compressed(mine, trial.Plan.Level);
+        const std::uint64_t theirBytes = sampler.Compressed(theirs, fallback.Level);
+        if (myBytes == 0 || myBytes > theirBytes) {
+            trial.Plan = fallback;
+            trial.Bytes = trial.FallbackBytes;
+        }
+    }
+    return trial;
+}
+
+PngTrial TryPngPlans(const Bitmap& frame)
+{
+    PngTrialCompressors compressors;
+    return TryPngPlans(frame, PlanPngFrame(frame), compressors);
+}
+
+PngPlanner::PngPlanner(std::uint64_t frames)
+    : tryable_(frames == 0 || frames >= MinTrialFrames)
+{
+}
+
+PngPlan PngPlanner::PlanFor(const Bitmap& frame)
+{
+    const PngPlan fixed = PlanPngFrame(frame);
+    ++sinceTrial_;
+    const std::uint64_t pixels = static_cast<std::uint64_t>(std::max(frame.Width, 0)) * std::max(frame.Height, 0);
+    if (!tryable_ || pixels < MinTrialPixels) return fixed;
+    const bool alike = tried_ && fixed == trialFallback_;
+    const bool due = !tried_ || sinceTrial_ > RetrialFrames || (!alike && sinceTrial_ > MinTrialGap);
+    if (due) {
+        const PngTrial trial = TryPngPlans(frame, fixed, compressors_);
+        tried_ = true;
+        trialFallback_ = fixed;
+        measured_ = trial.Plan;
+        sinceTrial_ = 0;
+        ++trials_;
+        return measured_;
+    }
+    return alike ? measured_ : fixed;
+}
+
+}  // namespace framelot
