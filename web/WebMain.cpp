@@ -17,6 +17,7 @@
 #include "convert/FolderFiles.h"
 #include "convert/FrameList.h"
 #include "convert/OutputArguments.h"
+#include "convert/OutputPlan.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/files/JsonText.h"
@@ -103,6 +104,28 @@ EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* o
     result.Destination = FileNameOf(result.Destination);
     return Kept(text, "{\"line\": " + JsonString(DescribeResult(FileNameOf(path), result)) + ", \"status\": \"" +
                           status + "\", \"written\": " + std::to_string(written) + "}");
+}
+
+// Whether the options stand, and stand for these files together: empty text,
+// or why not in the command line's words (options that conflict, names that
+// every file would share). `paths`: the drop's files, one a line, as they lie
+// in the module; `outputFolder`, `makeFolder`, `sheet` and `arguments` as
+// FramelotConvert takes them.
+EMSCRIPTEN_KEEPALIVE const char* FramelotCheckDrop(const char* paths, const char* outputFolder, int makeFolder, int sheet,
+                                                   const char* arguments)
+{
+    static std::string text;
+    OutputOptions options;
+    options.MakeFolder = makeFolder != 0;
+    options.OutputFolder = outputFolder;
+    options.Sheet = sheet != 0;
+    if (std::string error = ReadArguments(arguments, options); !error.empty()) return Kept(text, error);
+    std::vector<std::string> files;
+    std::istringstream in(paths);
+    for (std::string path; std::getline(in, path);) {
+        if (!path.empty()) files.push_back(path);
+    }
+    return Kept(text, SameNamesRefusal(files, options));
 }
 
 // The file's description, as --info --json gives it, named by its file name.

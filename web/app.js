@@ -48,9 +48,7 @@ const page = {
 const state = {
   worker: null,
   extensions: [],
-  pendingDrops: 0,
   busy: false,
-  converting: false,   // a file is being converted
   files: 0, filesDone: 0, fileSteps: 0,
   outputs: [],         // the last drop's files: {path, blob, crc, source}
   results: [],         // the last drop's files: {line, status, file}
@@ -110,7 +108,9 @@ function currentOptions() {
 }
 
 // The options as the command line takes them, one argument a line; the
-// module reads and checks them with the command line's own reader.
+// module reads and checks them with the command line's own reader, and
+// refuses what the command line refuses, in its words. Only the sheet's own
+// options wait for the sheet to be chosen.
 function commandArguments(o) {
   const words = [];
   if (o.frames) words.push("--frames", o.frames);
@@ -120,14 +120,14 @@ function commandArguments(o) {
   if (o.start) words.push("--start", o.start);
   if (o.scale && o.scale !== "1") words.push("--scale", o.scale);
   if (o.mergeHeld) words.push("--merge-held");
-  if (o.npy && !o.sheet) words.push("--npy");
-  if (o.format && o.format !== "png" && !o.sheet && !o.npy) {
+  if (o.npy) words.push("--npy");
+  if (o.format && o.format !== "png") {
     words.push("--format", o.format);
     if (o.quality) words.push("--quality", o.quality);
     // JPEG has no alpha: the colour shown through transparency.
     if (o.format === "jpeg" && o.background && o.background !== "#ffffff") words.push("--background", o.background);
   }
-  if (o.timings && !o.sheet && !o.npy) words.push("--timings", o.timings);
+  if (o.timings) words.push("--timings", o.timings);
   if (!o.sheet) return words.join("\n");
   if (o.columns > 0) words.push("--columns", String(o.columns));
   if (o.trim) words.push("--trim");
@@ -164,12 +164,35 @@ function setBusy(busy) {
   document.body.classList.toggle("busy", busy);
 }
 
+// ---- the drops and the cancel, as the windows' DropState says ----
+// The state lives in a small module of its own (framelot-state.js): the
+// same code both windows keep, so the page asks "Force exit?", takes drops
+// and ends its busy spell as they do. Each call returns what to do as bits.
+const Do = { ShowBusy: 1, Submit: 2, ShowResult: 4, ShowIdle: 8, AskForceExit: 16, Abort: 32, Close: 64 };
+let dropState = null;
+const dropStateReady = createFramelotState({ print() {}, printErr() {} }).then((loaded) => { dropState = loaded; });
+
+// Does what the state said, in its order; `submit` hands the drop on.
+function act(bits, submit) {
+  if (bits & Do.ShowBusy) {
+    setBusy(true);
+    showStep();
+  }
+  if ((bits & Do.Submit) && submit) submit();
+  if (bits & Do.ShowIdle) setBusy(false);
+  if (bits & Do.AskForceExit) act(dropState._FramelotStateAnswered(window.confirm(ForceExitQuestion) ? 1 : 0));
+  if (bits & Do.Abort) state.worker.postMessage({ kind: "cancel" });
+  // The page has no window to close: the drops were given up, and a fresh
+  // state takes the next one.
+  if (bits & Do.Close) dropState._FramelotStateReset();
+}
+
 function failAll(reason) {
   // A module that ran out of memory or met a fault ends with its worker; a new
   // one takes the next drop.
   state.worker.terminate();
   state.worker = startWorker();
-  state.pendingDrops = 0;
+  if (dropState) dropState._FramelotStateReset();
   setBusy(false);
   addLine("failed: " + reason);
 }
@@ -233,7 +256,6 @@ function onWorkerMessage(m) {
     page.lines.replaceChildren();
     for (const url of [...page.frames.querySelectorAll("img")].map((img) => img.src)) URL.revokeObjectURL(url);
     page.frames.replaceChildren();
-    state.converting = m.files > 0;
     showStep();
     break;
   case "progress":
@@ -257,28 +279,26 @@ function onWorkerMessage(m) {
     state.fileSteps = 0;
     showStep();
     break;
-  case "dropDone":
+  case "dropDone": {
+    const bits = dropState._FramelotStateDropDone();
     for (const line of m.lines.slice(state.results.length)) addLine(line);
-    showText(m.resultText);
+    if (bits & Do.ShowResult) showText(m.resultText);
     page.zip.disabled = state.outputs.length === 0;
     page.save.disabled = state.outputs.length === 0 || !window.showDirectoryPicker;
-    finishDrop();
+    act(bits);
+    break;
+  }
+  case "idle":
+    act(dropState._FramelotStateIdle(0));
     break;
   case "aborted":
     // What was converted before the cancel stays whole and can be saved.
     addLine("cancelled: the files after " + (state.results.length ? "these" : "the first") + " were not converted");
     page.zip.disabled = state.outputs.length === 0;
     page.save.disabled = state.outputs.length === 0 || !window.showDirectoryPicker;
-    state.pendingDrops = 1;
-    finishDrop();
+    act(dropState._FramelotStateIdle(1));
     break;
   }
-}
-
-function finishDrop() {
-  state.converting = false;
-  state.pendingDrops = Math.max(0, state.pendingDrops - 1);
-  if (state.pendingDrops === 0) setBusy(false);
 }
 
 // ---- drops, the file button and folders ----
@@ -333,15 +353,12 @@ async function dropFiles(dataTransfer) {
   return { files, emptyFolders };
 }
 
-function submit(files, emptyFolders) {
-  if (files.length === 0 && emptyFolders.length === 0) return;
+async function submit(files, emptyFolders) {
   keepOptions();
-  if (!state.busy) {
-    setBusy(true);
-    showStep();
-  }
-  ++state.pendingDrops;
-  state.worker.postMessage({ kind: "drop", files, emptyFolders, options: { ...currentOptions(), arguments: commandArguments(currentOptions()) } });
+  await dropStateReady;
+  const options = { ...currentOptions(), arguments: commandArguments(currentOptions()) };
+  act(dropState._FramelotStateSubmitted(files.length > 0 || emptyFolders.length > 0 ? 1 : 0),
+    () => state.worker.postMessage({ kind: "drop", files, emptyFolders, options }));
 }
 
 page.dropArea.addEventListener("dragover", (event) => {
@@ -360,10 +377,9 @@ page.input.addEventListener("change", () => {
   submit([...page.input.files].map((file) => ({ name: file.name, file })), []);
   page.input.value = "";
 });
-page.cancel.addEventListener("click", () => {
-  if (!state.busy) return;
-  if (state.converting && !window.confirm(ForceExitQuestion)) return;
-  if (state.busy) state.worker.postMessage({ kind: "cancel" });
+page.cancel.addEventListener("click", async () => {
+  await dropStateReady;
+  act(dropState._FramelotStateCancelAsked());
 });
 for (const control of [page.makeFolder, page.framesList, page.declared, page.sheet, page.columns, page.trim, page.padding,
   page.extrude, page.maxSize, page.atlas, page.pick, page.pickValue, page.name, page.start,

@@ -1,5 +1,6 @@
 // Puts the site together in the web build folder: index.html and its files
-// beside the module (framelot.js, framelot.wasm), which the worker loads; and
+// beside the module (framelot.js, framelot.wasm), which the worker loads, and
+// the drop state's small module (framelot-state.js), which the page loads; and
 // framelot.html, one file with all of it inside (the worker and the module as
 // text), which works opened from disk, offline.
 //
@@ -22,6 +23,7 @@ let html = read(source, "index.html")
   .replace(/<meta http-equiv="Content-Security-Policy" content="[^"]*">/, `<meta http-equiv="Content-Security-Policy" content="${policy}">`)
   .replace('<link rel="stylesheet" href="style.css">', () => `<style>\n${read(source, "style.css")}</style>`)
   .replace('<script src="zip.js"></script>', () => `<script>\n${read(source, "zip.js")}</script>`)
+  .replace('<script src="framelot-state.js"></script>', () => `<script>\n${read(build, "framelot-state.js")}</script>`)
   .replace('<script src="app.js"></script>', () =>
     `<script type="text/plain" id="worker-source">${Buffer.from(worker).toString("base64")}</script>\n` +
     `<script>\n${read(source, "app.js")}</script>`);

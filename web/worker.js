@@ -3,6 +3,8 @@
 // a drop started, a file's progress, each output file (sent once, then its
 // memory freed in the module), a file's line, the drop done. A cancel message
 // is read between files: the file being converted finishes, no other starts.
+// A drop whose options do not stand (in the command line's words) is
+// refused whole, before anything is converted.
 //
 // Messages in:  {kind: "drop", files: [{name, file: File}], emptyFolders: [name], options}
 //               {kind: "cancel"}
@@ -10,7 +12,7 @@
 //               {kind: "dropStarted", files} | {kind: "progress", file, done, total}
 //               {kind: "output", file, path, bytes, crc} | {kind: "info", file, info}
 //               {kind: "fileDone", file, line, status} | {kind: "dropDone", resultText, converted, lines}
-//               {kind: "aborted"}
+//               {kind: "aborted"} (the drops given up) | {kind: "idle"} (no drop left)
 "use strict";
 
 const InputRoot = "/in";
@@ -73,6 +75,16 @@ async function convertDrop(drop) {
   removeTree(OutputRoot);
   module.FS.mkdir(OutputRoot);
   const o = drop.options;
+  // Options that do not stand, or names every file would share: refused
+  // before anything is converted, in the command line's words.
+  const paths = drop.files.map(({ name }, i) => InputRoot + "/" + i + "/" + name).join("\n");
+  const refusal = call("FramelotCheckDrop", ["string", "string", "number", "number", "string"],
+    [paths, OutputRoot, o.makeFolder ? 1 : 0, o.sheet ? 1 : 0, o.arguments || ""]);
+  if (refusal) {
+    postMessage({ kind: "dropStarted", files: 0 });
+    postMessage({ kind: "dropDone", resultText: call("FramelotResultText", ["number"], [0]), converted: 0, lines: [refusal] });
+    return true;
+  }
   postMessage({ kind: "dropStarted", files: drop.files.length });
   const lines = [];
   let converted = 0;
@@ -109,15 +121,18 @@ async function convertDrop(drop) {
 
 async function runDrops() {
   running = true;
+  let aborted = false;
   while (drops.length > 0) {
     const drop = drops.shift();
     if (!(await convertDrop(drop))) {
       drops.length = 0;
-      if (cancelRequested) postMessage({ kind: "aborted" });
+      aborted = cancelRequested;
+      if (aborted) postMessage({ kind: "aborted" });
     }
   }
   cancelRequested = false;
   running = false;
+  if (!aborted) postMessage({ kind: "idle" });
 }
 
 onmessage = (event) => {

@@ -69,7 +69,7 @@ const dropped = [...names, "still.png", "cut.gif", "huge.gif"];
 
 function cliRun(args) {
   const run = spawnSync(cli, args, { encoding: "utf8" });
-  return { status: run.status, lines: run.stdout.trim().split("\n") };
+  return { status: run.status, lines: run.stdout.trim().split("\n"), stderr: run.stderr };
 }
 const reference = join(work, "reference");
 const expected = cliRun(["--folder", "-o", reference, ...dropped.map((n) => join(inputs, n))]);
@@ -262,8 +262,30 @@ async function exercise(url, label, canSaveToFolder) {
     const sheetTree = tree(sheetReference);
     check(sheetZip.size === sheetTree.size && [...sheetTree].every(([n, b]) => sheetZip.get(n)?.equals(b)),
       `${label}: the page's sheet is the command line's: ${[...sheetZip.keys()].join(" ")}`);
+    // A combination the command line refuses is refused in its words, with
+    // nothing converted: a sheet with WebP frames.
+    await page.select("#format", "webp");
+    await drop(session, page, [join(inputs, names[0])]);
+    await waitIdle(page);
+    const refusedSheet = cliRun(["--sheet", "--format", "webp", join(inputs, names[0])]);
+    check(JSON.stringify(await lines(page)) === JSON.stringify(["--format sets the frame files' format: a sheet is PNG, an array is NumPy's"]) &&
+      refusedSheet.status === 2 && refusedSheet.stderr.includes("--format sets the frame files' format") &&
+      await resultText(page) === "0 file complete!", `${label}: a sheet of WebP frames is refused: ${(await lines(page)).join(" | ")}`);
+    await page.select("#format", "png");
     await page.click("#sheet");
     await page.click("#trim");
+
+    // Names without {name}, no folder a file: two files would share every
+    // name, so the drop is refused before anything is written.
+    await page.click("#make-folder");
+    await page.type("#name", "f{index}");
+    await drop(session, page, [join(inputs, names[0]), join(inputs, names[1])]);
+    await waitIdle(page);
+    const shared = await lines(page);
+    check(shared.length === 1 && shared[0].startsWith("--name without {name} gives every file the same frame names, and ") &&
+      await resultText(page) === "0 file complete!", `${label}: names every file shares are refused: ${shared.join(" | ")}`);
+    await page.click("#make-folder");
+    await page.$eval("#name", (e) => { e.value = ""; e.dispatchEvent(new Event("change")); });
 
     // Frames picked by time, named by a template and written as JPEG over a
     // background, as the command line does (the page's libjpeg-turbo,
@@ -307,7 +329,8 @@ async function exercise(url, label, canSaveToFolder) {
 try {
   await exercise(origin + "/index.html", "served", true);
   await exercise("file://" + join(webDir, "framelot.html"), "single file", false);
-  const allowed = new Set(["index.html", "style.css", "zip.js", "app.js", "worker.js", "framelot.js", "framelot.wasm", "favicon.ico"]);
+  const allowed = new Set(["index.html", "style.css", "zip.js", "framelot-state.js", "app.js", "worker.js", "framelot.js",
+    "framelot.wasm", "favicon.ico"]);
   check(served.every((n) => allowed.has(n)), "the server was asked only for the page's files: " + served.join(" "));
 } finally {
   await browser.close();
