@@ -300,46 +300,6 @@ TEST(WindowTest, CloseDuringADropAsksAndAbortsAfterTheCurrentFile)
     EXPECT_TRUE(fs::exists(dir / "framelot.ini"));
 }
 
-// The question is modal and the drop goes on behind it: Yes given after the
-// drop has ended closes the window at once, and it does not wait for an abort.
-TEST(WindowTest, YesAnsweredAfterTheDropEndedClosesTheWindow)
-{
-    TempDir dir;
-    Gate gate;
-    std::unique_ptr<MainWindow> window;
-    window = std::make_unique<MainWindow>(
-        Q(dir / "framelot.ini"),
-        MainWindow::Hooks{.Convert = [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); },
-                          .AskForceExit = [&](QWidget*) {
-                              gate.Release();  // the file ends while the question is open
-                              for (int i = 0; i < 1000 && window->IsProcessing(); ++i) QTest::qWait(10);
-                              return true;
-                          }});
-    window->show();
-    ASSERT_TRUE(Drop(*window, {dir / "1.gif"}));
-    gate.WaitStarted(1);
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->ResultLabelText(), QStringLiteral("1 file complete!"));
-    EXPECT_TRUE(fs::exists(dir / "framelot.ini"));
-}
-
-TEST(WindowTest, DropsArrivingDuringADropAreHandledAfterItEachWithItsResult)
-{
-    TempDir dir;
-    Gate gate;
-    MainWindow window(Q(dir / "framelot.ini"), {.Convert = [&](const std::string&, bool, const ProgressFunction&) { return gate.Convert(); }});
-    QSignalSpy finished(&window, &MainWindow::DropFinished);
-    ASSERT_TRUE(Drop(window, {dir / "a.gif", dir / "b.gif"}));
-    gate.WaitStarted(1);
-    ASSERT_TRUE(Drop(window, {dir / "c.gif"}));
-    for (int i = 0; i < 3; ++i) gate.Release();
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
-    EXPECT_EQ(finished.at(0).at(0).toInt(), 2);
-    EXPECT_EQ(finished.at(1).at(0).toInt(), 1);
-    EXPECT_EQ(window.ResultLabelText(), QStringLiteral("1 file complete!"));
-}
-
 // A fake file of 500 frames that reports each one, slowly: the bar moves
 // through the drop and ends at its maximum.
 TEST(WindowTest, ProgressBarMovesWithTheFramesAndEndsFull)

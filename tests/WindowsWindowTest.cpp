@@ -287,42 +287,5 @@ TEST(WindowsWindowTest, CloseDuringADropAsksAndAYesEndsItAfterTheCurrentFile)
     ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
-// Yes given after the drop has ended behind the question closes at once.
-TEST(WindowsWindowTest, YesAnsweredAfterTheDropEndedClosesTheWindow)
-{
-    TempDir dir;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool release = false, started = false;
-    MainWindowOptions options{PathFromUtf8(dir / "framelot.ini").wstring()};
-    options.Convert = [&](const std::string&, const OutputOptions&, unsigned, const ProgressFunction&) {
-        std::unique_lock<std::mutex> lock(mutex);
-        started = true;
-        changed.notify_all();
-        changed.wait(lock, [&] { return release; });
-        return ConvertResult{ConvertStatus::Converted};
-    };
-    HWND window = nullptr;
-    options.AskForceExit = [&](HWND) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            release = true;
-            changed.notify_all();
-        }
-        EXPECT_TRUE(PumpUntil([&] { return ResultText(window) == L"1 file complete!"; }));
-        return true;
-    };
-    window = CreateMainWindow(::GetModuleHandleW(nullptr), std::move(options));
-    ConvertFiles(window, {"one.gif"});
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return started; });
-    }
-    ::SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }));
-    MSG quit;
-    ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-}
-
 }  // namespace
 }  // namespace framelot
