@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 
 #include "testing/TestSupport.h"
@@ -66,6 +68,23 @@ ProgramRun RunProgram(const std::string& commandLine)
     const int status = pipe ? ::pclose(pipe) : -1;
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+SmallFileSystem::SmallFileSystem(const std::string& folder, const char* size) : Folder(folder)
+{
+    std::filesystem::create_directories(folder);
+    Mounted = std::system(("mount -t tmpfs -o size=" + std::string(size) + " framelot-test " + Quoted(folder) +
+                           " 2>/dev/null").c_str()) == 0;
+}
+
+SmallFileSystem::~SmallFileSystem()
+{
+    if (Mounted) std::system(("umount " + Quoted(Folder)).c_str());
+}
+
+bool SmallFileSystem::Resize(const char* size)
+{
+    return Mounted && std::system(("mount -o remount,size=" + std::string(size) + " " + Quoted(Folder)).c_str()) == 0;
 }
 
 }  // namespace framelot::test

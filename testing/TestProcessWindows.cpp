@@ -49,4 +49,9 @@ ProgramRun RunProgram(const std::string& commandLine)
     return run;
 }
 
+// Windows has no tmpfs to mount: Mounted stays false.
+SmallFileSystem::SmallFileSystem(const std::string& folder, const char*) : Folder(folder) {}
+SmallFileSystem::~SmallFileSystem() = default;
+bool SmallFileSystem::Resize(const char*) { return false; }
+
 }  // namespace framelot::test

@@ -47,6 +47,20 @@ std::vector<int> PixelAt(const Bitmap& bitmap, int x, int y);
 // "nobody", so that file permissions apply to it. POSIX only.
 std::string InChild(const std::function<std::string()>& work, bool dropPrivileges);
 
+// A file system of a set size (a tmpfs) mounted at `folder`, which is made;
+// unmounted when it goes. Mounted is false where the test may not mount one
+// (it takes root on Linux; never on Windows), and the caller skips.
+struct SmallFileSystem {
+    std::string Folder;
+    bool Mounted = false;
+    SmallFileSystem(const std::string& folder, const char* size);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    // Gives it another size, keeping what is on it.
+    bool Resize(const char* size);
+};
+
 // The system's words for a missing file and for a missing folder on the way
 // to one.
 std::string MissingFileText();

@@ -9,7 +9,8 @@
 // --format png|webp|jpeg, --sheet with --trim, --npy, --timings,
 // --max-output and --jobs; what an earlier partial run left; and, in some
 // batches, an option that fails one file (a side past its format's limit, a
-// cap its frames cannot keep). After each batch:
+// cap its frames cannot keep) or, where one can be mounted, an output folder
+// on a file system too small for the batch. After each batch:
 //
 // - one line a source the folders stand for, in order, then the count, and
 //   an exit status that says whether a line failed or misused;
@@ -33,8 +34,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <random>
 #include <regex>
 #include <set>
@@ -239,6 +242,7 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
     TempDir dir;
     const int batches = EnvNumber("FRAMELOT_BATCHES", DefaultBatches);
     const std::string cli = FRAMELOT_CLI;
+    int withFailure = 0, onSmall = 0, refused = 0, rerun = 0;
     for (int b = 0; b < batches && !HasFailure(); ++b) {
         SCOPED_TRACE("batch " + std::to_string(b));
         const fs::path rootPath = dir.Path / PathFromUtf8("batch" + std::to_string(b));
@@ -266,6 +270,13 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
         const bool recursive = wholeFolder && pick(2) == 0;
         const bool intoOne = pick(3) == 0;
         const std::string out = intoOne ? root + (wholeFolder && pick(2) == 0 ? "/in1/out" : "/out") : std::string();
+        // Sometimes -o is a file system too small for the batch, where one
+        // can be mounted: files fail for want of room, and take back.
+        std::optional<SmallFileSystem> small;
+        if (intoOne && pick(5) == 0) {
+            small.emplace(out, "16k");
+            if (!small->Mounted) small.reset();
+        }
         if (d.Frames && !d.Sized && !d.Formatted && pick(4) == 0) {  // a file too wide for the format asked
             const std::string wide = root + "/in1/wide.gif";
             WriteFile(wide, contents[WideGif].File);
@@ -344,7 +355,9 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
             const std::string placed = Folded(PlacedSource(s, out));
             sharedFolder = sharedFolder || !folders.insert(placed.substr(0, placed.find_last_of("/\\"))).second;
         }
+        onSmall += small ? 1 : 0;
         if (d.SharedNames && sharedFolder) {
+            ++refused;
             EXPECT_EQ(run.Status, 2);
             EXPECT_NE(run.Output.find("--name without {name}"), std::string::npos);
             EXPECT_EQ(after, before) << "a refused batch wrote";
@@ -449,7 +462,10 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
 
         // Run again without the failing options: a file that failed left
         // nothing that would have it skipped.
-        if (failedSources.empty() || d.Failing.empty()) continue;
+        withFailure += failedSources.empty() ? 0 : 1;
+        if (failedSources.empty() || (d.Failing.empty() && !small)) continue;
+        ++rerun;
+        if (small) ASSERT_TRUE(small->Resize("8m"));
         const std::vector<std::string> now = expandGiven();
         const ProgramRun again = RunProgram(cli + " " + arguments);
         SCOPED_TRACE("again: framelot-cli " + arguments + "\n" + again.Output);
@@ -470,6 +486,8 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
                 << againLines[i] << ": skipped for what its failed run left";
         }
     }
+    std::printf("%d batches: %d with a failed file (%d run again), %d on a small file system, %d refused whole\n", batches,
+                withFailure, rerun, onSmall, refused);
 }
 
 }  // namespace

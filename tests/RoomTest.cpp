@@ -115,27 +115,6 @@ TEST(RoomTest, TheCapCountsTheBytesWritten)
     }
 }
 
-#ifndef _WIN32
-// A tmpfs of `size` at `folder`, unmounted when it goes.
-struct SmallFileSystem {
-    std::string Folder;
-    bool Mounted = false;
-    SmallFileSystem(const std::string& folder, const char* size) : Folder(folder)
-    {
-        fs::create_directories(PathFromUtf8(folder));
-        Mounted = std::system(("mount -t tmpfs -o size=" + std::string(size) + " framelot-test " + Quoted(folder) +
-                               " 2>/dev/null").c_str()) == 0;
-    }
-    bool Resize(const char* size)
-    {
-        return std::system(("mount -o remount,size=" + std::string(size) + " " + Quoted(Folder)).c_str()) == 0;
-    }
-    ~SmallFileSystem()
-    {
-        if (Mounted) std::system(("umount " + Quoted(Folder)).c_str());
-    }
-};
-#endif
 
 TEST(RoomTest, AFullFileSystemRefusesTheFramesOrTakesThemBackAndARetryConverts)
 {
