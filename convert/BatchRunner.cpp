@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
@@ -135,12 +136,7 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
     };
     auto work = [&] {
         for (std::size_t g; (g = nextGroup++) < groups.size();) {
-            struct WrittenOutput {
-                std::string Key;
-                std::size_t File;
-                std::string Destination;
-            };
-            std::vector<WrittenOutput> written;  // the group's converted files
+            std::vector<DropOutput> written;  // the group's converted files
             for (std::size_t i : groups[g]) {
                 if (abort_) return;  // looked at between files only
                 OutputOptions options = settings_.Output;
@@ -157,16 +153,11 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
                 // A file whose output an earlier file of its group has just
                 // written is skipped naming that file; options that give every
                 // file the same names convert none of them.
-                const std::string shared = SharedOutputKey(files[i], options.OutputFolder);
-                const auto earlier = std::find_if(written.begin(), written.end(),
-                                                  [&](const WrittenOutput& w) { return w.Key == shared; });
-                ConvertResult result =
-                    !sameNames.empty()       ? ConvertResult{ConvertStatus::Failed, sameNames, 0, 0, {}, FailureKind::Usage}
-                    : earlier != written.end() ? ConvertResult{ConvertStatus::Skipped,
-                                                             "same output as " + FileNameOf(files[earlier->File]),
-                                                             0, 0, earlier->Destination}
-                                               : settings_.Convert(files[i], options, encodeThreads, progress);
-                if (result.Status == ConvertStatus::Converted) written.push_back({shared, i, result.Destination});
+                std::optional<ConvertResult> earlier = WrittenEarlier(files[i], options, written);
+                ConvertResult result = !sameNames.empty() ? ConvertResult{ConvertStatus::Failed, sameNames, 0, 0, {}, FailureKind::Usage}
+                                       : earlier          ? std::move(*earlier)
+                                                          : settings_.Convert(files[i], options, encodeThreads, progress);
+                NoteWritten(files[i], options, result, written);
 
                 std::lock_guard events(eventMutex_);
                 report.Files[i] = {i, files[i], std::move(result)};
@@ -200,6 +191,22 @@ DropReport BatchRunner::RunDrop(const std::vector<std::string>& files, std::vect
     report.ResultText = ResultText(report.Converted);
     report.OutcomeText = OutcomeText(report.Files, report.EmptyFolders);
     return report;
+}
+
+std::optional<ConvertResult> WrittenEarlier(const std::string& path, const OutputOptions& options,
+                                            const std::vector<DropOutput>& written)
+{
+    const std::string key = SharedOutputKey(path, options.OutputFolder);
+    const auto earlier = std::find_if(written.begin(), written.end(), [&](const DropOutput& w) { return w.Key == key; });
+    if (earlier == written.end()) return std::nullopt;
+    return ConvertResult{ConvertStatus::Skipped, "same output as " + FileNameOf(earlier->Source), 0, 0, earlier->Destination};
+}
+
+void NoteWritten(const std::string& path, const OutputOptions& options, const ConvertResult& result,
+                 std::vector<DropOutput>& written)
+{
+    if (result.Status != ConvertStatus::Converted) return;
+    written.push_back({SharedOutputKey(path, options.OutputFolder), path, result.Destination});
 }
 
 std::vector<std::vector<std::size_t>> GroupByPlan(const std::vector<std::string>& files, const OutputOptions& options)

@@ -33,6 +33,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -152,6 +153,24 @@ private:
 // a later one whose output an earlier one wrote is skipped, naming it.
 // Groups are listed in the order of their first file.
 std::vector<std::vector<std::size_t>> GroupByPlan(const std::vector<std::string>& files, const OutputOptions& options);
+
+// A file of a drop that converted, by the output it wrote (SharedOutputKey).
+struct DropOutput {
+    std::string Key;
+    std::string Source;
+    std::string Destination;
+};
+
+// A file whose output a file converted earlier in the same drop wrote
+// (`written`): Skipped, its reason naming that file ("same output as
+// anim.gif") and its destination that file's; nothing otherwise. Costs a
+// look at the file system for the folder's links.
+std::optional<ConvertResult> WrittenEarlier(const std::string& path, const OutputOptions& options,
+                                            const std::vector<DropOutput>& written);
+
+// Adds a converted file's output to `written`; other results add nothing.
+void NoteWritten(const std::string& path, const OutputOptions& options, const ConvertResult& result,
+                 std::vector<DropOutput>& written);
 
 // Each file's outcome in the command line's words, named by its file name (the
 // destination too), a line each: the first MaxOutcomeLines files, then

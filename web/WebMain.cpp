@@ -7,10 +7,12 @@
 #include <emscripten.h>
 #include <libdeflate.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "convert/BatchRunner.h"
 #include "convert/Describe.h"
 #include "convert/Dispatch.h"
 #include "convert/FileInfo.h"
@@ -32,6 +34,10 @@ namespace {
 
 using namespace framelot;
 
+// The files of the drop being converted that converted, by their outputs;
+// a drop starts with FramelotCheckDrop.
+std::vector<DropOutput> DropWritten;
+
 const char* Kept(std::string& slot, std::string text)
 {
     slot = std::move(text);
@@ -50,15 +56,22 @@ const char* StatusWord(const ConvertResult& r)
     return "failed";
 }
 
+// The lines of `text` that are not empty.
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
 // The output options in `text` (one argument a line) into `options`; empty,
 // or why they are refused, in the command line's words.
 std::string ReadArguments(const std::string& text, OutputOptions& options)
 {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string word; std::getline(in, word);) {
-        if (!word.empty()) words.push_back(word);
-    }
+    const std::vector<std::string> words = LinesOf(text);
     std::string error, first;
     for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
         if (first.empty() && IsSheetOption(words[i])) first = words[i];
@@ -76,6 +89,18 @@ std::string ReadArguments(const std::string& text, OutputOptions& options)
     return error.empty() ? OutputOptionsConflict(options, first) : error;
 }
 
+// The page's options as the module's calls take them (the output folder, the
+// folder switch, the sheet switch and the command line's arguments) into
+// `options`; empty, or why they are refused.
+std::string ReadPageOptions(const char* outputFolder, int makeFolder, int sheet, const char* arguments,
+                            OutputOptions& options)
+{
+    options.MakeFolder = makeFolder != 0;
+    options.OutputFolder = outputFolder;
+    options.Sheet = sheet != 0;
+    return ReadArguments(arguments, options);
+}
+
 }  // namespace
 
 extern "C" {
@@ -90,15 +115,17 @@ EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* o
 {
     static std::string text;
     OutputOptions options;
-    options.MakeFolder = makeFolder != 0;
-    options.OutputFolder = outputFolder;
-    options.Sheet = sheet != 0;
-    if (std::string error = ReadArguments(arguments, options); !error.empty()) {
+    if (std::string error = ReadPageOptions(outputFolder, makeFolder, sheet, arguments, options); !error.empty()) {
         return Kept(text, "{\"error\": " + JsonString(error) + "}");
     }
-    ConvertResult result = ConvertDroppedFile(path, options, 0, [](std::uint64_t done, std::uint64_t total) {
-        TellProgress(static_cast<double>(done), static_cast<double>(total));
-    });
+    // As the batch runner does: a file whose output an earlier file of the
+    // drop wrote is skipped, naming it.
+    std::optional<ConvertResult> earlier = WrittenEarlier(path, options, DropWritten);
+    ConvertResult result = earlier ? std::move(*earlier)
+                                   : ConvertDroppedFile(path, options, 0, [](std::uint64_t done, std::uint64_t total) {
+                                         TellProgress(static_cast<double>(done), static_cast<double>(total));
+                                     });
+    NoteWritten(path, options, result, DropWritten);
     const std::uint64_t written = result.FramesWritten;
     const char* status = StatusWord(result);
     result.Destination = FileNameOf(result.Destination);
@@ -110,22 +137,18 @@ EMSCRIPTEN_KEEPALIVE const char* FramelotConvert(const char* path, const char* o
 // or why not in the command line's words (options that conflict, names that
 // every file would share). `paths`: the drop's files, one a line, as they lie
 // in the module; `outputFolder`, `makeFolder`, `sheet` and `arguments` as
-// FramelotConvert takes them.
+// FramelotConvert takes them. Called as a drop starts: the files converted
+// before it are forgotten.
 EMSCRIPTEN_KEEPALIVE const char* FramelotCheckDrop(const char* paths, const char* outputFolder, int makeFolder, int sheet,
                                                    const char* arguments)
 {
     static std::string text;
+    DropWritten.clear();
     OutputOptions options;
-    options.MakeFolder = makeFolder != 0;
-    options.OutputFolder = outputFolder;
-    options.Sheet = sheet != 0;
-    if (std::string error = ReadArguments(arguments, options); !error.empty()) return Kept(text, error);
-    std::vector<std::string> files;
-    std::istringstream in(paths);
-    for (std::string path; std::getline(in, path);) {
-        if (!path.empty()) files.push_back(path);
+    if (std::string error = ReadPageOptions(outputFolder, makeFolder, sheet, arguments, options); !error.empty()) {
+        return Kept(text, error);
     }
-    return Kept(text, SameNamesRefusal(files, options));
+    return Kept(text, SameNamesRefusal(LinesOf(paths), options));
 }
 
 // The file's description, as --info --json gives it, named by its file name.
