@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "convert/FrameBook.h"
+#include "convert/FrameChain.h"
+#include "convert/OutputPlan.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
 #include "output/files/JsonText.h"
@@ -43,31 +44,35 @@ ConvertResult SurveyFileFrames(const std::string& path, bool mergeHeld, Animatio
     if (!file.Ok) return {ConvertStatus::Unreadable, file.Error, 0, 0, {}, FailureKind::FileSystem};
     ConvertResult described = format->Describe(file.Bytes, info);
     if (described.Status != ConvertStatus::Converted) return described;
-    std::vector<std::uint64_t> runStarts;
-    HeldRun run;
-    const FrameSink sink = [&](std::uint64_t index, const Bitmap& frame) {
-        if (index == 0) {
-            PngEncoder encoder;
-            std::vector<std::uint8_t> png;
-            if (EncodePng(encoder, frame, png)) estimatedBytes = png.size() * info.Frames.size();
-        }
-        if (!mergeHeld) return false;
-        if (!run.Continues(frame)) {
-            runStarts.push_back(index);
-            run.Start(index, frame, 0);
-        }
-        return true;
-    };
-    format->Convert(file.Bytes, sink, [](std::uint64_t) {});
-    if (!mergeHeld || runStarts.empty()) return described;
+
+    // The frames as a conversion with these options would deliver them: the
+    // same plan and chain, so the runs merged and their times are the ones
+    // written. Names are not looked at.
+    OutputOptions options;
+    options.MergeHeld = mergeHeld;
+    OutputPlan plan = PlanPlaces(path, options);
+    SettlePlan(plan, info, true);
+    std::vector<std::pair<std::uint64_t, double>> delivered;  // first index, time
+    FrameChain chain{plan, [&](const DeliveredFrame& frame) {
+                         if (delivered.empty()) {
+                             PngEncoder encoder;
+                             std::vector<std::uint8_t> png;
+                             if (EncodePng(encoder, frame.Pixels, png)) estimatedBytes = png.size() * info.Frames.size();
+                         }
+                         delivered.emplace_back(frame.Index, frame.DurationMs);
+                         return mergeHeld;  // without merging, the first frame is all the estimate needs
+                     }};
+    format->Convert(file.Bytes, [&](std::uint64_t index, const Bitmap& frame) { return chain.Take(index, frame); },
+                    [](std::uint64_t) {});
+    chain.Flush();
+    if (!mergeHeld || delivered.empty()) return described;
     std::vector<FrameInfo> merged;
-    for (std::size_t r = 0; r < runStarts.size(); ++r) {
-        const std::uint64_t first = runStarts[r];
-        const std::uint64_t end = std::min<std::uint64_t>(r + 1 < runStarts.size() ? runStarts[r + 1] : info.Frames.size(),
-                                                          info.Frames.size());
-        if (first >= end) break;
+    for (std::size_t k = 0; k < delivered.size(); ++k) {
+        const auto [first, duration] = delivered[k];
+        if (first >= info.Frames.size()) break;
+        const std::uint64_t end = k + 1 < delivered.size() ? delivered[k + 1].first : info.Frames.size();
         FrameInfo f = info.Frames[first];
-        for (std::uint64_t i = first + 1; i < end; ++i) f.DelayMs += info.Frames[i].DelayMs;
+        f.DelayMs = duration;
         if (end - first > 1) f.RawDelay = std::to_string(first) + "-" + std::to_string(end - 1) + " held";
         merged.push_back(std::move(f));
     }

@@ -14,9 +14,10 @@ namespace framelot {
 // animation, cannot be read or is over a limit; Converted when `info` is filled.
 ConvertResult ReadFileInfo(const std::string& path, AnimationInfo& info);
 
-// What decoding a file shows beyond its index, for --info: with `mergeHeld`,
-// its frames merged into runs of equal pixels (a run is one frame, shown for
-// the sum of its times, its stored time "A-B held"); and
+// What decoding a file shows beyond its index, for --info, through the same
+// plan and frame chain a conversion takes: with `mergeHeld`, its frames
+// merged into runs of equal pixels (a run is one frame, shown for the sum of
+// its times, its stored time "A-B held"); and
 // `estimatedBytes`, about what its frames take as PNG files (the first
 // frame's PNG, encoded in memory, times the frames), as the room check
 // estimates it. Decodes the first frame, or every frame when merging.
