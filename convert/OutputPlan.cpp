@@ -164,7 +164,6 @@ OutputPlan PlanPlaces(const std::string& source, const OutputOptions& options)
 ConvertResult SettlePlan(OutputPlan& p, const AnimationInfo& info, bool described)
 {
     OutputOptions& chosen = p.Chosen;
-    p.Described = described;
     if (!described) {
         // NameBytes, on the first frame's name (the count is not known).
         if (p.Kind != OutputKind::Frames) return Converted();

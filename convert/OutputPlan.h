@@ -28,16 +28,14 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "output/encoders/ArrayBuilder.h"
 #include "convert/OutputOptions.h"
-#include "output/sheets/SheetBuilder.h"
-#include "convert/SourceFormats.h"
 #include "imaging/AnimationInfo.h"
 #include "imaging/ConvertResult.h"
+#include "output/encoders/ArrayBuilder.h"
+#include "output/sheets/SheetBuilder.h"
 
 namespace framelot {
 
@@ -48,8 +46,8 @@ inline constexpr std::size_t MaxNameBytes = 255;
 
 struct OutputPlan {
     OutputOptions Chosen;        // the options, with frames picked by step or time resolved
-    AnimationInfo Info;          // the file's description, when the plan needed it (else empty)
-    bool Described = false;
+    AnimationInfo Info;          // the file's description, when the plan needed it (else empty: nothing
+                                 // below marked "when described" is known)
     OutputKind Kind = OutputKind::Frames;
     std::string Placed;          // the source as if it lay where its outputs go
     bool MakeFolder = true;
