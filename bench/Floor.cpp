@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/SourceFormats.h"
 #include "convert/MemoryReuse.h"
 #include "convert/SourceFile.h"
+#include "convert/SourceFormats.h"
 
 int main(int argc, char** argv)
 {

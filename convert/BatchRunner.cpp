@@ -10,8 +10,8 @@
 #include "convert/FolderFiles.h"
 #include "convert/MemoryReuse.h"
 #include "convert/OutputPlan.h"
-#include "output/files/FrameNaming.h"
 #include "output/encoders/FrameWriterPool.h"
+#include "output/files/FrameNaming.h"
 #include "output/files/PathText.h"
 
 namespace framelot {

@@ -2,15 +2,15 @@
 
 #include <optional>
 
-#include "output/encoders/ArrayBuilder.h"
 #include "convert/Describe.h"
 #include "convert/FrameChain.h"
 #include "convert/FrameFileSink.h"
 #include "convert/OutputFolders.h"
 #include "convert/OutputPlan.h"
-#include "output/sheets/SheetBuilder.h"
 #include "convert/SourceFile.h"
+#include "output/encoders/ArrayBuilder.h"
 #include "output/files/PathText.h"
+#include "output/sheets/SheetBuilder.h"
 
 namespace framelot {
 namespace {

@@ -6,8 +6,8 @@
 #include "convert/OutputPlan.h"
 #include "convert/SourceFile.h"
 #include "convert/SourceFormats.h"
-#include "output/files/JsonText.h"
 #include "output/encoders/PngEncode.h"
+#include "output/files/JsonText.h"
 
 namespace framelot {
 namespace {

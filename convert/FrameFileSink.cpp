@@ -130,7 +130,7 @@ ConvertResult FrameFileSink::Finish()
         result.Failure = FailureKind::OverLimit;
         result.Reason = "the frames take more than --max-output " + SizeInWords(Plan.ByteCap) + ": " +
                         std::to_string(Tally.Written) + " of " + std::to_string(Tally.Total) + " frames took " +
-                        SizeInWords(Tally.Bytes) + "; choose fewer frames with --frames or --every, or smaller ones with --scale";
+                        SizeInWords(Tally.Bytes) + "; " + FewerFramesHint;
         return result;
     }
     if (Tally.Failed > 0) {

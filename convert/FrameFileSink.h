@@ -22,9 +22,9 @@
 #include "convert/OutputFolders.h"
 #include "convert/OutputPlan.h"
 #include "convert/RoomCheck.h"
-#include "output/files/ByteCap.h"
 #include "output/encoders/FrameWriterPool.h"
 #include "output/encoders/PngTrial.h"
+#include "output/files/ByteCap.h"
 
 namespace framelot {
 

@@ -8,10 +8,10 @@
 #include "convert/FrameList.h"
 #include "convert/FrameSampling.h"
 #include "convert/FrameScale.h"
-#include "output/sheets/Atlas.h"
 #include "output/encoders/FrameEncoding.h"
 #include "output/files/NameTemplate.h"
 #include "output/files/TimingsText.h"
+#include "output/sheets/Atlas.h"
 #include "output/sheets/SheetPack.h"
 
 namespace framelot {

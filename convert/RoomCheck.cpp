@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint64_t Margin = 4;  // refused when over the room by more than a quarter of it
 constexpr std::uint64_t SmallestFrameFile = 26;  // a frame file is never smaller (a WebP of one pixel)
 
-const char* const Suggestion = "; choose fewer frames with --frames or --every, or smaller ones with --scale";
 
 }  // namespace
 
@@ -35,11 +34,11 @@ std::string CheckRoom(const FrameEncoding& encoding, const Bitmap& first, std::u
         estimate.OverCap = true;
         return "the frames would take at least " + SizeInWords(least) + " (the first frame " +
                SizeInWords(estimate.FrameBytes) + " and " + std::to_string(frames > 0 ? frames - 1 : 0) +
-               " more), over --max-output " + SizeInWords(maxOutput) + Suggestion;
+               " more), over --max-output " + SizeInWords(maxOutput) + "; " + FewerFramesHint;
     }
     estimate.Free = FreeBytes(folder);
     if (estimate.Free && estimate.Total > *estimate.Free + *estimate.Free / Margin) {
-        return plan + " and the file system has " + SizeInWords(*estimate.Free) + " free" + Suggestion;
+        return plan + " and the file system has " + SizeInWords(*estimate.Free) + " free" + "; " + FewerFramesHint;
     }
     return {};
 }

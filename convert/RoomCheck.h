@@ -13,8 +13,8 @@
 #include <string>
 
 #include "imaging/Bitmap.h"
-#include "output/files/SizeInWords.h"
 #include "output/encoders/FrameEncoding.h"
+#include "output/files/SizeInWords.h"
 
 namespace framelot {
 
@@ -25,6 +25,10 @@ struct RoomEstimate {
     std::optional<std::uint64_t> Free;  // the file system's room, when it can be told
     bool OverCap = false;          // refused for --max-output (else for the free space)
 };
+
+// What to do about frames that take too much room.
+inline constexpr const char* FewerFramesHint =
+    "choose fewer frames with --frames or --every, or smaller ones with --scale";
 
 // Estimates and checks. Empty when the frames may be written; else why not,
 // with the numbers and what to do. Costs one encoding of `first` in the

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "gif/GifCompose.h"
+#include "gif/GifDecode.h"
 #include "gif/GifRebuild.h"
 #include "gif/GifWalk.h"
-#include "gif/GifDecode.h"
 #include "imaging/Damage.h"
 #include "imaging/Limits.h"
 

@@ -69,13 +69,6 @@ ProgramRun Cli(const std::string& arguments)
     return RunProgram(std::string(FRAMELOT_CLI) + " " + arguments);
 }
 
-OutputOptions Into(const std::string& folder)
-{
-    OutputOptions o;
-    o.OutputFolder = folder;
-    return o;
-}
-
 TEST(OutputPlanTest, FilesThatWouldShareNamesAreGroupedOrRefused)
 {
     TempDir dir;

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <random>
 
-#include "output/files/NewFile.h"
 #include "output/encoders/PngEncode.h"
 #include "output/encoders/PngFilter.h"
 #include "output/encoders/PngPlan.h"
 #include "output/encoders/SavePng.h"
+#include "output/files/NewFile.h"
 #include "testing/TestSupport.h"
 
 namespace framelot {

@@ -13,10 +13,10 @@
 #include <set>
 
 #include "convert/Dispatch.h"
-#include "output/sheets/Atlas.h"
 #include "output/files/JsonText.h"
-#include "output/sheets/SheetPack.h"
 #include "output/files/PathText.h"
+#include "output/sheets/Atlas.h"
+#include "output/sheets/SheetPack.h"
 #include "testing/FixtureBuilders.h"
 #include "testing/TestSupport.h"
 

@@ -43,7 +43,9 @@ TEST(WebpTest, StillsAndGarbageAreNotAnimationsCutFilesAreDamaged)
         EXPECT_EQ(cut.Status, ConvertStatus::Failed) << n;
         EXPECT_EQ(cut.Failure, FailureKind::Damaged) << n;
         EXPECT_NE(cut.Reason.find("the file ends early"), std::string::npos) << cut.Reason;
-        if (n == anim.size() - 1) EXPECT_NE(cut.Reason.find(", after 1 whole frame: "), std::string::npos) << cut.Reason;
+        if (n == anim.size() - 1) {
+            EXPECT_NE(cut.Reason.find(", after 1 whole frame: "), std::string::npos) << cut.Reason;
+        }
     }
     EXPECT_TRUE(frames.Frames.empty());
 

@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "output/files/SizeInWords.h"
 #include "imaging/Limits.h"
+#include "output/encoders/NpyFormat.h"
 #include "output/files/FrameNaming.h"
 #include "output/files/JsonText.h"
 #include "output/files/NewFile.h"
-#include "output/encoders/NpyFormat.h"
 #include "output/files/PathText.h"
+#include "output/files/SizeInWords.h"
 
 namespace framelot {
 namespace {

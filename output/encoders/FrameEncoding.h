@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "output/files/ByteCap.h"
 #include "output/encoders/JpegEncode.h"
-#include "output/files/NewFile.h"
 #include "output/encoders/PngEncode.h"
 #include "output/encoders/PngPlan.h"
 #include "output/encoders/WebpEncode.h"
+#include "output/files/ByteCap.h"
+#include "output/files/NewFile.h"
 
 namespace framelot {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "output/files/NewFile.h"
 #include "output/encoders/PngEncode.h"
+#include "output/files/NewFile.h"
 
 namespace framelot {
 

@@ -6,8 +6,8 @@
 // is what Phaser's createFromAseprite looks frames up by.
 #include <cmath>
 
-#include "output/sheets/Atlas.h"
 #include "output/files/JsonText.h"
+#include "output/sheets/Atlas.h"
 
 namespace framelot {
 namespace {

@@ -5,12 +5,12 @@
 #include <system_error>
 
 #include "imaging/Limits.h"
+#include "output/encoders/FrameEncoding.h"
+#include "output/encoders/SavePng.h"
 #include "output/files/FrameNaming.h"
 #include "output/files/NewFile.h"
 #include "output/files/PathText.h"
 #include "output/files/SizeInWords.h"
-#include "output/encoders/FrameEncoding.h"
-#include "output/encoders/SavePng.h"
 #include "output/sheets/SheetPaint.h"
 
 namespace framelot {

@@ -13,8 +13,8 @@
 #include "imaging/AnimationInfo.h"
 #include "imaging/Bitmap.h"
 #include "imaging/ConvertResult.h"
-#include "output/sheets/Atlas.h"
 #include "output/files/ByteCap.h"
+#include "output/sheets/Atlas.h"
 #include "output/sheets/SheetPack.h"
 
 namespace framelot {
