@@ -22,11 +22,31 @@
 #include "gif/GifCompose.h"
 
 #include <algorithm>
+#include <cstring>
 
-#include "imaging/Alpha.h"
 #include "imaging/Raster.h"
 
 namespace framelot {
+namespace {
+
+// Draws `image` with its top left at (left, top), clipped to the canvas:
+// every index (G2), or only the opaque ones (G3).
+void DrawIndices(Bitmap& canvas, int left, int top, const GifIndexedImage& image, bool opaqueOnly)
+{
+    const int x0 = std::max(left, 0), y0 = std::max(top, 0);
+    const int x1 = std::min(canvas.Width, left + image.Width), y1 = std::min(canvas.Height, top + image.Height);
+    if (x0 >= x1 || y0 >= y1) return;
+    const int skip = opaqueOnly ? image.Transparent : -1;
+    for (int y = y0; y < y1; ++y) {
+        const std::uint8_t* in = image.Indices.data() + static_cast<std::size_t>(y - top) * image.Width + (x0 - left);
+        std::uint8_t* out = canvas.Pixels.data() + (static_cast<std::size_t>(y) * canvas.Width + x0) * 4;
+        for (int x = x0; x < x1; ++x, ++in, out += 4) {
+            if (*in != skip) std::memcpy(out, image.Colours[*in].data(), 4);
+        }
+    }
+}
+
+}  // namespace
 
 GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const GifFrameRecord& first)
 {
@@ -38,20 +58,19 @@ GifComposer StartGifComposer(GifBytes gif, std::uint32_t blocksOffset, const Gif
     return composer;
 }
 
-void ComposeGifFrame(GifComposer& composer, Bitmap* frame, const GifFrameRecord& record, std::size_t index)
+void ComposeGifFrame(GifComposer& composer, const GifIndexedImage* frame, const GifFrameRecord& record,
+                     std::size_t index)
 {
     const Rect& r = record.Bounds;
     Bitmap& canvas = composer.Canvas;
     GrowBitmap(canvas, std::max(canvas.Width, r.Left + r.Width), std::max(canvas.Height, r.Top + r.Height));  // G1
 
     if (EffectiveDispose(record.Disposal, index) == DisposeMethod::Previous) SaveRegion(canvas, r, composer.Saved, composer.SavedRect);
-    if (frame != nullptr) PremultiplyAlpha(*frame);
-
     if (index == 0) {  // G2
         FillRect(canvas, Rect{0, 0, canvas.Width, canvas.Height}, composer.FillColour);
-        if (frame != nullptr) CopyBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
+        if (frame != nullptr) DrawIndices(canvas, r.Left, r.Top, *frame, false);
     } else if (frame != nullptr) {  // G3
-        BlendBlock(canvas, r.Left, r.Top, *frame, frame->Width, frame->Height);
+        DrawIndices(canvas, r.Left, r.Top, *frame, true);
     }
 }
 

@@ -24,12 +24,12 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
     if (announce) announce(frames.size());
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
     std::vector<std::uint8_t> rebuilt;
-    Bitmap frame;
+    GifIndexedImage frame;
     UndecodedFrames undecoded;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         rebuilt.clear();
         AppendGifFrame(bytes, blocks, frames[i], rebuilt);
-        const bool decoded = DecodeGifInto(rebuilt, frame);
+        const bool decoded = DecodeGifIndices(rebuilt, frame);
         const bool empty = frames[i].Bounds.Width == 0 || frames[i].Bounds.Height == 0;  // nothing to decode
         if (!decoded && !empty) undecoded.Add(i);
         ComposeGifFrame(composer, decoded ? &frame : nullptr, frames[i], i);

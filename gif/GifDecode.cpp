@@ -35,7 +35,7 @@ struct GifCloser {
 };
 
 // Reads the image's rows into `indices`, in display order, undoing interlace.
-bool ReadIndices(GifFileType* gif, int width, int height, bool interlaced, std::vector<GifPixelType>& indices)
+bool ReadIndices(GifFileType* gif, int width, int height, bool interlaced, std::vector<std::uint8_t>& indices)
 {
     indices.resize(static_cast<std::size_t>(width) * height);
     if (!interlaced) {
@@ -56,7 +56,7 @@ bool ReadIndices(GifFileType* gif, int width, int height, bool interlaced, std::
 
 }  // namespace
 
-bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
+bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out)
 {
     MemorySource source{bytes, 0};
     int error = 0;
@@ -88,35 +88,39 @@ bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
         const int width = desc.Width;
         const int height = desc.Height;
         if (width <= 0 || height <= 0 || !FitsLimits(width, height)) return false;
+        if (!ReadIndices(gif.get(), width, height, desc.Interlace, out.Indices)) return false;
 
-        std::vector<GifPixelType> indices;
-        if (!ReadIndices(gif.get(), width, height, desc.Interlace, indices)) return false;
-
-        // Palette as RGBA; indices beyond the table (or with no table) are
-        // opaque black, and the transparent index is all-zero.
-        std::uint8_t palette[256][4] = {};
+        // Indices beyond the table (or with no table) are opaque black, and
+        // the transparent index is all zero.
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-        for (int i = 0; i < 256; ++i) palette[i][3] = 255;
+        out.Colours.fill({0, 0, 0, 255});
         if (map != nullptr) {
             const int count = std::min(map->ColorCount, 256);
             for (int i = 0; i < count; ++i) {
-                palette[i][0] = map->Colors[i].Red;
-                palette[i][1] = map->Colors[i].Green;
-                palette[i][2] = map->Colors[i].Blue;
+                out.Colours[static_cast<std::size_t>(i)] = {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue, 255};
             }
         }
-        if (transparent >= 0 && transparent < 256) std::memset(palette[transparent], 0, 4);
-
+        out.Transparent = transparent >= 0 && transparent < 256 ? transparent : -1;
+        if (out.Transparent >= 0) out.Colours[static_cast<std::size_t>(out.Transparent)] = {0, 0, 0, 0};
         out.Width = width;
         out.Height = height;
-        out.Pixels.resize(indices.size() * 4);
-        std::uint8_t* p = out.Pixels.data();
-        for (GifPixelType index : indices) {
-            std::memcpy(p, palette[index], 4);
-            p += 4;
-        }
         return true;
     }
+}
+
+bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
+{
+    GifIndexedImage image;
+    if (!DecodeGifIndices(bytes, image)) return false;
+    out.Width = image.Width;
+    out.Height = image.Height;
+    out.Pixels.resize(image.Indices.size() * 4);
+    std::uint8_t* p = out.Pixels.data();
+    for (std::uint8_t index : image.Indices) {
+        std::memcpy(p, image.Colours[index].data(), 4);
+        p += 4;
+    }
+    return true;
 }
 
 }  // namespace framelot
