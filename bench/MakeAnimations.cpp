@@ -528,14 +528,32 @@ void MakeGenerated(const std::string& folder, std::uint64_t seed, int count)
     }
 }
 
+// `count` GIFs made from video, drawn by `seed` (video-0.gif, ...): up to
+// 1920 wide, at most 200 frames and 60 million pixels each. Prints a line a
+// file, as MakeGenerated does.
+void MakeVideoGifs(const std::string& folder, std::uint64_t seed, int count)
+{
+    const GeneratedLimits limits{.MinWidth = 64, .MaxWidth = 1920, .MaxPixels = 60'000'000, .MaxFrames = 200};
+    for (int k = 0; k < count; ++k) {
+        const GeneratedAnimation a = GenerateVideoGif(seed + static_cast<std::uint64_t>(k), limits);
+        const std::string name = "video-" + std::to_string(k) + ".gif";
+        WriteFile(folder + "/" + name, a.File);
+        std::printf("%s\t%s\n", name.c_str(), a.Family.c_str());
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 5 && std::string(argv[2]) == "--generated") {
         MakeGenerated(argv[1], std::strtoull(argv[3], nullptr, 10), std::atoi(argv[4]));
         return 0;
     }
+    if (argc == 5 && std::string(argv[2]) == "--video") {
+        MakeVideoGifs(argv[1], std::strtoull(argv[3], nullptr, 10), std::atoi(argv[4]));
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [--generated SEED COUNT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [--generated SEED COUNT | --video SEED COUNT]\n", argv[0]);
         return 2;
     }
     const std::string folder = argv[1];

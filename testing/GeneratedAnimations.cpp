@@ -131,6 +131,37 @@ Family Choose(std::mt19937_64& rng, const GeneratedLimits& limits)
     return f;
 }
 
+// A GIF made from video: the whole frame moves every frame (the camera pans,
+// grain changes), 64 to 216 colours, dithered or not, nothing transparent,
+// every frame whole, as a video converter writes it.
+Family ChooseVideo(std::mt19937_64& rng, const GeneratedLimits& limits)
+{
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint64_t>(n)); };
+    Family f{};
+    f.Kind = Container::Gif;
+    static constexpr int VideoLevels[][3] = {{4, 4, 4}, {5, 5, 5}, {8, 8, 3}, {6, 6, 6}};
+    const int* levels = VideoLevels[pick(static_cast<int>(std::size(VideoLevels)))];
+    std::copy(levels, levels + 3, f.Levels);
+    f.Dither = pick(2) == 0;
+    f.Noise = std::array<int, 3>{0, 4, 16}[pick(3)];
+    f.Back = pick(2) == 0 ? Backdrop::Smooth : Backdrop::Gradient;
+    f.Pan = 1 + pick(4);
+    for (int i = 0, n = 1 + pick(4); i < n; ++i) {
+        f.Shapes.push_back({std::uniform_real_distribution<double>(0, 2 * Pi)(rng), 0.05 + 0.1 * pick(4),
+                            0.05 + 0.05 * pick(4), {pick(256), pick(256), pick(256)}, pick(2) == 0});
+    }
+    f.Alpha = Translucency::None;
+    // Common video sizes up to the limits' width, the height at 16:9.
+    static constexpr int Widths[] = {320, 480, 640, 854, 1280, 1920};
+    int w = Widths[pick(static_cast<int>(std::size(Widths)))];
+    while (w > limits.MaxWidth && w > Widths[0]) w = w * 2 / 3;
+    f.Width = std::max(limits.MinWidth, w) & ~1;
+    f.Height = std::max(2, f.Width * 9 / 16) & ~1;
+    const std::uint64_t room = limits.MaxPixels / (static_cast<std::uint64_t>(f.Width) * f.Height);
+    f.Frames = static_cast<int>(std::clamp<std::uint64_t>(room, MinFrames, limits.MaxFrames));
+    return f;
+}
+
 std::string Describe(const Family& f)
 {
     static const char* const Kinds[] = {"gif", "apng", "webp", "lossy webp"};
@@ -167,10 +198,10 @@ Rect ChangedRect(const Bytes& previous, const Bytes& current, int width, int hei
 
 }  // namespace
 
-GeneratedAnimation GenerateAnimation(std::uint64_t seed, const GeneratedLimits& limits)
+namespace {
+
+GeneratedAnimation Render(const Family& f, std::mt19937_64& rng)
 {
-    std::mt19937_64 rng(seed);
-    const Family f = Choose(rng, limits);
     GeneratedAnimation a;
     a.Family = Describe(f);
     a.Width = f.Width;
@@ -267,6 +298,24 @@ GeneratedAnimation GenerateAnimation(std::uint64_t seed, const GeneratedLimits& 
         a.Lossy = f.Kind == Container::WebpLossy;
         a.File = BuildAnimatedWebp(webp);
     }
+    return a;
+}
+
+}  // namespace
+
+GeneratedAnimation GenerateAnimation(std::uint64_t seed, const GeneratedLimits& limits)
+{
+    std::mt19937_64 rng(seed);
+    const Family f = Choose(rng, limits);
+    return Render(f, rng);
+}
+
+GeneratedAnimation GenerateVideoGif(std::uint64_t seed, const GeneratedLimits& limits)
+{
+    std::mt19937_64 rng(seed);
+    Family f = ChooseVideo(rng, limits);
+    GeneratedAnimation a = Render(f, rng);
+    a.Family = "video " + a.Family;
     return a;
 }
 

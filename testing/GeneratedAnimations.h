@@ -33,4 +33,10 @@ struct GeneratedAnimation {
 // drawing every frame once and encoding the file (libwebp for WebP).
 GeneratedAnimation GenerateAnimation(std::uint64_t seed, const GeneratedLimits& limits = {});
 
+// A GIF made from video, drawn by `seed`: full-frame motion (a panning
+// backdrop, moving shapes, grain), 64 to 216 colours, dithered or not, no
+// transparency, whole frames, at a common 16:9 size up to the limits' width,
+// with as many frames as the limits' pixels allow. The family reads "video gif ...".
+GeneratedAnimation GenerateVideoGif(std::uint64_t seed, const GeneratedLimits& limits = {});
+
 }  // namespace framelot::test
