@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (the three containers and the PNG writer) and runs
+# Builds the fuzz targets (the containers, the PNG writer and the row encoder) and runs
 # each for SECONDS seconds (default 180) with
 # -rss_limit_mb=1024 -timeout=5, seeded from the public suites beside the
 # project when they are there (read in place, never copied). Findings go to
@@ -33,7 +33,7 @@ if command -v avifenc >/dev/null && command -v cjxl >/dev/null; then
 fi
 
 status=0
-for format in gif apng webp avif jxl pngwriter; do
+for format in gif apng webp avif jxl pngwriter rowdeflate; do
   dict=(-dict="fuzz/$format.dict")
   case $format in
     gif) target=FuzzGif; seeds=(gif-pygif gif-peterdn/gifs image-rs-image/gif) ;;
@@ -42,6 +42,7 @@ for format in gif apng webp avif jxl pngwriter; do
     avif) target=FuzzAvif; seeds=(); dict=() ;;
     jxl) target=FuzzJxl; seeds=(); dict=() ;;
     pngwriter) target=FuzzPngWriter; seeds=(); dict=() ;;
+    rowdeflate) target=FuzzRowDeflate; seeds=(); dict=() ;;
   esac
   mkdir -p "$WORK/$format/corpus" "$WORK/$format/crashes"
   dirs=("$WORK/$format/corpus")

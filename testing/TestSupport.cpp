@@ -52,10 +52,14 @@ std::vector<std::uint8_t> ReadFile(const std::string& path)
 
 Bitmap ReadPng(const std::string& path)
 {
+    return DecodePng(ReadFile(path));
+}
+
+Bitmap DecodePng(const std::vector<std::uint8_t>& file)
+{
     Bitmap b;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    const std::vector<std::uint8_t> file = ReadFile(path);
     if (file.empty() || !png_image_begin_read_from_memory(&image, file.data(), file.size())) return b;
     image.format = PNG_FORMAT_RGBA;
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));

@@ -32,6 +32,8 @@ std::vector<std::uint8_t> ReadFile(const std::string& path);
 // A PNG file read back as red, green, blue, alpha, independently of our decoder.
 // Width 0 when the file cannot be read.
 Bitmap ReadPng(const std::string& path);
+// The same from a PNG file's bytes.
+Bitmap DecodePng(const std::vector<std::uint8_t>& file);
 
 // Every file below `folder`, relative names sorted.
 std::vector<std::string> ListFiles(const fs::path& folder);
