@@ -28,6 +28,7 @@
 #include "convert/OutputPlan.h"
 #include "convert/SourceFormats.h"
 #include "imaging/Cores.h"
+#include "output/encoders/PngEncode.h"
 #include "output/files/NameTemplate.h"
 #include "output/files/PathText.h"
 
@@ -400,6 +401,14 @@ framelot::DropReport ConvertAll(const Options& options)
         }
     }
     line.Erase();
+    // For whoever tunes the writer (the benchmark sets it): how the frames were written.
+    if (std::getenv("FRAMELOT_WRITER_COUNTS") != nullptr) {
+        using framelot::PngFrameWork;
+        std::fprintf(stderr, "framelot-cli: PNG frames encoded in full %llu, in bands %llu, recalled %llu\n",
+                     static_cast<unsigned long long>(framelot::PngFramesWritten(PngFrameWork::Full)),
+                     static_cast<unsigned long long>(framelot::PngFramesWritten(PngFrameWork::Band)),
+                     static_cast<unsigned long long>(framelot::PngFramesWritten(PngFrameWork::Recalled)));
+    }
     return report;
 }
 

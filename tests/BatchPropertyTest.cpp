@@ -389,7 +389,9 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
             failed = failed || line.Kind == Line::Failed;
             misused = misused || line.Kind == Line::Misused;
             if (line.Kind == Line::Failed) failedSources.push_back(source);
-            if (line.Kind == Line::Skipped) EXPECT_TRUE(fs::exists(PathFromUtf8(line.Destination))) << lines[i];
+            if (line.Kind == Line::Skipped) {
+                EXPECT_TRUE(fs::exists(PathFromUtf8(line.Destination))) << lines[i];
+            }
             if (line.Kind != Line::Converted) continue;
             ++converted;
             convertedDestinations.insert(Folded(line.Destination));
@@ -439,7 +441,9 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
                 EXPECT_EQ(fresh, line.Written) << lines[i];
                 EXPECT_EQ(kept, line.Kept) << lines[i];
             }
-            if (d.Cap > 0) EXPECT_LE(bytes, d.Cap) << lines[i] << " passes --max-output";
+            if (d.Cap > 0) {
+                EXPECT_LE(bytes, d.Cap) << lines[i] << " passes --max-output";
+            }
             if (timed >= 0) {
                 const std::vector<double>& delays = contents[content].DelaysMs;
                 double span = 0;
@@ -465,7 +469,9 @@ TEST(BatchPropertyTest, EveryBatchKeepsItsPromises)
         withFailure += failedSources.empty() ? 0 : 1;
         if (failedSources.empty() || (d.Failing.empty() && !small)) continue;
         ++rerun;
-        if (small) ASSERT_TRUE(small->Resize("8m"));
+        if (small) {
+            ASSERT_TRUE(small->Resize("8m"));
+        }
         const std::vector<std::string> now = expandGiven();
         const ProgramRun again = RunProgram(cli + " " + arguments);
         SCOPED_TRACE("again: framelot-cli " + arguments + "\n" + again.Output);

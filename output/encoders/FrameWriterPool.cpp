@@ -47,6 +47,7 @@ void FrameWriterPool::Write(const Pending& pending, PngEncoder& encoder)
 {
     std::vector<std::uint8_t> encoded;
     const bool recalled = recall_.Find(pending.Frame, encoded);
+    if (recalled) CountPngFrame(PngFrameWork::Recalled);
     write_(pending.Indices, pending.Frame, encoder, pending.Plan, encoded);
     if (!recalled) recall_.Keep(pending.Frame, pending.Plan, encoded);
 }

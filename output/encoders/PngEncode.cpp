@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "output/encoders/PngFilter.h"
 #include "output/encoders/PngPlan.h"
+#include "output/encoders/RowDeflate.h"
 
 namespace framelot {
 namespace {
@@ -28,6 +30,7 @@ constexpr int MaxLevel = 12;
 // between threads) and the row buffers.
 struct PngEncoder::State {
     std::array<libdeflate_compressor*, MaxLevel + 1> Compressors{};
+    RowDeflater Rows;                    // our own encoder, with the last frame it wrote
     std::vector<std::uint8_t> ZeroRow;   // the row above the first: all zero
     std::vector<std::uint8_t> Scratch;   // one filtered row for each filter
     std::vector<std::uint8_t> Filtered;  // every row's filter byte and filtered bytes
@@ -53,6 +56,7 @@ struct PngEncoder::State {
             Compressed = {};
             ZeroRow = {};
             Scratch = {};
+            Rows.Release();
         }
     }
 };
@@ -85,6 +89,22 @@ void AppendChunk(std::vector<std::uint8_t>& out, const char* type, const std::ui
 
 }  // namespace
 
+namespace {
+
+std::array<std::atomic<std::uint64_t>, 3> FrameWorkCounts{};
+
+}  // namespace
+
+void CountPngFrame(PngFrameWork work)
+{
+    FrameWorkCounts[static_cast<std::size_t>(work)].fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint64_t PngFramesWritten(PngFrameWork work)
+{
+    return FrameWorkCounts[static_cast<std::size_t>(work)].load(std::memory_order_relaxed);
+}
+
 PngEncoder::PngEncoder() : state_(std::make_unique<State>()) {}
 PngEncoder::~PngEncoder() = default;
 
@@ -99,16 +119,26 @@ bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, const PngPlan& plan, s
     const std::size_t stride = static_cast<std::size_t>(bitmap.Width) * PngPixelBytes;
     if (bitmap.Pixels.size() != stride * static_cast<std::size_t>(bitmap.Height)) return false;
     PngEncoder::State& state = *encoder.state_;
-    libdeflate_compressor* compressor = state.Compressor(plan.Level);
-    if (compressor == nullptr) return false;
+    const bool rows = plan.Deflater == PngDeflater::Rows;
+    libdeflate_compressor* compressor = rows ? nullptr : state.Compressor(plan.Level);
+    if (!rows && compressor == nullptr) return false;
     state.Scratch.resize(PngFilterCount * stride);
     FilterImage(bitmap, plan.Filters, state);
-    state.Compressed.resize(libdeflate_zlib_compress_bound(compressor, state.Filtered.size()));
-    const std::size_t compressed = libdeflate_zlib_compress(compressor, state.Filtered.data(), state.Filtered.size(),
-                                                            state.Compressed.data(), state.Compressed.size());
-    if (compressed == 0) {  // cannot happen with a buffer of the bound's size
-        state.Trim();
-        return false;
+    std::size_t compressed = 0;
+    if (rows) {
+        state.Compressed.clear();
+        const RowDeflateStats stats = DeflateRows(state.Rows, state.Filtered, stride + 1, {}, state.Compressed);
+        compressed = state.Compressed.size();
+        CountPngFrame(stats.Reused > 0 ? PngFrameWork::Band : PngFrameWork::Full);
+    } else {
+        state.Compressed.resize(libdeflate_zlib_compress_bound(compressor, state.Filtered.size()));
+        compressed = libdeflate_zlib_compress(compressor, state.Filtered.data(), state.Filtered.size(),
+                                              state.Compressed.data(), state.Compressed.size());
+        if (compressed == 0) {  // cannot happen with a buffer of the bound's size
+            state.Trim();
+            return false;
+        }
+        CountPngFrame(PngFrameWork::Full);
     }
 
     out.insert(out.end(), std::begin(Signature), std::end(Signature));

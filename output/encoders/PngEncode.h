@@ -39,6 +39,14 @@ private:
                           std::vector<std::uint8_t>& out);
 };
 
+// How the PNG frames of this process were written so far, for the benchmark
+// and whoever tunes the writer: encoded in full, encoded with the rows that
+// had not changed since the thread's last frame taken as they were, or copied
+// from an equal frame written before. Counted from any thread.
+enum class PngFrameWork { Full, Band, Recalled };
+void CountPngFrame(PngFrameWork work);
+std::uint64_t PngFramesWritten(PngFrameWork work);
+
 // Appends the bitmap to `out` as a PNG of colour type 6 (RGBA, 8 bits a
 // sample), upright, whose pixels are the bitmap's bytes exactly, filtered and
 // compressed as PlanPngFrame chooses.
@@ -48,7 +56,8 @@ private:
 // cannot be allocated; true otherwise.
 //
 // Costs the plan's sampling, one filtering pass and one deflate of the whole
-// frame at the planned level. `out` grows by at most the frame's byte size
+// frame at the planned level (with the row encoder, of the rows that changed
+// since this encoder's last frame, and one pass over the rest). `out` grows by at most the frame's byte size
 // plus a small fraction.
 bool EncodePng(PngEncoder& encoder, const Bitmap& bitmap, std::vector<std::uint8_t>& out);
 

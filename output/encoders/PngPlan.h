@@ -17,9 +17,16 @@ inline constexpr int FewColoursLevel = 7;  // smooth frames of at most 256 colou
 inline constexpr int NoisyLevel = 8;       // noisy frames of many colours
 inline constexpr int DenseLevel = 9;       // flat graphics: long matches, cheap to find
 
+// What compresses the filtered rows: libdeflate at the plan's level, or our
+// own row encoder (RowDeflate.h), which parses only the rows that changed
+// since the frame its thread wrote last. A measured plan picks the row
+// encoder where it is as small for less time; fixed plans use libdeflate.
+enum class PngDeflater { Libdeflate, Rows };
+
 struct PngPlan {
     PngRowFilters Filters = PngRowFilters::Paeth;
-    int Level = DefaultLevel;
+    int Level = DefaultLevel;  // libdeflate's; the row encoder has one effort
+    PngDeflater Deflater = PngDeflater::Libdeflate;
     friend bool operator==(const PngPlan&, const PngPlan&) = default;
 };
 
