@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (the containers, the PNG writer and the row encoder) and runs
+# Builds the fuzz targets (the containers, the PNG writer, the row encoder and
+# the LZW decoder) and runs
 # each for SECONDS seconds (default 180) with
 # -rss_limit_mb=1024 -timeout=5, seeded from the public suites beside the
 # project when they are there (read in place, never copied). Findings go to
@@ -33,7 +34,7 @@ if command -v avifenc >/dev/null && command -v cjxl >/dev/null; then
 fi
 
 status=0
-for format in gif apng webp avif jxl pngwriter rowdeflate; do
+for format in gif apng webp avif jxl pngwriter rowdeflate giflzw; do
   dict=(-dict="fuzz/$format.dict")
   case $format in
     gif) target=FuzzGif; seeds=(gif-pygif gif-peterdn/gifs image-rs-image/gif) ;;
@@ -43,6 +44,7 @@ for format in gif apng webp avif jxl pngwriter rowdeflate; do
     jxl) target=FuzzJxl; seeds=(); dict=() ;;
     pngwriter) target=FuzzPngWriter; seeds=(); dict=() ;;
     rowdeflate) target=FuzzRowDeflate; seeds=(); dict=() ;;
+    giflzw) target=FuzzGifLzw; seeds=(); dict=() ;;
   esac
   mkdir -p "$WORK/$format/corpus" "$WORK/$format/crashes"
   dirs=("$WORK/$format/corpus")

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gif/GifDecode.h"
+#include "gif/GifLzw.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -54,9 +55,51 @@ bool ReadIndices(GifFileType* gif, int width, int height, bool interlaced, std::
     return true;
 }
 
+// Reads the image's data blocks and decodes them with our LZW decoder into
+// `indices`, in display order. False when giflib cannot give the blocks or
+// our decoder refuses the data (see GifLzw.h); giflib then decodes the image.
+bool ReadIndicesOurselves(GifFileType* gif, int width, int height, bool interlaced, std::vector<std::uint8_t>& indices)
+{
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    std::vector<std::uint8_t> data;
+    if (DGifGetCode(gif, &codeSize, &block) != GIF_OK) return false;
+    while (block != nullptr) {
+        data.insert(data.end(), block + 1, block + 1 + block[0]);
+        if (DGifGetCodeNext(gif, &block) != GIF_OK) return false;
+    }
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    if (!interlaced) {
+        indices.resize(pixels);
+        return DecodeGifLzw(data, codeSize, indices);
+    }
+    std::vector<std::uint8_t> passes(pixels);
+    if (!DecodeGifLzw(data, codeSize, passes)) return false;
+    indices.resize(pixels);
+    static constexpr int Start[4] = {0, 4, 2, 1};
+    static constexpr int Step[4] = {8, 8, 4, 2};
+    const std::uint8_t* row = passes.data();
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int y = Start[pass]; y < height; y += Step[pass], row += width) {
+            std::memcpy(indices.data() + static_cast<std::size_t>(y) * width, row, static_cast<std::size_t>(width));
+        }
+    }
+    return true;
+}
+
+bool DecodeWith(std::span<const std::uint8_t> bytes, GifIndexedImage& out, GifLzwDecoder decoder);
+
 }  // namespace
 
-bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out)
+bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out, GifLzwDecoder decoder)
+{
+    if (decoder == GifLzwDecoder::Ours && DecodeWith(bytes, out, GifLzwDecoder::Ours)) return true;
+    return DecodeWith(bytes, out, GifLzwDecoder::Giflib);
+}
+
+namespace {
+
+bool DecodeWith(std::span<const std::uint8_t> bytes, GifIndexedImage& out, GifLzwDecoder decoder)
 {
     MemorySource source{bytes, 0};
     int error = 0;
@@ -88,7 +131,10 @@ bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out)
         const int width = desc.Width;
         const int height = desc.Height;
         if (width <= 0 || height <= 0 || !FitsLimits(width, height)) return false;
-        if (!ReadIndices(gif.get(), width, height, desc.Interlace, out.Indices)) return false;
+        const bool read = decoder == GifLzwDecoder::Ours
+                              ? ReadIndicesOurselves(gif.get(), width, height, desc.Interlace, out.Indices)
+                              : ReadIndices(gif.get(), width, height, desc.Interlace, out.Indices);
+        if (!read) return false;
 
         // Indices beyond the table (or with no table) are opaque black, and
         // the transparent index is all zero.
@@ -104,9 +150,12 @@ bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out)
         if (out.Transparent >= 0) out.Colours[static_cast<std::size_t>(out.Transparent)] = {0, 0, 0, 0};
         out.Width = width;
         out.Height = height;
+        out.DecodedByGiflib = decoder == GifLzwDecoder::Giflib;
         return true;
     }
 }
+
+}  // namespace
 
 bool DecodeGifInto(std::span<const std::uint8_t> bytes, Bitmap& out)
 {

@@ -19,13 +19,21 @@ struct GifIndexedImage {
     std::vector<std::uint8_t> Indices;
     std::array<std::array<std::uint8_t, 4>, 256> Colours{};
     int Transparent = -1;  // the control extension's transparent index; -1: none
+    bool DecodedByGiflib = false;  // our LZW decoder refused the data (or was not asked)
 };
 
+// Who decodes the LZW data: our decoder (GifLzw.h), which hands whatever it
+// refuses to giflib, or giflib alone.
+enum class GifLzwDecoder { Ours, Giflib };
+
 // Decodes the first image of the GIF in `bytes` into `out` (storage reused
-// from call to call). False when there is no image, the data is damaged, or
-// the image claims a size beyond the pixel limit. Costs giflib's decoding of
-// the image; allocates its indices.
-bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out);
+// from call to call): giflib reads the blocks, the LZW data is decoded as
+// `decoder` says; either way the indices are the ones giflib gives. False when
+// there is no image, the data is damaged, or the image claims a size beyond
+// the pixel limit. Costs one decoding of the image (two when ours refuses
+// the data); allocates its indices and a copy of its data.
+bool DecodeGifIndices(std::span<const std::uint8_t> bytes, GifIndexedImage& out,
+                      GifLzwDecoder decoder = GifLzwDecoder::Ours);
 
 // Decodes the first image of the GIF in `bytes` into `out` (storage reused from
 // call to call), at the image's own size, as straight red, green, blue, alpha.
