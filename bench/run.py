@@ -7,7 +7,7 @@ the timed rounds is reported with the peak memory and the output bytes, and
 bench/RESULTS.md gets the table. Our frames are also compared with one peer's
 per format on pixels that are opaque in both, so a fast wrong answer shows.
 """
-import os, platform, random, shutil, statistics, subprocess, sys, tempfile, time
+import os, platform, random, re, shutil, statistics, subprocess, sys, tempfile, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CLI = os.path.join(ROOT, "build", "framelot-cli")
@@ -22,6 +22,9 @@ ONLY = [f for f in os.environ.get("BENCH_FILES", "").split(",") if f]
 # fresh each run unless BENCH_SEED=N repeats one; BENCH_GENERATED=N of them.
 SEED = int(os.environ.get("BENCH_SEED") or random.SystemRandom().randrange(1, 2**31))
 GENERATED = int(os.environ.get("BENCH_GENERATED", "8"))
+# And GIFs made from video (full-frame motion, 64 to 216 colours, up to 1920 wide),
+# drawn from the same seed and reported apart: BENCH_VIDEO=N of them.
+VIDEO = int(os.environ.get("BENCH_VIDEO", "3"))
 FORMAT_OF = {".gif": "gif", ".png": "apng", ".webp": "webp", ".avif": "avif", ".jxl": "jxl"}
 CHECKER = {"gif": ("ImageMagick", 0), "apng": ("Pillow", 0), "webp": ("Pillow", 2), "avif": ("ffmpeg", 3),
            "jxl": (None, 0)}
@@ -33,6 +36,28 @@ im = Image.open(sys.argv[1])
 for i, frame in enumerate(ImageSequence.Iterator(im)):
     frame.convert('RGBA').save('%s/f_%04d.png' % (sys.argv[2], i))
 """
+
+FRAME_COUNTS = {}
+SLOW_PEER_SECONDS = 30
+WRITER_COUNTS = {}  # file: PNG frames encoded in full, in bands, recalled (framelot-cli says)
+
+def writer_share(name):
+    """How our frames were written, in percent: in full / in bands / recalled."""
+    counts = WRITER_COUNTS.get(name)
+    if not counts or not sum(counts):
+        return "-"
+    return "/".join(str(round(100 * c / sum(counts))) for c in counts)
+
+def frame_count(src):
+    """The file's frame count, as framelot-cli --info says it."""
+    if src not in FRAME_COUNTS:
+        info = subprocess.run([CLI, "--info", src], capture_output=True, text=True).stdout
+        FRAME_COUNTS[src] = int(re.search(r"(\d+) frames", info).group(1))
+    return FRAME_COUNTS[src]
+
+# libavif's own decoder keeps the alpha track that ffmpeg drops; it writes one
+# frame a run, so a user splitting a sequence with it runs it once a frame.
+AVIFDEC_LOOP = 'i=0; while [ "$i" -lt "$3" ]; do avifdec --index "$i" "$1" "$2/f_$(printf %04d "$i").png" >/dev/null || exit 1; i=$((i+1)); done'
 
 def tools(fmt, src, out):
     ours = [CLI, "--folder", src]
@@ -47,7 +72,9 @@ def tools(fmt, src, out):
              # On Debian 12 only ffmpeg splits an AVIF sequence. Nothing splits a JPEG XL
              # animation into frame files: djxl decoding it to one APNG on as many threads
              # is the time to beat, not the bytes.
-             "avif": [("framelot", ours), ("ffmpeg", ffmpeg)],
+             "avif": [("framelot", ours), ("ffmpeg", ffmpeg)] +
+                     ([("avifdec", ["sh", "-c", AVIFDEC_LOOP, "avifdec", src, out, str(frame_count(src))])]
+                      if src and shutil.which("avifdec") else []),
              "jxl": [("framelot", ours), ("djxl", ["djxl", src, out + "/all.apng", f"--num_threads={os.cpu_count()}"])]}
     # The floor: the same decoding and composing with no PNG written.
     return table[fmt] + [("floor", [FLOOR, src])]
@@ -61,12 +88,16 @@ def run(fmt, name, inputs, work):
     os.mkdir(out)
     command = dict(tools(fmt, src, out))[name]
     timing = os.path.join(base, "time.txt")
+    env = dict(os.environ, FRAMELOT_WRITER_COUNTS="1") if name == "framelot" else None
     start = time.monotonic()
     result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timing] + command,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
     seconds = time.monotonic() - start
     if result.returncode != 0:
         raise RuntimeError(f"{name} on {inputs} failed: {result.stderr.decode()[-500:]}")
+    counts = re.search(r"in full (\d+), in bands (\d+), recalled (\d+)", result.stderr.decode())
+    if counts:
+        WRITER_COUNTS[os.path.basename(inputs)] = tuple(int(c) for c in counts.groups())
     peak = int(open(timing).read().split()[-1])
     frames = os.path.splitext(src)[0] if name == "framelot" else out
     size = sum(os.path.getsize(os.path.join(frames, f)) for f in os.listdir(frames)) if os.path.isdir(frames) else 0
@@ -134,6 +165,9 @@ def main():
     made = subprocess.run([MAKE, inputs, "--generated", str(SEED), str(GENERATED)], check=True,
                           capture_output=True, text=True).stdout
     families = dict(line.split("\t", 1) for line in made.strip().splitlines())
+    made = subprocess.run([MAKE, inputs, "--video", str(SEED), str(VIDEO)], check=True,
+                          capture_output=True, text=True).stdout if VIDEO else ""
+    videos = dict(line.split("\t", 1) for line in made.strip().splitlines())
     files = [("gif", "scene.gif", "ImageMagick", 0), ("gif", "flat.gif", "ImageMagick", 0),
              ("gif", "photo.gif", "ImageMagick", 0), ("apng", "scene.png", "Pillow", 0),
              ("apng", "sprite.png", "Pillow", 0), ("webp", "scene.webp", "Pillow", 2),
@@ -143,7 +177,7 @@ def main():
              ("gif", "dither8.gif", "ImageMagick", 0), ("apng", "translucent.png", "Pillow", 0),
              ("webp", "long.webp", "Pillow", 2), ("avif", "translucent.avif", "ffmpeg", 3),
              ("jxl", "dither8.jxl", None, 0)]
-    for name in families:
+    for name in list(families) + list(videos):
         fmt = FORMAT_OF[os.path.splitext(name)[1]]
         files.append((fmt, name) + CHECKER[fmt])
     if ONLY:
@@ -157,6 +191,9 @@ def main():
             order = names[round_ % len(names):] + names[:round_ % len(names)]
             for tool in order:
                 if tool in failed.get(name, {}):
+                    continue
+                # A peer that takes minutes (avifdec, once a frame) is timed in one round.
+                if round_ > 1 and results[tool] and results[tool][0][0] > SLOW_PEER_SECONDS:
                     continue
                 try:
                     seconds, peak, size, frames, base = run(fmt, tool, src, work)
@@ -213,32 +250,45 @@ def main():
              "our time over the floor (what writing the PNGs adds). The last five files are kinds the encoder was",
              "not tuned on: an 8-colour dithered, optimised GIF with transparency, an encoder's APNG of a",
              "semi-transparent scene, a 600-frame lossy WebP, that APNG as an AVIF and that GIF as a lossless",
-             "JPEG XL.", "",
-             "| file | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s | ours / floor |",
-             "|---|---:|---:|---:|---:|---:|---:|"]
+             "JPEG XL. The last column says how our PNG frames were written, in percent: encoded in full, in",
+             "bands (the rows unchanged since the writer thread's last frame taken from its parse), or",
+             "recalled (an equal frame's file copied).", "",
+             "| file | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s | ours / floor | full/bands/recalled % |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|"]
     shown = lambda v, form: format(v, form) if v is not None else "-"
     for name, fmt, ours, fastest, speed, bytes_ratio, floor, over_floor in summary:
-        if name in families:
+        if name in families or name in videos:
             continue
         lines.append(f"| {name} | {ours:.2f} | {shown(fastest, '.2f')} | {shown(speed, '.2f')} | "
-                     f"{shown(bytes_ratio, '.2f')} | {floor:.2f} | {over_floor:.2f} |")
+                     f"{shown(bytes_ratio, '.2f')} | {floor:.2f} | {over_floor:.2f} | {writer_share(name)} |")
     generated = [row for row in summary if row[0] in families]
-    if generated:
+    if generated or videos:
         lines += ["", f"Generated files, seed {SEED} (`BENCH_SEED={SEED} make bench` makes them again; each run draws",
                   "new ones): content from random families of colour count, dithering, noise, motion, translucency,",
                   "held and returning frames, frame size (64 to 1920 wide) and count, that no part of the writer was",
                   "tuned on.", "",
-                  "| file | drawn | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | ours / floor |",
-                  "|---|---|---:|---:|---:|---:|---:|"]
+                  "| file | drawn | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s | ours / floor | full/bands/recalled % |",
+                  "|---|---|---:|---:|---:|---:|---:|---:|---:|"]
         for name, fmt, ours, fastest, speed, bytes_ratio, floor, over_floor in generated:
             lines.append(f"| {name} | {families[name]} | {ours:.2f} | {shown(fastest, '.2f')} | {shown(speed, '.2f')} | "
-                         f"{shown(bytes_ratio, '.2f')} | {over_floor:.2f} |")
-        lines += ["", "Per format, over the generated and the fixed files: the median and the worst of our speed over the",
-                  "fastest peer's and of our bytes over the smallest peer's, the worst with its file.", "",
+                         f"{shown(bytes_ratio, '.2f')} | {floor:.2f} | {over_floor:.2f} | {writer_share(name)} |")
+    video_rows = [row for row in summary if row[0] in videos]
+    if video_rows:
+        lines += ["", f"GIFs made from video, seed {SEED}: the whole frame moves every frame (a panning backdrop,",
+                  "moving shapes, grain), 64 to 216 colours, dithered or not, whole frames at 16:9 sizes up to 1920",
+                  "wide, as a video converter writes them.", "",
+                  "| file | drawn | framelot s | fastest peer s | speed × fastest peer | × smallest peer bytes | floor s | ours / floor | full/bands/recalled % |",
+                  "|---|---|---:|---:|---:|---:|---:|---:|---:|"]
+        for name, fmt, ours, fastest, speed, bytes_ratio, floor, over_floor in video_rows:
+            lines.append(f"| {name} | {videos[name]} | {ours:.2f} | {shown(fastest, '.2f')} | {shown(speed, '.2f')} | "
+                         f"{shown(bytes_ratio, '.2f')} | {floor:.2f} | {over_floor:.2f} | {writer_share(name)} |")
+        lines += ["", "Per format, over the generated and the fixed files (GIFs made from video among the GIFs, and",
+                  "also apart): the median and the worst of our speed over the fastest peer's and of our bytes over",
+                  "the smallest peer's, the worst with its file.", "",
                   "| format | files | median speed × | worst speed × | median bytes × | worst bytes × |",
                   "|---|---:|---:|---:|---:|---:|"]
-        for fmt in ("gif", "apng", "webp", "avif", "jxl"):
-            mine = [row for row in summary if row[1] == fmt]
+        for fmt in ("gif", "gif from video", "apng", "webp", "avif", "jxl"):
+            mine = [row for row in summary if row[1] == fmt or (fmt == "gif from video" and row[0] in videos)]
             speeds = [(row[4], row[0]) for row in mine if row[4] is not None]
             sizes = [(row[5], row[0]) for row in mine if row[5] is not None]
             worst_speed = min(speeds) if speeds else None
