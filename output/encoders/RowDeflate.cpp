@@ -204,6 +204,15 @@ private:
     // Hashes `pos` (whose segment ends at `end`).
     void Insert(std::size_t pos, std::size_t end)
     {
+        // Inside a run of zeros (what filtered rows of a still backdrop
+        // become), sixteen bytes long or more, the chain gains nothing the
+        // pixel before does not give, and hashing every byte of it would cost
+        // most of a flat frame's time. (Runs of other bytes are kept: in
+        // dithered frames their ends start matches.)
+        if (pos >= 2 * HashedBytes && pos + 2 * HashedBytes <= end && Load64(data_ + pos) == 0 &&
+            Load64(data_ + pos - 2 * HashedBytes) == 0) {
+            return;
+        }
         const std::uint32_t h = HashAt(data_ + pos, pos + 2 * HashedBytes <= end);
         state_.Prev[pos & (PrevSize - 1)] = state_.Head[h];
         state_.Head[h] = static_cast<std::uint32_t>(pos + 1);

@@ -3,12 +3,12 @@
 // colours seen a few pixels or rows before, and frames that differ from the
 // one before in a band of rows.
 //
-// Matches start only where a pixel starts (a row's filter byte and the bytes
-// after a match that ends inside a pixel go as literals), so the hash chains
-// hold a quarter of the positions a byte-wise search holds and can be walked
-// deeper for the same time; the pixel before and the pixel above are tried
-// before the chain, so runs and repeated rows are found at once, at their
-// full length (up to 258 bytes a match).
+// The match search: the pixel before and the pixel above are tried first, so
+// runs and repeated rows are found at once, at their full length (up to 258
+// bytes a match); then a chain of earlier places with the same eight bytes
+// (two pixels: one pixel's colour repeats too often to tell places apart),
+// walked to a fixed depth, lazily (a longer match from the next byte wins).
+// Matches are at least four bytes. Long runs of zeros are not hashed inside.
 //
 // The rows are parsed in segments of whole rows (about SegmentBytes each). No
 // match crosses a segment's end, and a segment's parse depends only on its
