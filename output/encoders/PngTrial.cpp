@@ -25,8 +25,13 @@ constexpr int Ladder[] = {QuickLevel, 5, DefaultLevel, FewColoursLevel, NoisyLev
 constexpr int MaxLadderTries = 3;
 constexpr int MaxDeflateLevel = 12;
 // The row encoder is tried on this many of the strategies that came out
-// smallest at the fixed level.
+// smallest at the fixed level, when the smallest compressed the sample to at
+// most this share: on noise its chains find little and cost more than
+// libdeflate's, which gives up early (a lossy WebP's frames measured 1.2 to
+// 2 times libdeflate's level 9 time there), and the model, fitted below
+// that share, would not see it.
 constexpr int RowTries = 2;
+constexpr double RowsMaxShare = 0.3;
 
 // The cost model, in nanoseconds, refitted on one core of the benchmark
 // machine (libdeflate 1.14, Debian 12) over frames of every kind (flat,
@@ -198,7 +203,8 @@ PngTrial TryPngPlans(const Bitmap& frame, const PngPlan& fallback, PngTrialCompr
     int order[StrategyCount] = {0, 1, 2, 3, 4};
     std::stable_sort(std::begin(order), std::end(order), [&](int a, int b) { return strategyBytes[a] < strategyBytes[b]; });
     const int best = order[0];
-    for (int k = 0; k < RowTries; ++k) {
+    const bool compressible = static_cast<double>(strategyBytes[order[0]]) <= RowsMaxShare * static_cast<double>(trial.SampleBytes);
+    for (int k = 0; k < RowTries && compressible; ++k) {
         const PngPlan plan{Strategies[order[k]], fallback.Level, PngDeflater::Rows};
         tried.push_back({plan, sampler.Compressed(sample[order[k]], plan)});
     }
