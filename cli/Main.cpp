@@ -198,7 +198,7 @@ std::nullopt_t UsageError(const std::string& reason, int& exitStatus)
 
 bool TakesValue(const char* option)
 {
-    for (const char* name : {"--jobs", "-o", "--output"}) {
+    for (const char* name : {"--jobs"}) {
         if (std::strcmp(option, name) == 0) return true;
     }
     return false;
@@ -220,9 +220,6 @@ bool ReadValue(const std::string& option, const std::string& value, Options& opt
     if (option == "--jobs") {
         if (!ReadCount(value, MaxJobs, n)) error = "--jobs takes a number from 1 to " + std::to_string(MaxJobs);
         else options.Jobs = static_cast<unsigned>(n);
-    } else if (option == "-o" || option == "--output") {
-        if (value.empty()) error = option + " takes a folder";
-        else options.Output.OutputFolder = value;
     }
     return error.empty();
 }
@@ -242,18 +239,12 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             options.Files.emplace_back(a);
         } else if (std::strcmp(a, "--") == 0) {
             optionsDone = true;
-        } else if (std::strcmp(a, "--folder") == 0) {
-            options.Output.MakeFolder = true;
-        } else if (std::strcmp(a, "--no-folder") == 0) {
-            options.Output.MakeFolder = false;
         } else if (std::strcmp(a, "--recursive") == 0 || std::strcmp(a, "-r") == 0) {
             options.Recursive = true;
         } else if (std::strcmp(a, "--npy") == 0 && i + 1 < argc && arguments[i + 1] == "-") {
             options.Output.Array = true;
             options.ArrayToOutput = true;
             ++i;
-        } else if (std::strcmp(a, "--sheet") == 0) {
-            options.Output.Sheet = true;
         } else if (framelot::OutputOptionIsFlag(a)) {
             framelot::ReadOutputFlag(a, options.Output);
             if (firstSheetOption.empty() && framelot::IsSheetOption(a)) firstSheetOption = a;

@@ -61,14 +61,7 @@ ConvertResult Outcome(ConvertResult decoded, ConvertResult written, const Output
         decoded.FramesWritten = written.FramesWritten;
         return decoded;
     }
-    if (noneChosen) {
-        // The damage took the frames asked for: the file is damaged, not misused.
-        if (!decoded.Damage.empty()) return Damaged("the file is damaged: " + decoded.Damage);
-        return {ConvertStatus::Failed,
-                "no chosen frame is in the file: it has " + FrameCountText(announced) + ", " +
-                    FramesPastEnd(plan.Chosen.Frames, announced) + " is past its end",
-                0, 0, {}, FailureKind::Usage};
-    }
+    if (noneChosen) return NoChosenFrame(decoded, plan.Chosen.Frames, announced);
     if (written.Status != ConvertStatus::Converted) return written;
     written.Damage = decoded.Damage;
     written.Destination = written.Destination.empty() ? plan.Destination : written.Destination;
@@ -84,6 +77,16 @@ ConvertResult Outcome(ConvertResult decoded, ConvertResult written, const Output
 }
 
 }  // namespace
+
+ConvertResult NoChosenFrame(const ConvertResult& decoded, const FrameList& list, std::uint64_t announced)
+{
+    // The damage took the frames asked for: the file is damaged, not misused.
+    if (!decoded.Damage.empty()) return Damaged("the file is damaged: " + decoded.Damage);
+    return {ConvertStatus::Failed,
+            "no chosen frame is in the file: it has " + FrameCountText(announced) + ", " +
+                FramesPastEnd(list, announced) + " is past its end",
+            0, 0, {}, FailureKind::Usage};
+}
 
 ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& options, ConvertBytesFunction convert,
                               DescribeBytesFunction describe, unsigned encodeThreads, const ProgressFunction& progress)
@@ -130,6 +133,7 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                              array.Add(frame.Index, frame.Pixels, frame.DurationMs);
                              if (progress) progress(array.Frames.size(), total);
                              return true;
+                         case OutputKind::Memory: break;  // not a file's plan
                          }
                          return false;
                      }};

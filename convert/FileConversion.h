@@ -44,4 +44,9 @@ ConvertResult ConvertFileWith(const std::string& source, const OutputOptions& op
                               DescribeBytesFunction describe, unsigned encodeThreads,
                               const ProgressFunction& progress = {});
 
+// The result of a file that delivered none of the frames `list` chooses
+// (`decoded` is the converter's, `announced` its frame count): damaged, when
+// damage took them, else a usage error naming the frames past the end.
+ConvertResult NoChosenFrame(const ConvertResult& decoded, const FrameList& list, std::uint64_t announced);
+
 }  // namespace framelot

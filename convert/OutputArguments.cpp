@@ -87,7 +87,7 @@ bool IsSheetOption(const std::string& option)
 
 bool OutputOptionTakesValue(const std::string& option)
 {
-    for (const char* name : {"--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
+    for (const char* name : {"-o", "--output", "--columns", "--rows", "--padding", "--margin", "--extrude", "--max-size", "--atlas",
                              "--frames", "--canvas", "--name", "--start", "--every", "--at", "--count", "--timings", "--scale", "--fit", "--filter", "--max-output", "--format", "--quality", "--background"}) {
         if (option == name) return true;
     }
@@ -96,7 +96,8 @@ bool OutputOptionTakesValue(const std::string& option)
 
 bool OutputOptionIsFlag(const std::string& option)
 {
-    return option == "--strip" || option == "--pot" || option == "--trim" || option == "--merge-held" || option == "--npy";
+    return option == "--strip" || option == "--pot" || option == "--trim" || option == "--merge-held" || option == "--npy" ||
+           option == "--folder" || option == "--no-folder" || option == "--sheet";
 }
 
 void ReadOutputFlag(const std::string& option, OutputOptions& options)
@@ -106,13 +107,18 @@ void ReadOutputFlag(const std::string& option, OutputOptions& options)
     if (option == "--trim") options.Packing.Trim = true;
     if (option == "--merge-held") options.MergeHeld = true;
     if (option == "--npy") options.Array = true;
+    if (option == "--folder" || option == "--no-folder") options.MakeFolder = option == "--folder";
+    if (option == "--sheet") options.Sheet = true;
 }
 
 bool ReadOutputValue(const std::string& option, const std::string& value, OutputOptions& options, std::string& error)
 {
     SheetOptions& o = options.Packing;
     long n = 0;
-    if (option == "--frames") {
+    if (option == "-o" || option == "--output") {
+        if (value.empty()) error = option + " takes a folder";
+        else options.OutputFolder = value;
+    } else if (option == "--frames") {
         if (auto list = ParseFrameList(value, error)) options.Frames = std::move(*list);
     } else if (option == "--canvas") {
         if (value == "grown") options.Canvas = CanvasChoice::Grown;
@@ -208,6 +214,25 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
         return "--trim packs the frames in rows of their own sizes: --columns, --rows and --strip set a grid";
     }
     return {};
+}
+
+std::string ReadOutputArguments(const std::vector<std::string>& words, OutputOptions& options)
+{
+    std::string error, firstSheetOption;
+    for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
+        if (firstSheetOption.empty() && IsSheetOption(words[i])) firstSheetOption = words[i];
+        if (OutputOptionIsFlag(words[i])) {
+            ReadOutputFlag(words[i], options);
+        } else if (!OutputOptionTakesValue(words[i])) {
+            error = "unknown option " + words[i];
+        } else if (i + 1 >= words.size()) {
+            error = words[i] + " needs a value";
+        } else {
+            ReadOutputValue(words[i], words[i + 1], options, error);
+            ++i;
+        }
+    }
+    return error.empty() ? OutputOptionsConflict(options, firstSheetOption) : error;
 }
 
 }  // namespace framelot

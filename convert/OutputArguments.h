@@ -1,15 +1,17 @@
-// The output options as the command line and the web page take them: the
-// frames (--frames, --every N, --at TIMES, --count N), their names (--name
-// TEMPLATE, --start N), their canvas (--canvas grown|declared), size and
-// file format (--scale, --fit, --filter, --format, --quality, --background),
-// the room they may take (--max-output) and the
+// The output options as the front ends take them: where the files go
+// (--folder, --no-folder, -o DIR), the frames (--frames, --every N, --at
+// TIMES, --count N), their names (--name TEMPLATE, --start N), their canvas
+// (--canvas grown|declared), size and file format (--scale, --fit, --filter,
+// --format, --quality, --background), the room they may take (--max-output),
+// a sheet (--sheet) or an array (--npy) instead of frame files, and the
 // sprite sheet's layout (--columns N, --rows N, --strip, --padding N,
 // --margin N, --extrude N, --pot, --max-size WxH, --trim, --atlas FORMAT).
-// One reader for both front ends, so that they accept and refuse the same
-// things in the same words.
+// One reader for the command line, the page and the Python module, so that
+// they accept and refuse the same things in the same words.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "convert/OutputOptions.h"
 
@@ -32,5 +34,11 @@ std::string OutputOptionsConflict(const OutputOptions& options, const std::strin
 
 // True for the options that lay out a sheet (and so go with --sheet).
 bool IsSheetOption(const std::string& option);
+
+// Reads `words`, options and their values and nothing else ("--frames",
+// "0-9", "--trim", ...), into `options`: empty, or why they are refused
+// (an unknown option, a missing or wrong value, options that conflict), in
+// the command line's words. The page and the Python module read theirs so.
+std::string ReadOutputArguments(const std::vector<std::string>& words, OutputOptions& options);
 
 }  // namespace framelot

@@ -112,6 +112,7 @@ std::string TakenOutput(const OutputPlan& plan)
     switch (plan.Kind) {
     case OutputKind::Sheet: return SheetTaken(plan.Sheet) ? plan.Destination : std::string();
     case OutputKind::Array: return ArrayTaken(plan.Array) ? plan.Destination : std::string();
+    case OutputKind::Memory: return {};
     case OutputKind::Frames: break;
     }
     if (plan.MakeFolder) return OutputExists(plan.Placed, true) ? plan.Destination : std::string();

@@ -39,7 +39,8 @@
 
 namespace framelot {
 
-enum class OutputKind { Frames, Sheet, Array };
+// Memory: frames handed to a caller in memory, nothing written.
+enum class OutputKind { Frames, Sheet, Array, Memory };
 
 // The longest file or folder name, in bytes, that common file systems take.
 inline constexpr std::size_t MaxNameBytes = 255;

@@ -67,28 +67,6 @@ std::vector<std::string> LinesOf(const std::string& text)
     return lines;
 }
 
-// The output options in `text` (one argument a line) into `options`; empty,
-// or why they are refused, in the command line's words.
-std::string ReadArguments(const std::string& text, OutputOptions& options)
-{
-    const std::vector<std::string> words = LinesOf(text);
-    std::string error, first;
-    for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
-        if (first.empty() && IsSheetOption(words[i])) first = words[i];
-        if (OutputOptionIsFlag(words[i])) {
-            ReadOutputFlag(words[i], options);
-        } else if (!OutputOptionTakesValue(words[i])) {
-            error = "unknown option " + words[i];
-        } else if (i + 1 >= words.size()) {
-            error = words[i] + " needs a value";
-        } else {
-            ReadOutputValue(words[i], words[i + 1], options, error);
-            ++i;
-        }
-    }
-    return error.empty() ? OutputOptionsConflict(options, first) : error;
-}
-
 // The page's options as the module's calls take them (the output folder, the
 // folder switch, the sheet switch and the command line's arguments) into
 // `options`; empty, or why they are refused.
@@ -98,7 +76,7 @@ std::string ReadPageOptions(const char* outputFolder, int makeFolder, int sheet,
     options.MakeFolder = makeFolder != 0;
     options.OutputFolder = outputFolder;
     options.Sheet = sheet != 0;
-    return ReadArguments(arguments, options);
+    return ReadOutputArguments(LinesOf(arguments), options);
 }
 
 }  // namespace

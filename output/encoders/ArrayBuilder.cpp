@@ -37,18 +37,34 @@ bool ArrayTaken(const ArrayPaths& paths)
     return PathTaken(paths.Array) || PathTaken(paths.Times);
 }
 
+ConvertResult CheckArraySize(std::uint64_t cells, std::uint64_t width, std::uint64_t height)
+{
+    // Both sides are within the canvas limit, and cells within MaxFrames: no product wraps.
+    const std::uint64_t bytes = cells * width * height * Channels;
+    if (bytes <= MaxArrayBytes) return Converted();
+    return OverLimit("the array would be " + std::to_string(cells) + " x " + std::to_string(height) + " x " +
+                     std::to_string(width) + " x 4 bytes (" + DescribeByteCount(bytes) + "), over the limit of " +
+                     DescribeByteCount(MaxArrayBytes) + "; choose fewer frames with --frames, --every or --count");
+}
+
+void LayAtOrigin(const Bitmap& frame, std::uint64_t width, std::uint64_t height, std::uint8_t* slot)
+{
+    const std::uint64_t rowWidth = std::min<std::uint64_t>(width, static_cast<std::uint64_t>(std::max(frame.Width, 0)));
+    const std::uint64_t rows = std::min<std::uint64_t>(height, static_cast<std::uint64_t>(std::max(frame.Height, 0)));
+    for (std::uint64_t y = 0; y < rows; ++y) {
+        std::memcpy(slot + y * width * Channels,
+                    frame.Pixels.data() + y * static_cast<std::uint64_t>(frame.Width) * Channels, rowWidth * Channels);
+    }
+}
+
 ConvertResult ArrayBuilder::Plan(std::uint64_t cells, std::int64_t width, std::int64_t height)
 {
     Width = static_cast<std::uint64_t>(std::max<std::int64_t>(width, 0));
     Height = static_cast<std::uint64_t>(std::max<std::int64_t>(height, 0));
-    // Both sides are within the canvas limit, and cells within MaxFrames: no product wraps.
-    const std::uint64_t bytes = cells * Width * Height * Channels;
-    if (bytes > MaxArrayBytes) {
-        return OverLimit("the array would be " + std::to_string(cells) + " x " + std::to_string(Height) + " x " +
-                         std::to_string(Width) + " x 4 bytes (" + DescribeByteCount(bytes) + "), over the limit of " +
-                         DescribeByteCount(MaxArrayBytes) + "; choose fewer frames with --frames, --every or --count");
+    if (ConvertResult sized = CheckArraySize(cells, Width, Height); sized.Status != ConvertStatus::Converted) {
+        return sized;
     }
-    Data.reserve(NpyHeaderBytes + bytes);
+    Data.reserve(NpyHeaderBytes + cells * Width * Height * Channels);
     Data.assign(NpyHeaderBytes, 0);
     return Converted();
 }
@@ -57,12 +73,7 @@ void ArrayBuilder::Add(std::uint64_t index, const Bitmap& frame, double delayMs)
 {
     const std::size_t at = Data.size();
     Data.resize(at + Width * Height * Channels, 0);
-    const std::uint64_t width = std::min<std::uint64_t>(Width, static_cast<std::uint64_t>(std::max(frame.Width, 0)));
-    const std::uint64_t height = std::min<std::uint64_t>(Height, static_cast<std::uint64_t>(std::max(frame.Height, 0)));
-    for (std::uint64_t y = 0; y < height; ++y) {
-        std::memcpy(Data.data() + at + y * Width * Channels,
-                    frame.Pixels.data() + y * static_cast<std::uint64_t>(frame.Width) * Channels, width * Channels);
-    }
+    LayAtOrigin(frame, Width, Height, Data.data() + at);
     Frames.push_back({{}, index, delayMs});
 }
 

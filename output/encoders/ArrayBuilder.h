@@ -28,6 +28,15 @@ ArrayPaths PlanArrayPaths(const std::string& placed, bool makeFolder);
 // True when either is there already.
 bool ArrayTaken(const ArrayPaths& paths);
 
+// Checks that `cells` frames of width x height x 4 bytes fit MaxArrayBytes:
+// Converted, or over the limit with the size and what to do.
+ConvertResult CheckArraySize(std::uint64_t cells, std::uint64_t width, std::uint64_t height);
+
+// Copies `frame` to the origin of one array slot of width x height x 4 bytes
+// at `slot`, clipped where it is larger; where it does not reach, the slot
+// keeps what it held (zero in a new array). Costs one copy of the rows.
+void LayAtOrigin(const Bitmap& frame, std::uint64_t width, std::uint64_t height, std::uint8_t* slot);
+
 struct ArrayBuilder {
     ArrayPaths Paths;
     std::uint64_t Width = 0, Height = 0;
