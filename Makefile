@@ -8,6 +8,10 @@ TSAN_BUILD := build-tsan
 
 PREFIX ?= /usr/local
 
+# The Python the module is built for and tested with: Debian's, whose
+# packages setup.sh installs.
+PYTHON ?= /usr/bin/python3
+
 # The AVIF and JPEG XL decoders: by default the pinned libavif and libjxl that
 # scripts/deps.sh builds once into ~/.cache/framelot and the programs link
 # statically; CODECS=system takes Debian's shared libavif and libjxl instead.
@@ -21,8 +25,20 @@ setup:
 
 build: setup
 	@codecs="$$($(CODECS_PREFIX))" && \
-	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFRAMELOT_CODECS="$$codecs" | grep 'AVIF and JPEG XL'
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFRAMELOT_CODECS="$$codecs" \
+	    -DPython_EXECUTABLE=$(PYTHON) | grep 'AVIF and JPEG XL'
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The Python module, built in $(BUILD) and installed into $(PYTHON) by pip
+# from python/ with nothing fetched (into /usr/local on Debian, beside the
+# packages apt keeps in /usr; `make package` builds python3-framelot too).
+.PHONY: python
+python: build
+	FRAMELOT_BUILD=$(CURDIR)/$(BUILD) $(PYTHON) -m pip install --no-build-isolation --no-deps --no-index \
+	  --root-user-action=ignore $$($(PYTHON) -c 'import os, sys, sysconfig; \
+	  managed = os.path.exists(os.path.join(sysconfig.get_path("stdlib"), "EXTERNALLY-MANAGED")); \
+	  print("--break-system-packages" if managed and sys.prefix == sys.base_prefix else "")') ./python
+	@cd /tmp && $(PYTHON) -c 'import framelot; print("framelot", framelot.__version__, "for", framelot.__file__)'
 
 run: build
 	@if [ ! -x $(BUILD)/app/framelot ]; then \
@@ -38,7 +54,8 @@ run: build
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Builds build/framelot_<version>_amd64.deb (installs under /usr).
+# Builds build/framelot_<version>_amd64.deb (installs under /usr) and
+# build/python3-framelot_<version>_amd64.deb (the Python module).
 package: build
 	cd $(BUILD) && cpack -G DEB
 

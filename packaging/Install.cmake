@@ -66,4 +66,29 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build.*/;/\\\\.git/")
+
+# One package a component: framelot (the programs), and python3-framelot
+# (the Python module) when it is built.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL framelot)
+set(CPACK_DEBIAN_FRAMELOT_PACKAGE_NAME framelot)
+set(CPACK_DEBIAN_FRAMELOT_FILE_NAME DEB-DEFAULT)
+if(FRAMELOT_PYTHON_PACKAGE_BUILT)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-framelot)
+  set(CPACK_DEBIAN_PYTHON_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # Built for Debian's Python 3.11; dpkg-shlibdeps adds the libraries.
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11~), python3 (<< 3.12), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-dask, python3-distributed")
+  # CPack puts the summary above: the synopsis is the programs' too.
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION "This package holds the Python 3 module framelot, which reads the frames
+of animated GIF, PNG (APNG), WebP, AVIF and JPEG XL images as NumPy
+arrays, composed by each format's own rules for disposing and blending,
+and converts files as the command framelot-cli does, with its options as
+keywords.
+
+With Dask's distributed scheduler (python3-distributed), framelot.dask
+spreads conversions over the workers of a cluster.")
+endif()
 include(CPack)

@@ -10,7 +10,9 @@ PACKAGES=(
   libavif-bin libjxl-tools   # avifenc, avifdec and cjxl make and check the AVIF and JPEG XL fixtures
   qt6-base-dev libgtest-dev
   pngcheck   # the PNG writer test checks its files with it
-  python3-numpy   # the array test loads --npy output with NumPy
+  python3-dev python3-pybind11 python3-numpy   # the Python module (python/); the array test loads --npy output with NumPy
+  python3-pytest python3-pil python3-dask python3-distributed   # its tests (PNG frames decoded with Pillow; a LocalCluster)
+  python3-pip python3-setuptools python3-wheel   # pip install --no-build-isolation ./python, with nothing fetched
   dpkg-dev desktop-file-utils appstream lintian  # the package's dependencies; checks of its desktop entry, metadata and the package
   fonts-ipafont-gothic   # renders the Japanese menu caption
   clang libclang-rt-14-dev  # libFuzzer targets and their smoke runs
@@ -18,7 +20,7 @@ PACKAGES=(
 
 # `setup.sh --bench` also installs the tools the benchmark compares against.
 if [ "${1:-}" = "--bench" ]; then
-  PACKAGES+=(imagemagick ffmpeg python3-pil time)
+  PACKAGES+=(imagemagick ffmpeg python3-pil python3-imageio time)
 fi
 
 # `setup.sh --windows` also installs the cross toolchain and what builds the

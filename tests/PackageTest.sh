@@ -5,7 +5,7 @@
 # system's (CODECS, the pinned decoders' prefix, is empty), that the copyright
 # file then names the libraries linked in, that it holds the installed files
 # under /usr, that lintian finds nothing, and that the unpacked framelot-cli
-# runs.
+# runs; and the Python module's package python3-framelot likewise.
 set -euo pipefail
 build=$1
 version=$2
@@ -50,6 +50,31 @@ if ! lint=$(lintian --fail-on error,warning "$deb" 2>&1); then
 fi
 dpkg-deb -x "$deb" "$tmp/unpacked"
 [ "$("$tmp/unpacked/usr/bin/framelot-cli" --version)" = "framelot-cli $version" ] || fail "unpacked framelot-cli --version"
+
+# The Python module's package, when the build has the module: Debian's
+# folder for Python 3 modules, NumPy among its Depends, lintian clean, and
+# the unpacked module imports and reads a frame.
+python_deb=$tmp/out/python3-framelot_${version}_amd64.deb
+if [ -f "$build/python/framelot/__init__.py" ]; then
+  [ -f "$python_deb" ] || fail "no $python_deb"
+fi
+if [ -f "$python_deb" ]; then
+  grep -q '\bpython3-numpy\b' <<<"$(dpkg-deb -f "$python_deb" Depends)" || fail "python3-framelot's Depends lacks python3-numpy"
+  [ "$(dpkg-deb -f "$python_deb" Section)" = python ] || fail "python3-framelot's section"
+  python_contents=$(dpkg-deb -c "$python_deb")
+  for f in __init__.py __init__.pyi dask.py py.typed; do
+    grep -q " \./usr/lib/python3/dist-packages/framelot/$f\$" <<<"$python_contents" || fail "python3-framelot lacks $f"
+  done
+  grep -q 'dist-packages/framelot/_framelot\.cpython-.*\.so$' <<<"$python_contents" || fail "python3-framelot lacks the module"
+  if ! lint=$(lintian --fail-on error,warning "$python_deb" 2>&1); then
+    fail "lintian on python3-framelot: $lint"
+  fi
+  dpkg-deb -x "$python_deb" "$tmp/python"
+  sample=$(dirname "$0")/samples/two-frames-8x8.avif
+  shape=$(cd "$tmp" && PYTHONPATH="$tmp/python/usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+    "import framelot, sys; print(framelot.read(sys.argv[1])[0].shape)" "$sample") || fail "the unpacked module does not import"
+  [ "$shape" = "(2, 8, 8, 4)" ] || fail "the unpacked module read $shape"
+fi
 
 if [ $failed -ne 0 ]; then exit 1; fi
 echo "package $(basename "$deb"): Depends $depends"
