@@ -64,4 +64,14 @@ ConvertResult ConvertApngDataOnDeclaredCanvas(std::span<const std::uint8_t> byte
     return ConvertApng(bytes, sink, announce, true);
 }
 
+ConvertResult ConvertPngStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    Bitmap frame;
+    if (!DecodePngInto(bytes, frame)) return Damaged("the PNG image cannot be decoded, or is over the program's limit");
+    if (announce) announce(1);
+    sink(0, frame);
+    return Converted();
+}
+
 }  // namespace framelot

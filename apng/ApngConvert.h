@@ -19,4 +19,9 @@ ConvertResult ConvertApngData(std::span<const std::uint8_t> bytes, const FrameSi
 ConvertResult ConvertApngDataOnDeclaredCanvas(std::span<const std::uint8_t> bytes, const FrameSink& sink,
                                               const FrameCountSink& announce = {});
 
+// A still PNG (or an APNG's default image alone): its one image, as its one
+// frame.
+ConvertResult ConvertPngStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce = {});
+
 }  // namespace framelot

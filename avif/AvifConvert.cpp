@@ -89,4 +89,21 @@ ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSi
     return Converted();
 }
 
+ConvertResult ConvertAvifStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                               const FrameCountSink& announce)
+{
+    AvifDecoderPtr decoder;
+    if (ConvertResult opened = OpenAvifStill(bytes, decoder); opened.Status != ConvertStatus::Converted) return opened;
+    Bitmap frame, scratch;
+    const avifResult next = avifDecoderNextImage(decoder.get());
+    if (next != AVIF_RESULT_OK || !ToRgba(decoder->image, frame)) {
+        return Damaged("the AVIF image cannot be decoded (" +
+                       std::string(next != AVIF_RESULT_OK ? avifResultToString(next) : "its samples are wrong") + ")");
+    }
+    Orient(decoder->image, frame, scratch);
+    if (announce) announce(1);
+    sink(0, frame);
+    return Converted();
+}
+
 }  // namespace framelot

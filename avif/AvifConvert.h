@@ -13,4 +13,8 @@ namespace framelot {
 ConvertResult ConvertAvifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
                               const FrameCountSink& announce = {});
 
+// The same for a still image: its one image, as its one frame.
+ConvertResult ConvertAvifStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                               const FrameCountSink& announce = {});
+
 }  // namespace framelot

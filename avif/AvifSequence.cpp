@@ -99,4 +99,14 @@ ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderP
     return Converted();
 }
 
+ConvertResult OpenAvifStill(std::span<const std::uint8_t> bytes, AvifDecoderPtr& decoder)
+{
+    avifResult parsed = AVIF_RESULT_OK;
+    decoder = OpenDecoder(bytes, AVIF_DECODER_SOURCE_PRIMARY_ITEM, parsed);
+    if (parsed == AVIF_RESULT_OK) return Converted();
+    if (!decoder) return Damaged("cannot start the AVIF decoder");
+    if (std::string over = LimitInDiagnostic(decoder.get()); !over.empty()) return OverLimit(std::move(over));
+    return Damaged("the AVIF image cannot be read (" + std::string(avifResultToString(parsed)) + ")");
+}
+
 }  // namespace framelot

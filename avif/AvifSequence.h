@@ -22,4 +22,8 @@ using AvifDecoderPtr = std::unique_ptr<avifDecoder, AvifDecoderDeleter>;
 // damaged file), before any image is decoded.
 ConvertResult OpenAvifSequence(std::span<const std::uint8_t> bytes, AvifDecoderPtr& decoder);
 
+// Parses the file's primary image into `decoder` (a still AVIF image).
+// Converted when it is within the limits; otherwise why not.
+ConvertResult OpenAvifStill(std::span<const std::uint8_t> bytes, AvifDecoderPtr& decoder);
+
 }  // namespace framelot

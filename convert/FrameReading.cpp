@@ -43,12 +43,37 @@ SourceKind KindOfBytes(std::span<const std::uint8_t> bytes)
     return SourceKind::None;
 }
 
+// A still image: its one image decoded into `still`, and described as one
+// frame of 0 ms on a canvas of its size. Converted; or the still's damage or
+// limit; or, when it is not a still of the format, `refused` as it was.
+ConvertResult PlanStill(std::span<const std::uint8_t> bytes, const SourceFormat& format, const ConvertResult& refused,
+                        AnimationInfo& info, std::optional<Bitmap>& still)
+{
+    Bitmap image;
+    const ConvertResult decoded = format.ConvertStill(bytes, [&](std::uint64_t, const Bitmap& frame) {
+        image = frame;
+        return false;
+    }, {});
+    const bool failed = decoded.Failure == FailureKind::Damaged || decoded.Failure == FailureKind::OverLimit;
+    if (decoded.Status != ConvertStatus::Converted || image.Width <= 0 || image.Height <= 0) {
+        return failed ? decoded : refused;
+    }
+    info = {};
+    info.CanvasWidth = info.DeclaredWidth = image.Width;
+    info.CanvasHeight = info.DeclaredHeight = image.Height;
+    FrameInfo frame;
+    frame.Bounds = {0, 0, image.Width, image.Height};
+    info.Frames = {frame};
+    still = std::move(image);
+    return Converted();
+}
+
 }  // namespace
 
 // The plan of frames in memory: chosen, laid, scaled and merged as a file's
 // would be, with no paths.
 ReadOutcome PlanFrameReading(std::span<const std::uint8_t> bytes, const SourceFormat& format,
-                             const OutputOptions& options)
+                             const OutputOptions& options, bool stills)
 {
     ReadOutcome out;
     out.Result = Converted();
@@ -58,6 +83,9 @@ ReadOutcome PlanFrameReading(std::span<const std::uint8_t> bytes, const SourceFo
     plan.MakeFolder = false;
     AnimationInfo info;
     out.Result = format.Describe(bytes, info);
+    if (out.Result.Status == ConvertStatus::NotAnimation && stills && format.ConvertStill != nullptr) {
+        out.Result = PlanStill(bytes, format, out.Result, info, out.Still);
+    }
     if (out.Result.Status != ConvertStatus::Converted) return out;
     out.Result = SettlePlan(plan, info, true);
     if (out.Result.Status != ConvertStatus::Converted) return out;
@@ -113,7 +141,13 @@ void DecodePlannedFrames(std::span<const std::uint8_t> bytes, const SourceFormat
         return !noneChosen && chain.Take(index, composed);
     };
     const bool declared = plan.Chosen.Canvas == CanvasChoice::Declared && format.ConvertOnDeclaredCanvas != nullptr;
-    const ConvertResult decoded = (declared ? format.ConvertOnDeclaredCanvas : format.Convert)(bytes, sink, announce);
+    ConvertResult decoded = Converted();
+    if (out.Still) {
+        announce(1);
+        sink(0, *out.Still);
+    } else {
+        decoded = (declared ? format.ConvertOnDeclaredCanvas : format.Convert)(bytes, sink, announce);
+    }
     chain.Flush();
     out.Delivered = chain.Delivered;
 
@@ -136,9 +170,9 @@ void DecodePlannedFrames(std::span<const std::uint8_t> bytes, const SourceFormat
 }
 
 ReadOutcome ReadFrames(std::span<const std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options,
-                       const DeliverFunction& take)
+                       bool stills, const DeliverFunction& take)
 {
-    ReadOutcome out = PlanFrameReading(bytes, format, options);
+    ReadOutcome out = PlanFrameReading(bytes, format, options, stills);
     if (out.Result.Status == ConvertStatus::Converted) DecodePlannedFrames(bytes, format, out, take);
     return out;
 }

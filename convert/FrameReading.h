@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -37,15 +38,19 @@ struct ReadOutcome {
     OutputPlan Plan;             // settled: Info, Cells, Durations, FrameWidth x FrameHeight
     std::vector<double> StartMs; // by frame index: when the file shows it (the sum of the delays before it)
     std::uint64_t Delivered = 0; // frames handed to the caller
+    std::optional<Bitmap> Still; // a still image, decoded as it was planned: the one frame
 };
 
 // The plan of reading `bytes` as `format` with `options`: the file described
 // and its frames chosen, their canvas, size and times settled, nothing
-// decoded. The result is Converted, or why the file cannot be read as asked
-// (not of the format, damaged before its first frame, over a limit, frames
-// picked by time that it lacks). Costs the format's index walk.
+// decoded. With `stills`, a still image of the format (one the converter
+// refuses as not an animation) is one frame shown for 0 ms: it is decoded
+// here, into Still. The result is Converted, or why the file cannot be read
+// as asked (not of the format, damaged before its first frame, over a limit,
+// frames picked by time that it lacks). Costs the format's index walk (a
+// still: its decoding).
 ReadOutcome PlanFrameReading(std::span<const std::uint8_t> bytes, const SourceFormat& format,
-                             const OutputOptions& options);
+                             const OutputOptions& options, bool stills = false);
 
 // Decodes the frames `out` plans (PlanFrameReading, Converted) and hands each
 // one the chain delivers to `take`, in order, until it returns false (then
@@ -63,6 +68,6 @@ void DecodePlannedFrames(std::span<const std::uint8_t> bytes, const SourceFormat
 
 // Both of the above.
 ReadOutcome ReadFrames(std::span<const std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options,
-                       const DeliverFunction& take);
+                       bool stills, const DeliverFunction& take);
 
 }  // namespace framelot

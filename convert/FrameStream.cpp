@@ -2,8 +2,9 @@
 
 namespace framelot {
 
-FrameStream::FrameStream(std::vector<std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options)
-    : bytes_(std::move(bytes)), format_(format), outcome_(PlanFrameReading(bytes_, format_, options))
+FrameStream::FrameStream(std::vector<std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options,
+                         bool stills)
+    : bytes_(std::move(bytes)), format_(format), outcome_(PlanFrameReading(bytes_, format_, options, stills))
 {
     if (outcome_.Result.Status != ConvertStatus::Converted) {
         finished_ = true;

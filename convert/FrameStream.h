@@ -4,9 +4,10 @@
 // (the queue, the frame being composed, and the one the caller holds) and
 // decoding runs while the caller works on the frame before.
 //
-// Open, Next, Outcome and the destructor belong to one calling thread (they
-// may be called from different threads one at a time, as Python's iterators
-// are); the decoding thread touches only the queue, under the stream's lock.
+// The constructor, Next, Outcome and the destructor belong to the caller
+// (from any thread, one call at a time, as Python's iterators are called);
+// the decoding thread shares only the queue and the outcome, under the
+// stream's lock.
 #pragma once
 
 #include <condition_variable>
@@ -30,10 +31,12 @@ struct StreamedFrame {
 struct FrameStream {
     static constexpr std::size_t Depth = 2;
 
-    // Plans the reading on the calling thread (PlanFrameReading) and, when
-    // the plan stands, starts decoding on the stream's thread. The stream
-    // owns `bytes`. Outcome() says at once when the plan did not stand.
-    FrameStream(std::vector<std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options);
+    // Plans the reading on the calling thread (PlanFrameReading, a still
+    // one frame when `stills`) and, when the plan stands, starts decoding on
+    // the stream's thread. The stream owns `bytes`. Outcome() says at once
+    // when the plan did not stand.
+    FrameStream(std::vector<std::uint8_t> bytes, const SourceFormat& format, const OutputOptions& options,
+                bool stills = false);
 
     // Stops decoding after the frame being composed and waits for the thread.
     ~FrameStream();

@@ -25,11 +25,11 @@ constexpr std::string_view AvifExtensions[] = {".avif", ".avifs"};
 constexpr std::string_view JxlExtensions[] = {".jxl"};
 
 constexpr SourceFormat Formats[] = {
-    {SourceKind::Gif, GifExtensions, ConvertGifData, ReadGifInfo, nullptr},
-    {SourceKind::Apng, ApngExtensions, ConvertApngData, ReadApngInfo, ConvertApngDataOnDeclaredCanvas},
-    {SourceKind::Webp, WebpExtensions, ConvertWebpData, ReadWebpInfo, nullptr},
-    {SourceKind::Avif, AvifExtensions, ConvertAvifData, ReadAvifInfo, nullptr},
-    {SourceKind::Jxl, JxlExtensions, ConvertJxlData, ReadJxlInfo, nullptr},
+    {SourceKind::Gif, GifExtensions, ConvertGifData, ReadGifInfo, nullptr, ConvertGifStill},
+    {SourceKind::Apng, ApngExtensions, ConvertApngData, ReadApngInfo, ConvertApngDataOnDeclaredCanvas, ConvertPngStill},
+    {SourceKind::Webp, WebpExtensions, ConvertWebpData, ReadWebpInfo, nullptr, ConvertWebpStill},
+    {SourceKind::Avif, AvifExtensions, ConvertAvifData, ReadAvifInfo, nullptr, ConvertAvifStill},
+    {SourceKind::Jxl, JxlExtensions, ConvertJxlData, ReadJxlInfo, nullptr, ConvertJxlStill},
 };
 
 // `lower` is lower case already.

@@ -31,6 +31,9 @@ struct SourceFormat {
     // (APNG's is the first frame's size); null where the usual canvas already
     // holds every pixel of the declared one, so cutting it to size is enough.
     ConvertBytesFunction ConvertOnDeclaredCanvas;
+    // A still image of the format (one the converter refuses as not an
+    // animation) as its one frame, for callers that take stills.
+    ConvertBytesFunction ConvertStill;
 };
 
 // Every format: GIF (.gif), APNG (.png, .apng), WebP (.webp), AVIF (.avif,

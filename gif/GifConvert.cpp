@@ -11,11 +11,15 @@
 
 namespace framelot {
 
-ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
-                              const FrameCountSink& announce)
+namespace {
+
+// Composes the frames of a file of at least `fewestFrames` images.
+ConvertResult ComposeGif(std::span<const std::uint8_t> bytes, const FrameSink& sink, const FrameCountSink& announce,
+                         std::size_t fewestFrames)
 {
     GifAnimation animation;
-    if (ConvertResult checked = IndexGifAnimation(bytes, animation); checked.Status != ConvertStatus::Converted) {
+    if (ConvertResult checked = IndexGifAnimation(bytes, animation, fewestFrames);
+        checked.Status != ConvertStatus::Converted) {
         return checked;
     }
     const std::uint32_t blocks = animation.BlocksOffset;
@@ -40,6 +44,20 @@ ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSin
     result.Damage = JoinDamage(animation.Damage, undecoded.Text("it shows the canvas as the frames before it left it",
                                                                      "they show the canvas as the frames before them left it"));
     return result;
+}
+
+}  // namespace
+
+ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    return ComposeGif(bytes, sink, announce, 2);
+}
+
+ConvertResult ConvertGifStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    return ComposeGif(bytes, sink, announce, 1);
 }
 
 }  // namespace framelot

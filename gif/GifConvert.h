@@ -12,4 +12,8 @@ namespace framelot {
 ConvertResult ConvertGifData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
                               const FrameCountSink& announce = {});
 
+// The same for a file of one image or more: a still's image is its one frame.
+ConvertResult ConvertGifStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce = {});
+
 }  // namespace framelot

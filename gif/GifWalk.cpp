@@ -199,7 +199,7 @@ std::string GifDamage(GifBytes gif, std::size_t at, std::size_t frames)
 
 }  // namespace
 
-ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation)
+ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation, std::size_t fewestFrames)
 {
     if (gif.size() < HeaderSize && gif.size() >= 6 && gif[0] == 'G' && gif[1] == 'I' && gif[2] == 'F' && gif[3] == '8' &&
         (gif[4] == '7' || gif[4] == '9') && gif[5] == 'a') {
@@ -211,7 +211,7 @@ ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation)
     std::size_t stoppedAt = gif.size();
     animation.Frames = IndexGifFrames(gif, animation.BlocksOffset, MaxFrames + 1, &stoppedAt);
     animation.Damage = GifDamage(gif, stoppedAt, animation.Frames.size());
-    if (animation.Frames.size() < 2) {
+    if (animation.Frames.size() < fewestFrames) {
         // A GIF that ends before its second frame is damaged, not a still.
         if (!animation.Damage.empty()) return Damaged(animation.Damage);
         return NotAnimation(animation.Frames.empty() ? "GIF without images" : "a single image, not an animation");

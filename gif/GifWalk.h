@@ -71,7 +71,7 @@ struct GifAnimation {
 // that does not end at its trailer (cut short, or broken by a byte that starts
 // no block) is still an animation of the frames before that point, with
 // Damage saying where it ends.
-ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation);
+ConvertResult IndexGifAnimation(GifBytes gif, GifAnimation& animation, std::size_t fewestFrames = 2);
 
 // The rectangle of the image whose descriptor starts at `offset`, each field
 // widened from 16 bits unsigned.

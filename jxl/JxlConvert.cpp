@@ -41,13 +41,14 @@ ConvertResult StoppedAt(std::uint64_t frames)
     return result;
 }
 
-}  // namespace
-
-ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
-                             const FrameCountSink& announce)
+// Decodes the frames of an animation, or with `stills` of a still image too.
+ConvertResult DecodeJxl(std::span<const std::uint8_t> bytes, const FrameSink& sink, const FrameCountSink& announce,
+                        bool stills)
 {
     JxlAnimation animation;
-    if (ConvertResult indexed = IndexJxl(bytes, animation); indexed.Status != ConvertStatus::Converted) return indexed;
+    if (ConvertResult indexed = IndexJxl(bytes, animation, stills); indexed.Status != ConvertStatus::Converted) {
+        return indexed;
+    }
     const std::uint64_t count = animation.Durations.size();
     JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     if (!decoder) return Damaged("cannot start the JPEG XL decoder");
@@ -113,6 +114,20 @@ ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSin
             return StoppedAt(frames);
         }
     }
+}
+
+}  // namespace
+
+ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                             const FrameCountSink& announce)
+{
+    return DecodeJxl(bytes, sink, announce, false);
+}
+
+ConvertResult ConvertJxlStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce)
+{
+    return DecodeJxl(bytes, sink, announce, true);
 }
 
 }  // namespace framelot

@@ -13,4 +13,8 @@ namespace framelot {
 ConvertResult ConvertJxlData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
                              const FrameCountSink& announce = {});
 
+// The same for a still image too: its image is its one frame.
+ConvertResult ConvertJxlStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                              const FrameCountSink& announce = {});
+
 }  // namespace framelot

@@ -25,7 +25,7 @@ double JxlDurationMs(const JxlAnimation& animation, std::uint32_t ticks)
     return 1000.0 * ticks * animation.TicksPerSecondDenominator / animation.TicksPerSecondNumerator;
 }
 
-ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animation)
+ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animation, bool stills)
 {
     const JxlSignature signature = JxlSignatureCheck(bytes.data(), bytes.size());
     if (signature != JXL_SIG_CODESTREAM && signature != JXL_SIG_CONTAINER) return NotAnimation("not a JPEG XL file");
@@ -42,7 +42,7 @@ ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animat
         case JXL_DEC_BASIC_INFO: {
             JxlBasicInfo basic{};
             if (JxlDecoderGetBasicInfo(dec, &basic) != JXL_DEC_SUCCESS) return Damaged("unreadable JPEG XL header");
-            if (!basic.have_animation) return NotAnimation("a still JPEG XL image, not an animation");
+            if (!basic.have_animation && !stills) return NotAnimation("a still JPEG XL image, not an animation");
             if (!FitsLimits(basic.xsize, basic.ysize)) return OverLimit(AnimationOverLimits(1, basic.xsize, basic.ysize));
             const bool transposed = basic.orientation >= JXL_ORIENT_TRANSPOSE;
             animation.DeclaredWidth = basic.xsize;
@@ -69,7 +69,7 @@ ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animat
             break;
         }
         case JXL_DEC_SUCCESS:
-            if (animation.Durations.size() < 2) return NotAnimation("a JPEG XL animation of one frame");
+            if (animation.Durations.size() < (stills ? 1u : 2u)) return NotAnimation("a JPEG XL animation of one frame");
             return Converted();
         default: animation.Damaged = true; break;
         }

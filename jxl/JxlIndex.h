@@ -29,7 +29,8 @@ struct JxlAnimation {
 // before the first frame, or which limit is passed (checked before the frame
 // over it is counted). Damage inside a frame's pixel data, which the walk
 // skips, is found when the frame is decoded.
-ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animation);
+// With `stills`, a still image (one frame, no animation) is taken too.
+ConvertResult IndexJxl(std::span<const std::uint8_t> bytes, JxlAnimation& animation, bool stills = false);
 
 // A frame's display time in milliseconds: ticks x denominator / numerator; 0
 // when the file gives 0 ticks a second.

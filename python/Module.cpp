@@ -181,7 +181,7 @@ py::tuple OpenFrames(const py::object& source, const std::vector<std::string>& w
     ConvertResult planned;
     {
         py::gil_scoped_release released;
-        stream = std::make_unique<FrameStream>(std::move(s.Bytes), *s.Format, options);
+        stream = std::make_unique<FrameStream>(std::move(s.Bytes), *s.Format, options, true);
         planned = stream->Outcome().Result;
     }
     if (planned.Status != ConvertStatus::Converted) return py::make_tuple(py::none(), ResultDict(planned));
@@ -232,7 +232,7 @@ py::tuple ReadArray(const py::object& source, const std::vector<std::string>& wo
     std::uint64_t width = 0, height = 0;
     {
         py::gil_scoped_release released;
-        outcome = PlanFrameReading(s.Bytes, *s.Format, options);
+        outcome = PlanFrameReading(s.Bytes, *s.Format, options, true);
         const OutputPlan& plan = outcome.Plan;
         width = static_cast<std::uint64_t>(std::max<std::int64_t>(plan.FrameWidth, 0));
         height = static_cast<std::uint64_t>(std::max<std::int64_t>(plan.FrameHeight, 0));

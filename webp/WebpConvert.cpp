@@ -66,4 +66,17 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     return result;
 }
 
+ConvertResult ConvertWebpStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                               const FrameCountSink& announce)
+{
+    int width = 0, height = 0;
+    if (!WebPGetInfo(bytes.data(), bytes.size(), &width, &height)) return Damaged("the WebP image cannot be read");
+    if (!FitsLimits(width, height)) return OverLimit(AnimationOverLimits(1, width, height));
+    Bitmap frame;
+    if (!DecodeWebpFrame(bytes, frame)) return Damaged("the WebP image cannot be decoded");
+    if (announce) announce(1);
+    sink(0, frame);
+    return Converted();
+}
+
 }  // namespace framelot

@@ -12,4 +12,8 @@ namespace framelot {
 ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSink& sink,
                               const FrameCountSink& announce = {});
 
+// The same for a still image: its one image, as its one frame.
+ConvertResult ConvertWebpStill(std::span<const std::uint8_t> bytes, const FrameSink& sink,
+                               const FrameCountSink& announce = {});
+
 }  // namespace framelot

@@ -155,8 +155,10 @@ def frames(source, **options):
     ``canvas`` (``"grown"`` or ``"declared"``). Options that write files
     raise ValueError.
 
-    Raises, before the first frame: NotAnAnimationError (a still, another
-    kind of file), UnreadableError, OverLimitError, DamagedError (damaged
+    A still image of one of the formats is one frame, shown for 0 ms.
+
+    Raises, before the first frame: NotAnAnimationError (another kind of
+    file, or a name of another extension), UnreadableError, OverLimitError, DamagedError (damaged
     before its first frame), ValueError (options refused, or frames asked
     for that the file does not have); after the last frame that decoded:
     DamagedError when the rest of the file is broken. Frames asked for past
@@ -175,8 +177,8 @@ def read(source, **options):
 
     ``pixels`` is the N x H x W x 4 ``uint8`` array ``framelot-cli --npy``
     writes (RGBA, every frame on one canvas at its origin); ``durations_ms``
-    a list of N floats, each frame's time until the next one read. Takes the
-    options ``frames`` does. The array is checked against the 1 GiB limit
+    a list of N floats, each frame's time until the next one read. A still
+    image is one frame. Takes the options ``frames`` does. The array is checked against the 1 GiB limit
     before anything is decoded (OverLimitError: pick fewer frames, or use
     ``frames``).
 

@@ -15,9 +15,10 @@ class Error(Exception):
 
 
 class NotAnAnimationError(Error):
-    """Not an animation of a format framelot reads: another kind of file,
-    a file name of another extension, or (for ``read`` and ``convert``) a
-    still image."""
+    """Not an image of a format framelot reads: another kind of file, or a
+    file name of another extension. (A still image is one frame for
+    ``frames`` and ``read``; ``convert`` reports it as not_animation, as the
+    command line does.)"""
 
 
 class DamagedError(Error):

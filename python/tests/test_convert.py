@@ -152,6 +152,13 @@ def test_stills_and_other_files(sample, tmp_path):
     still = write_gif(tmp_path / "still.gif", [bytes(16)], 4, 4, [0, 0, 0])
     description = framelot.info(still)
     assert description["status"] == "not_animation" and "single image" in description["reason"]
+    # A still is one frame to read.
+    (frame,) = framelot.frames(still)
+    assert frame.index == 0 and frame.duration_ms == 0 and frame.pixels.shape == (4, 4, 4)
+    pixels, durations = framelot.read(still.read_bytes(), scale=2)
+    assert pixels.shape == (1, 8, 8, 4) and durations == [0]
+    with pytest.raises(ValueError, match="^no chosen frame is in the file"):
+        framelot.read(still, frames="3")
     text = tmp_path / "notes.txt"
     text.write_text("hello")
     for source, kind in [(text, framelot.NotAnAnimationError), (b"hello", framelot.NotAnAnimationError),
