@@ -4,8 +4,9 @@
 
 #include "gif/GifCompose.h"
 #include "gif/GifDecode.h"
-#include "gif/GifRebuild.h"
+#include "gif/GifDecodeAhead.h"
 #include "gif/GifWalk.h"
+#include "imaging/Cores.h"
 #include "imaging/Damage.h"
 #include "imaging/Limits.h"
 
@@ -27,16 +28,14 @@ ConvertResult ComposeGif(std::span<const std::uint8_t> bytes, const FrameSink& s
 
     if (announce) announce(frames.size());
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
-    std::vector<std::uint8_t> rebuilt;
-    GifIndexedImage frame;
+    // With a core to spare, the LZW data is decoded a few frames ahead.
+    GifDecodeAhead ahead(bytes, blocks, frames, frames.size() > 2 && CoreCount() > 1);
     UndecodedFrames undecoded;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        rebuilt.clear();
-        AppendGifFrame(bytes, blocks, frames[i], rebuilt);
-        const bool decoded = DecodeGifIndices(rebuilt, frame);
+        const GifIndexedImage* frame = ahead.Take(i);
         const bool empty = frames[i].Bounds.Width == 0 || frames[i].Bounds.Height == 0;  // nothing to decode
-        if (!decoded && !empty) undecoded.Add(i);
-        ComposeGifFrame(composer, decoded ? &frame : nullptr, frames[i], i);
+        if (frame == nullptr && !empty) undecoded.Add(i);
+        ComposeGifFrame(composer, frame, frames[i], i);
         if (!sink(i, composer.Canvas)) break;
         DisposeGifFrame(composer, frames[i], i);
     }
