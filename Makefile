@@ -92,10 +92,18 @@ fuzz: setup
 fuzz-smoke: setup
 	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh 20
 
-# Times framelot-cli against ImageMagick, ffmpeg and Pillow; writes bench/RESULTS.md.
+# Times framelot-cli against ImageMagick, ffmpeg and Pillow, and the Python
+# module against Pillow and imageio; writes bench/RESULTS.md.
 bench: build
 	@bash scripts/setup.sh --bench
 	/usr/bin/python3 bench/run.py
+	/usr/bin/python3 bench/python.py
+
+# The Python table alone.
+.PHONY: bench-python
+bench-python: build
+	@bash scripts/setup.sh --bench
+	/usr/bin/python3 bench/python.py
 
 # A build folder configured for another library prefix (the lock changed, so
 # the cache folder did) forgets what CMake found there: its cache goes, the

@@ -19,6 +19,16 @@ ArrayMemory MapArrayMemory(std::size_t bytes)
     return {static_cast<std::uint8_t*>(data), size};
 }
 
+void TouchArrayMemory(const ArrayMemory& memory, const std::atomic<bool>& stop)
+{
+    constexpr std::size_t PageBytes = 4096;
+    for (std::size_t at = 0; at < memory.Bytes && !stop.load(std::memory_order_relaxed); at += PageBytes) {
+        // An atomic add of zero: the page is faulted in for writing, and a
+        // byte the filling thread wrote meanwhile stays as it is.
+        __atomic_fetch_add(memory.Data + at, 0, __ATOMIC_RELAXED);
+    }
+}
+
 void UnmapArrayMemory(const ArrayMemory& memory)
 {
     if (memory.Data != nullptr) munmap(memory.Data, memory.Bytes);

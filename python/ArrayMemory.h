@@ -4,6 +4,7 @@
 // than hundreds of thousands. Any thread may hold one.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,6 +18,12 @@ struct ArrayMemory {
 // `bytes` of zeroed memory (at least one page); Data is null when the system
 // has none to give.
 ArrayMemory MapArrayMemory(std::size_t bytes);
+
+// Touches every page of `memory`, first to last, so that the system's
+// zeroing of them is done on the calling thread: run beside the thread that
+// fills the memory, it takes that work off it. Stops early when `stop`
+// becomes true.
+void TouchArrayMemory(const ArrayMemory& memory, const std::atomic<bool>& stop);
 
 // Gives the memory back; nothing for null.
 void UnmapArrayMemory(const ArrayMemory& memory);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <new>
+#include <thread>
 
 #include <cstring>
 #include <memory>
@@ -241,6 +242,9 @@ py::tuple ReadArray(const py::object& source, const std::vector<std::string>& wo
         if (outcome.Result.Status == ConvertStatus::Converted) {
             memory = MapArrayMemory(plan.Cells * slot);
             if (memory.Data == nullptr) throw std::bad_alloc();
+            // The system zeroes the pages on a thread beside the decoding.
+            std::atomic<bool> filled{false};
+            std::thread toucher([&] { TouchArrayMemory(memory, filled); });
             DecodePlannedFrames(s.Bytes, *s.Format, outcome, [&](const DeliveredFrame& frame) {
                 if (indices.size() >= plan.Cells) return false;  // more than planned cannot happen; never past the end
                 LayAtOrigin(frame.Pixels, width, height, memory.Data + indices.size() * slot);
@@ -248,6 +252,8 @@ py::tuple ReadArray(const py::object& source, const std::vector<std::string>& wo
                 durations.push_back(frame.DurationMs);
                 return true;
             });
+            filled = true;
+            toucher.join();
         }
     }
     py::dict result = ResultDict(outcome.Result);
