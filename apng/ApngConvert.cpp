@@ -7,6 +7,7 @@
 #include "apng/ApngWalk.h"
 #include "apng/PngDecode.h"
 #include "imaging/Damage.h"
+#include "imaging/DecodeAhead.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -30,17 +31,32 @@ ConvertResult ConvertApng(std::span<const std::uint8_t> bytes, const FrameSink& 
                                            : StartApngComposer(frame.Width, frame.Height);
     const ApngFrameRecord* record = &index.Frames[0];
     UndecodedFrames undecoded;
+    // With a core to spare, frames after the first are decoded a few ahead.
+    struct Slot {
+        std::vector<std::uint8_t> Rebuilt;
+        Bitmap Frame;
+        bool Decoded = false;
+    };
+    const std::uint64_t frameBytes = std::max<std::uint64_t>(static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height),
+                                                             std::uint64_t{index.ImageWidth} * index.ImageHeight) * 4;
+    DecodeAhead<Slot> ahead(
+        1, index.Frames.size(),
+        [&](std::size_t k, Slot& slot) {
+            BuildFramePng(bytes, index, index.Frames[k], slot.Rebuilt);
+            slot.Decoded = !ApngFrameHasNoData(index, k) && DecodePngInto(slot.Rebuilt, slot.Frame);
+        },
+        DecodeAheadThreads(index.Frames.size(), frameBytes));
     for (std::int32_t i = 0; i < index.Count; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        bool decoded = k == 0;  // frame 0 is decoded already
+        Bitmap* decoded = k == 0 ? &frame : nullptr;  // frame 0 is decoded already
         if (k > 0 && k < index.Frames.size()) {
             record = &index.Frames[k];
-            BuildFramePng(bytes, index, *record, rebuilt);
-            decoded = !ApngFrameHasNoData(index, k) && DecodePngInto(rebuilt, frame);
-            if (!decoded) undecoded.Add(k);
+            Slot& slot = ahead.Take(k);
+            decoded = slot.Decoded ? &slot.Frame : nullptr;
+            if (decoded == nullptr) undecoded.Add(k);
         }
         // Without an fcTL the previous frame's rectangle and operations stay (A6).
-        ComposeApngFrame(composer, decoded ? &frame : nullptr, *record, k);
+        ComposeApngFrame(composer, decoded, *record, k);
         if (!sink(k, composer.Output)) break;
         DisposeApngFrame(composer, *record, k);
     }

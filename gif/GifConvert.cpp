@@ -4,10 +4,10 @@
 
 #include "gif/GifCompose.h"
 #include "gif/GifDecode.h"
-#include "gif/GifDecodeAhead.h"
+#include "gif/GifRebuild.h"
 #include "gif/GifWalk.h"
-#include "imaging/Cores.h"
 #include "imaging/Damage.h"
+#include "imaging/DecodeAhead.h"
 #include "imaging/Limits.h"
 
 namespace framelot {
@@ -29,10 +29,23 @@ ConvertResult ComposeGif(std::span<const std::uint8_t> bytes, const FrameSink& s
     if (announce) announce(frames.size());
     GifComposer composer = StartGifComposer(bytes, blocks, frames.front());
     // With a core to spare, the LZW data is decoded a few frames ahead.
-    GifDecodeAhead ahead(bytes, blocks, frames, frames.size() > 2 && CoreCount() > 1);
+    struct Slot {
+        std::vector<std::uint8_t> Rebuilt;
+        GifIndexedImage Image;
+        bool Decoded = false;
+    };
+    DecodeAhead<Slot> ahead(
+        0, frames.size(),
+        [&](std::size_t i, Slot& slot) {
+            slot.Rebuilt.clear();
+            AppendGifFrame(bytes, blocks, frames[i], slot.Rebuilt);
+            slot.Decoded = DecodeGifIndices(slot.Rebuilt, slot.Image);
+        },
+        DecodeAheadThreads(frames.size(), 0));
     UndecodedFrames undecoded;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const GifIndexedImage* frame = ahead.Take(i);
+        Slot& slot = ahead.Take(i);
+        const GifIndexedImage* frame = slot.Decoded ? &slot.Image : nullptr;
         const bool empty = frames[i].Bounds.Width == 0 || frames[i].Bounds.Height == 0;  // nothing to decode
         if (frame == nullptr && !empty) undecoded.Add(i);
         ComposeGifFrame(composer, frame, frames[i], i);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/Damage.h"
+#include "imaging/DecodeAhead.h"
 #include "imaging/Limits.h"
 #include "webp/WebpCompose.h"
 #include "webp/WebpDemux.h"
@@ -51,12 +52,27 @@ ConvertResult ConvertWebpData(std::span<const std::uint8_t> bytes, const FrameSi
     composer.Canvas = MakeBitmap(probe.Left + probe.Width, probe.Top + probe.Height);
     Bitmap output;
     UndecodedFrames undecoded;
+    // With a core to spare, the frames after the first that decodes are
+    // decoded a few ahead.
+    struct Slot {
+        Bitmap Frame;
+        bool Decoded = false;
+    };
+    const std::uint64_t frameBytes = static_cast<std::uint64_t>(animation.Right) * static_cast<std::uint64_t>(animation.Bottom) * 4;
+    DecodeAhead<Slot> ahead(
+        firstDecoded + 1, headers.size(),
+        [&](std::size_t i, Slot& slot) { slot.Decoded = DecodeWebpFrame(headers[i].Data, slot.Frame); },
+        DecodeAheadThreads(headers.size(), frameBytes));
     for (std::size_t i = 0; i < headers.size(); ++i) {
         const WebpFrameHeader& header = headers[i];
-        const bool decoded = i == firstDecoded || (i > firstDecoded && DecodeWebpFrame(header.Data, frame));
-        if (!decoded) undecoded.Add(i);
+        const Bitmap* decoded = i == firstDecoded ? &frame : nullptr;
+        if (i > firstDecoded) {
+            Slot& slot = ahead.Take(i);
+            decoded = slot.Decoded ? &slot.Frame : nullptr;
+        }
+        if (decoded == nullptr) undecoded.Add(i);
         GrowWebpCanvas(composer, header.Bounds);
-        ComposeWebpFrame(composer, decoded ? &frame : nullptr, header, i);
+        ComposeWebpFrame(composer, decoded, header, i);
         FinishWebpOutput(composer, output);
         if (!sink(i, output)) break;
     }
