@@ -60,3 +60,10 @@ def test_frames_as_a_bag(client, sample, tmp_path):
     pixels, _ = framelot.read(paths[0])
     first = [frame for path, _, frame in items if path == str(paths[0])]
     assert all((frame.pixels == pixels[i, :frame.shape[0], :frame.shape[1]]).all() for i, frame in enumerate(first))
+
+
+def test_without_a_client_a_local_cluster_converts_and_closes(sample, tmp_path, capsys):
+    gif = sample("gif")
+    (result,) = framelot_dask.convert([gif], output=tmp_path / "out", progress=True)
+    assert result.status == "converted" and result.frames_written == SAMPLES["gif"][1]
+    assert "100%" in capsys.readouterr().out  # Dask's progress bar
