@@ -66,7 +66,8 @@ test-plain: build
 
 test-sanitize: setup
 	@codecs="$$($(CODECS_PREFIX))" && \
-	  cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFRAMELOT_SANITIZE=ON -DFRAMELOT_CODECS="$$codecs" | \
+	  cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DFRAMELOT_SANITIZE=ON -DFRAMELOT_BENCH_TOOLS=OFF \
+	    -DFRAMELOT_CODECS="$$codecs" | \
 	  grep 'AVIF and JPEG XL'
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -90,7 +91,7 @@ fuzz: setup
 	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh $(FUZZ_SECONDS)
 
 fuzz-smoke: setup
-	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh 20
+	codecs="$$($(CODECS_PREFIX))" && FRAMELOT_CODECS="$$codecs" bash fuzz/run.sh 10
 
 # Times framelot-cli against ImageMagick, ffmpeg and Pillow, and the Python
 # module against Pillow and imageio; writes bench/RESULTS.md.

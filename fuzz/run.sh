@@ -16,10 +16,11 @@ WORK=${FUZZ_WORK:-${TMPDIR:-/tmp}/framelot-fuzz}
 # Makefile passes it (empty: the system's), else the pinned ones.
 codecs=${FRAMELOT_CODECS-$(bash scripts/deps.sh linux)}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DFRAMELOT_FUZZ=ON -DFRAMELOT_WINDOW=OFF -DFRAMELOT_CODECS="$codecs" \
+  -DFRAMELOT_FUZZ=ON -DFRAMELOT_WINDOW=OFF -DFRAMELOT_BENCH_TOOLS=OFF -DFRAMELOT_CODECS="$codecs" \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -DFRAMELOT_FUZZING_LIMITS" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build build-fuzz -j "$(nproc)" >/dev/null
+cmake --build build-fuzz -j "$(nproc)" --target framelot-cli FuzzGif FuzzApng FuzzWebp FuzzAvif FuzzJxl FuzzPngWriter \
+  FuzzRowDeflate FuzzGifLzw >/dev/null
 
 # Seeds for the newer formats, made with Debian's encoders from a two-frame
 # GIF split by framelot-cli itself (the suites have none of these formats).
