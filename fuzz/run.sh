@@ -16,6 +16,7 @@ WORK=${FUZZ_WORK:-${TMPDIR:-/tmp}/framelot-fuzz}
 # Makefile passes it (empty: the system's), else the pinned ones.
 codecs=${FRAMELOT_CODECS-$(bash scripts/deps.sh linux)}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
   -DFRAMELOT_FUZZ=ON -DFRAMELOT_WINDOW=OFF -DFRAMELOT_BENCH_TOOLS=OFF -DFRAMELOT_CODECS="$codecs" \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -DFRAMELOT_FUZZING_LIMITS" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
@@ -34,8 +35,9 @@ if command -v avifenc >/dev/null && command -v cjxl >/dev/null; then
   cjxl -d 0 "$seeds_made/frames/two.gif" "$seeds_made/jxl/two.jxl" >/dev/null 2>&1 || true
 fi
 
-status=0
-for format in gif apng webp avif jxl pngwriter rowdeflate giflzw; do
+# One target: its run's figures, or its log's tail when it failed.
+fuzz_one() {
+  local format=$1 target seeds dict dirs s
   dict=(-dict="fuzz/$format.dict")
   case $format in
     gif) target=FuzzGif; seeds=(gif-pygif gif-peterdn/gifs image-rs-image/gif) ;;
@@ -56,9 +58,22 @@ for format in gif apng webp avif jxl pngwriter rowdeflate giflzw; do
   if ! "build-fuzz/fuzz/$target" -max_total_time="$SECONDS_EACH" -rss_limit_mb=1024 -timeout=5 \
       "${dict[@]}" -artifact_prefix="$WORK/$format/crashes/" -print_final_stats=1 \
       "${dirs[@]}" > "$WORK/$format/log.txt" 2>&1; then
-    status=1
     tail -n 40 "$WORK/$format/log.txt"
+    return 1
   fi
   grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done)' "$WORK/$format/log.txt" || true
+}
+
+# Targets run side by side, a core each; their reports come in the list's order.
+formats=(gif apng webp avif jxl pngwriter rowdeflate giflzw)
+for format in "${formats[@]}"; do
+  { if fuzz_one "$format"; then echo 0; else echo 1; fi > "$WORK/$format.status"; } > "$WORK/$format.report" 2>&1 &
+  while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
+done
+wait
+status=0
+for format in "${formats[@]}"; do
+  cat "$WORK/$format.report"
+  [ "$(cat "$WORK/$format.status")" = 0 ] || status=1
 done
 exit $status
