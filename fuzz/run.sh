@@ -67,7 +67,7 @@ fuzz_one() {
 # Targets run side by side, a core each; their reports come in the list's order.
 formats=(gif apng webp avif jxl pngwriter rowdeflate giflzw)
 for format in "${formats[@]}"; do
-  { if fuzz_one "$format"; then echo 0; else echo 1; fi > "$WORK/$format.status"; } > "$WORK/$format.report" 2>&1 &
+  { result=0; fuzz_one "$format" || result=1; echo "$result" > "$WORK/$format.status"; } > "$WORK/$format.report" 2>&1 &
   while [ "$(jobs -rp | wc -l)" -ge "$(nproc)" ]; do wait -n || true; done
 done
 wait
