@@ -171,7 +171,7 @@ std::string UsageText()
     return text;
 }
 
-constexpr long MaxJobs = 256;
+constexpr long MaxJobs = framelot::MaxBatchJobs;
 
 enum ExitStatus { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 

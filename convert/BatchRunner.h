@@ -97,6 +97,9 @@ struct BatchEvents {
     std::function<void(bool aborted)> Idle;
 };
 
+// The most files a batch converts side by side (--jobs).
+inline constexpr unsigned MaxBatchJobs = 256;
+
 struct BatchSettings {
     unsigned Jobs = 1;                // files converted side by side (at least 1)
     std::function<bool()> MakeFolder;  // the placement switch, read at the start of each file; empty: on

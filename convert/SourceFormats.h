@@ -53,7 +53,9 @@ std::string ExtensionPatterns(std::string_view separator);
 // `separator`: the list the command line's help gives.
 std::string ExtensionList(std::string_view separator);
 
-// Why a file of another extension is not converted.
+// Why a file of another extension is not converted, and why bytes of no
+// format's signature are not read.
 inline constexpr const char* NotAnAnimationName = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file name";
+inline constexpr const char* NotAnAnimationData = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file";
 
 }  // namespace framelot

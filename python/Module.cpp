@@ -42,9 +42,6 @@ namespace {
 
 using namespace framelot;
 
-// Why bytes of no known signature are not read.
-constexpr const char* NotAnAnimationData = "not a GIF, PNG, APNG, WebP, AVIF or JPEG XL file";
-
 const char* StatusWord(ConvertStatus status)
 {
     switch (status) {
@@ -343,5 +340,5 @@ PYBIND11_MODULE(_framelot, m)
           "Raises ValueError when the command line would refuse the options.");
     m.attr("version") = FRAMELOT_VERSION;
     m.attr("cores") = CoreCount();
-    m.attr("max_jobs") = 256;
+    m.attr("max_jobs") = MaxBatchJobs;
 }
